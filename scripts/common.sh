@@ -1,0 +1,56 @@
+# Shared by the scripts: where things are, the private Wine prefix, and the packages.
+# Sourced, not run.
+TARNWALL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TARNWALL_BUILD=${TARNWALL_BUILD:-$TARNWALL_ROOT/build}
+export WINEPREFIX="$TARNWALL_BUILD/wineprefix"
+export WINEDEBUG=-all
+# No prompts to fetch add-ons the programs never use.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+TARNWALL_PACKAGES="g++-mingw-w64-x86-64 wine64 wine xvfb xauth x11-apps imagemagick nsis cmake googletest make"
+
+ensure_packages() {
+  local missing=""
+  for p in $TARNWALL_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+  done
+  if [ -n "$missing" ]; then
+    echo "== installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  fi
+}
+
+build_all() {
+  echo "== building in $TARNWALL_BUILD"
+  cmake -S "$TARNWALL_ROOT" -B "$TARNWALL_BUILD" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$TARNWALL_ROOT/cmake/mingw-w64-x86_64.cmake" >"$TARNWALL_BUILD.cmake.log" 2>&1 \
+    || { cat "$TARNWALL_BUILD.cmake.log"; return 1; }
+  cmake --build "$TARNWALL_BUILD" -j"$(nproc)" 2>&1 | grep -E -v '^\[ *[0-9]+%\]|^Scanning|^Consolidate|^$' || true
+  [ "${PIPESTATUS[0]}" = 0 ]
+}
+
+# A wineserver started without a display breaks later window programs, so every
+# Wine session starts from a killed server inside the display it will use.
+wine_session_begin() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== making the Wine prefix"
+    wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p
+}
+
+wine_session_end() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+# Runs a script of ours inside a fresh virtual display.
+in_display() {
+  xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+}

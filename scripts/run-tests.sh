@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Inside a display: one Wine session for the whole test run. Tests share the named
+# lists and the prefix's registry, so they run one after another.
+set -uo pipefail
+source "$(dirname "$0")/common.sh"
+wine_session_begin
+cd "$TARNWALL_BUILD"
+ctest --output-on-failure --timeout 600 "$@"
+status=$?
+wine_session_end
+exit $status

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test under Wine.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+ensure_packages
+mkdir -p "$TARNWALL_BUILD"
+build_all
+in_display bash "$TARNWALL_ROOT/scripts/run-tests.sh"

@@ -1,0 +1,166 @@
+// shared_list.h - what the four shared lists have in common: create or join,
+// remove, the per-process handles, the lock, and the insert, unlink and walk steps.
+//
+// The mapping holds offsets, never pointers: each process maps it at its own
+// address, so every link is turned into a pointer against the caller's view.
+#ifndef TARNWALL_SHARED_LIST_H
+#define TARNWALL_SHARED_LIST_H
+
+#include <string.h>
+
+#include "tessary.h"
+
+namespace tessary {
+
+enum ListId { kProtocols = 0, kAddresses = 1, kApps = 2, kRules = 3, kListCount = 4 };
+
+struct ListLayout {
+  const char* map_name;
+  const char* semaphore_name;
+  uint32_t root_bytes;
+  uint32_t first_slot;
+  uint32_t entry_bytes;
+  uint32_t slots;
+};
+
+const ListLayout& layout_of(ListId list);
+
+// Create the named mapping or join it; returns the root inside this process's view, or null.
+void* open_list(ListId list);
+// Drop this process's view and handles of the open whose root this is (the newest open
+// when the root is unknown); returns the result of closing the semaphore handle.
+int remove_list(ListId list, void* root);
+
+// The header every list root starts with (the rule root has no any_key).
+struct RootHead {
+  uint32_t head;
+  uint32_t next_key;
+  int32_t count;
+};
+
+inline char* mapping_base(const void* root) { return (char*)root - PFW_ROOT_OFFSET; }
+
+// Holds one list's semaphore for its lifetime. Before anything is read it makes
+// sure every used slot is committed in this process's view, since pages that
+// another process committed need not be visible in ours yet.
+class ListLock {
+ public:
+  ListLock(ListId list, void* root);
+  ~ListLock();
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+  bool held() const { return held_; }
+  // The holder committed the slot that brought the list to this count.
+  void slot_committed(int32_t count);
+
+ private:
+  void* open_ = nullptr;
+  HANDLE semaphore_ = nullptr;
+  bool held_ = false;
+};
+
+// The entry at a link, or null for 0 and for any link that does not name a used slot.
+void* entry_at(ListId list, const void* root, uint32_t offset);
+
+// Counts waits taken on list semaphores by this process (for the benchmarks).
+uint64_t lock_holds();
+
+// Copies src into a fixed field of size bytes, cut to fit and always terminated.
+inline void copy_field(char* field, size_t size, const char* src) {
+  if (!src) src = "";
+  size_t n = strnlen(src, size - 1);
+  memcpy(field, src, n);
+  memset(field + n, 0, size - n);
+}
+
+template <typename Entry>
+inline uint32_t next_of(const Entry* e) {
+  return e->next;
+}
+
+// Walks the list newest first under one hold and returns the first entry that
+// passes the test, filling the optional outputs; null on a miss.
+template <typename Entry, typename Test>
+Entry* walk_list(ListId list, void* root, Test test, int* out_key, Entry* out_copy) {
+  if (!root || ((RootHead*)root)->head == 0) return nullptr;  // empty: no hold needed
+  Entry* found = nullptr;
+  {
+    ListLock lock(list, root);
+    if (!lock.held()) return nullptr;
+    RootHead* r = (RootHead*)root;
+    int steps = r->count;  // a damaged link can never make the walk loop forever
+    for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0;
+         e = (Entry*)entry_at(list, root, e->next)) {
+      if (test(*e)) {
+        found = e;
+        if (out_key) *out_key = (int)e->key;
+        if (out_copy) memcpy(out_copy, e, offsetof(Entry, next));
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+// What an insert needs: the duplicate test and the writer of the kind-specific fields.
+// Returns 1 when the entry was linked in front, 0 when a duplicate exists or the list is full.
+// key_mode: automatic keys when has_key is false, else the explicit key.
+template <typename Entry, typename IsDuplicate, typename Fill>
+int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, bool has_key, uint32_t key,
+                 bool any) {
+  if (!root) return 0;
+  const ListLayout& lay = layout_of(list);
+  ListLock lock(list, root);
+  if (!lock.held()) return 0;
+  RootHead* r = (RootHead*)root;
+  // The duplicate test and the insert share this hold, so two processes adding the
+  // same key text at once cannot both succeed.
+  int steps = r->count;
+  for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0;
+       e = (Entry*)entry_at(list, root, e->next)) {
+    if (is_duplicate(*e)) return 0;
+  }
+  if (r->count < 0 || (uint32_t)r->count >= lay.slots) return 0;  // the slot would end past the mapping
+  uint32_t offset = lay.first_slot + (uint32_t)r->count * lay.entry_bytes;
+  char* slot = mapping_base(root) + offset;
+  if (!VirtualAlloc(slot, lay.entry_bytes, MEM_COMMIT, PAGE_READWRITE)) return 0;
+  r->count++;
+  lock.slot_committed(r->count);
+  Entry* e = (Entry*)slot;
+  memset(e, 0, sizeof(Entry));
+  fill(*e);
+  if (has_key) {
+    e->key = key;
+    r->next_key = (r->next_key > key ? r->next_key : key) + 1;
+  } else {
+    e->key = r->next_key++;
+  }
+  if (any && list != kRules) ((PFW_LIST_ROOT*)root)->any_key = e->key;
+  e->next = r->head;
+  r->head = offset;
+  return 1;
+}
+
+// Unlinks the entry with this key under one hold; 1 when found.
+template <typename Entry>
+int unlink_entry(ListId list, void* root, uint32_t key) {
+  if (!root || ((RootHead*)root)->head == 0) return 0;
+  ListLock lock(list, root);
+  if (!lock.held()) return 0;
+  RootHead* r = (RootHead*)root;
+  uint32_t* link = &r->head;
+  int steps = r->count;
+  for (Entry* e = (Entry*)entry_at(list, root, *link); e && steps-- > 0;
+       e = (Entry*)entry_at(list, root, *link)) {
+    if (e->key == key) {
+      *link = e->next;
+      return 1;
+    }
+    link = &e->next;
+  }
+  return 0;
+}
+
+}  // namespace tessary
+
+#endif  // TARNWALL_SHARED_LIST_H
