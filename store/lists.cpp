@@ -48,3 +48,5 @@ const char* PFW_CreateRuleKey(int protocol_key, int address_key, int app_key, in
 }
 
 }  // extern "C"
+
+extern "C" unsigned long long PFW_GetLockHoldCount(void) { return tessary::lock_holds(); }

@@ -414,6 +414,15 @@ typedef int(WINAPI* SW_ADDRULE_PROC)(const char*, const char*, const char*, int,
 typedef int(WINAPI* SW_SHUTDOWN_PROC)(void);
 
 // ---------------------------------------------------------------------------
+// Diagnostics for the benchmarks: counts of this process's waits on the list
+// semaphores and of its registry calls since it loaded the library.
+// ---------------------------------------------------------------------------
+extern "C" {
+PFW_API unsigned long long PFW_GetLockHoldCount(void);
+PFW_API unsigned long long PFW_GetRegistryCallCount(void);
+}
+
+// ---------------------------------------------------------------------------
 // The layout is a contract between processes and with the registry.
 // ---------------------------------------------------------------------------
 static_assert(sizeof(PFW_LIST_ROOT) == 16 && sizeof(PFW_PROTO_ROOT) == 16 && sizeof(PFW_ADR_ROOT) == 16 &&
