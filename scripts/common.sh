@@ -43,6 +43,9 @@ wine_session_begin() {
     wineserver -w
   fi
   wineserver -p
+  # The session's first program starts Wine's background services, which inherit
+  # its output; started here, they never hold a test's pipe open after it exits.
+  wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 wine_session_end() {
