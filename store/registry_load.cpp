@@ -1,0 +1,128 @@
+// registry_load.cpp - filling empty lists from the registry.
+//
+// Values written by other programs or older versions may be damaged: every
+// record is read into a zeroed buffer, a short one keeps zeros where its bytes
+// are missing, and one that is too long or not binary data is passed over.
+#include <vector>
+
+#include "key_text.h"
+#include "registry_access.h"
+#include "shared_list.h"
+
+using namespace tessary;
+
+namespace {
+
+// Value names of protocols, addresses and applications are decimal keys.
+constexpr DWORD kKeyNameChars = 16;
+// Rule values are named by the whole key text of four numbers.
+constexpr DWORD kRuleNameChars = PFW_RULE_KEY_TEXT_MAX;
+// Indexes that fail one after another before the enumeration is given up as broken.
+constexpr DWORD kMaxFailedReads = 100000;
+
+// Calls on_value(name, record) for every binary value that fits the record, in
+// the registry's enumeration order. The record holds zeros past the value's data.
+template <typename Record, typename OnValue>
+void enumerate_records(HKEY key, DWORD name_chars, OnValue on_value) {
+  char name[kRuleNameChars];
+  Record record;
+  DWORD failed = 0;
+  for (DWORD index = 0;; index++) {
+    memset(&record, 0, sizeof record);
+    DWORD name_size = name_chars, size = sizeof record, type = REG_NONE;
+    LONG r = reg_enum(key, index, name, &name_size, &type, (BYTE*)&record, &size);
+    if (r == ERROR_NO_MORE_ITEMS) break;
+    if (r != ERROR_SUCCESS) {
+      // Name or data too long for the buffers: skip it, the next index may be fine.
+      if (++failed > kMaxFailedReads) break;
+      continue;
+    }
+    failed = 0;
+    if (type != REG_BINARY || size == 0 || size > sizeof record) continue;
+    if (size < sizeof record) memset((char*)&record + size, 0, sizeof record - size);
+    name[name_size < name_chars ? name_size : name_chars - 1] = 0;
+    on_value((const char*)name, record);
+  }
+}
+
+// A string field read from the registry ends inside its field.
+template <size_t N>
+void terminate(char (&field)[N]) {
+  field[N - 1] = 0;
+}
+
+bool can_load(const void* root) { return root && ((const RootHead*)root)->next_key == 0; }
+
+}  // namespace
+
+extern "C" {
+
+int PFW_LoadProtocolSetFromRegistry(PFW_PROTO_ROOT* root) {
+  if (!can_load(root)) return 0;
+  BaseKey base;
+  RegKey key;
+  if (!open_list_key(base, PFW_KEY_PROTOCOLS, key)) return 0;
+  enumerate_records<PFW_PROTO_RECORD>(key.get(), kKeyNameChars, [&](const char*, PFW_PROTO_RECORD& r) {
+    terminate(r.name);
+    // Keys identify entries; a second record claiming a key already given is damaged.
+    if (PFW_GetProtocolByIndex(root, (int)r.key, nullptr)) return;
+    PFW_AddProtocol(root, r.any, r.name, (PFW_TRANSPORT)r.transport, r.port, r.key);
+  });
+  return 1;
+}
+
+int PFW_LoadAddressSetFromRegistry(PFW_ADR_ROOT* root) {
+  if (!can_load(root)) return 0;
+  BaseKey base;
+  RegKey key;
+  if (!open_list_key(base, PFW_KEY_ADDRESSES, key)) return 0;
+  enumerate_records<PFW_ADR_RECORD>(key.get(), kKeyNameChars, [&](const char*, PFW_ADR_RECORD& r) {
+    terminate(r.name);
+    if (PFW_GetAddressByIndex(root, (int)r.key, nullptr)) return;
+    PFW_AddAddress(root, r.any, r.low, r.high, r.name, (PFW_ADDRESS_TYPE)r.type, r.key);
+  });
+  return 1;
+}
+
+int PFW_LoadApplicationSetFromRegistry(PFW_APP_ROOT* root) {
+  if (!can_load(root)) return 0;
+  BaseKey base;
+  RegKey key;
+  if (!open_list_key(base, PFW_KEY_APPS, key)) return 0;
+  enumerate_records<PFW_APP_RECORD>(key.get(), kKeyNameChars, [&](const char*, PFW_APP_RECORD& r) {
+    terminate(r.name);
+    terminate(r.description);
+    if (PFW_GetAppByIndex(root, (int)r.key, nullptr)) return;
+    PFW_AddApp(root, r.any, r.name, r.description, r.key);
+  });
+  return 1;
+}
+
+int PFW_LoadRuleSetFromRegistry(PFW_RULE_ROOT* root) {
+  if (!can_load(root)) return 0;
+  BaseKey base;
+  RegKey key;
+  if (!open_rule_set_key(base, key)) return 0;
+  // The inbound and outbound default rules must receive keys 0 and 1. The
+  // installation writes them first, but not every registry lists values in the
+  // order written (some list them by name), so they are taken first here.
+  char inbound_default[PFW_RULE_KEY_TEXT_MAX], outbound_default[PFW_RULE_KEY_TEXT_MAX];
+  rule_key_text(inbound_default, sizeof inbound_default, 0, 0, 0, PFW_INBOUND);
+  rule_key_text(outbound_default, sizeof outbound_default, 0, 0, 0, PFW_OUTBOUND);
+  std::vector<PFW_RULE_RECORD> defaults[2], others;
+  enumerate_records<PFW_RULE_RECORD>(key.get(), kRuleNameChars, [&](const char* name, PFW_RULE_RECORD& r) {
+    if (strcmp(name, PFW_VALUE_LOG_FILE) == 0) return;
+    if (strcmp(name, inbound_default) == 0)
+      defaults[0].push_back(r);
+    else if (strcmp(name, outbound_default) == 0)
+      defaults[1].push_back(r);
+    else
+      others.push_back(r);
+  });
+  for (auto* group : {&defaults[0], &defaults[1], &others})
+    for (const PFW_RULE_RECORD& r : *group)
+      PFW_AddRule(root, (int)r.protocol_key, (int)r.address_key, (int)r.app_key, r.direction, r.action, r.log);
+  return 1;
+}
+
+}  // extern "C"
