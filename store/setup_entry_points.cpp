@@ -1,0 +1,151 @@
+// setup_entry_points.cpp - the three calls through which the setup wizard writes
+// its first rules without knowing keys, entries or the registry layout.
+//
+// The wizard loads the library by name and binds these by name; they keep four
+// roots of their own, so a program that also holds the lists through the
+// ordinary calls keeps its own views when the wizard's are removed.
+#include "registry_access.h"
+#include "shared_list.h"
+
+using namespace tessary;
+
+namespace {
+
+struct WizardRoots {
+  PFW_ADR_ROOT* addresses = nullptr;
+  PFW_PROTO_ROOT* protocols = nullptr;
+  PFW_APP_ROOT* apps = nullptr;
+  PFW_RULE_ROOT* rules = nullptr;
+};
+
+WizardRoots g_roots;
+SRWLOCK g_roots_lock = SRWLOCK_INIT;
+
+struct RootsGuard {
+  RootsGuard() { AcquireSRWLockExclusive(&g_roots_lock); }
+  ~RootsGuard() { ReleaseSRWLockExclusive(&g_roots_lock); }
+};
+
+// Removes only opens these entry points made: removing with a root the list layer
+// no longer knows would close another open of this process.
+void remove_roots(WizardRoots& r) {
+  if (r.addresses) PFW_RemoveAddressList(r.addresses);
+  if (r.protocols) PFW_RemoveProtocolList(r.protocols);
+  if (r.apps) PFW_RemoveAppList(r.apps);
+  if (r.rules) PFW_RemoveRuleList(r.rules);
+  r = WizardRoots{};
+}
+
+// 127.0.0.1 in network byte order: the octets in written order.
+constexpr unsigned long kLocalHost = 0x0100007Ful;
+constexpr const char* kLocalHostName = "Local Host";
+
+// Step 1: the protocol key; 0 (any protocol) for port 0.
+bool protocol_key(BaseKey& base, PFW_PROTO_ROOT* root, const char* name, int port, int transport, int* key) {
+  if (port == 0) {
+    *key = 0;
+    return true;
+  }
+  if (PFW_GetExactProtocolByService(root, transport, (unsigned)port, key, nullptr)) return true;
+  if (!PFW_AddProtocol(root, 0, name, (PFW_TRANSPORT)transport, (unsigned)port)) return false;
+  PFW_PROTO entry;
+  if (!PFW_GetExactProtocolByService(root, transport, (unsigned)port, key, &entry)) return false;
+  store_protocol(base, entry, false);  // a failed store leaves the entry in the list only
+  return true;
+}
+
+// Step 2: the application key; an existing entry keeps its description.
+bool app_key(BaseKey& base, PFW_APP_ROOT* root, const char* name, const char* description, int* key) {
+  if (PFW_GetExactAppByName(root, name, key, nullptr)) return true;
+  if (!PFW_AddApp(root, 0, name, description)) return false;
+  PFW_APP entry;
+  if (!PFW_GetExactAppByName(root, name, key, &entry)) return false;
+  store_application(base, entry, false);
+  return true;
+}
+
+// Step 3: the address key; 0 (any address) unless the rule is for this computer only.
+bool address_key(BaseKey& base, PFW_ADR_ROOT* root, int local_only, int* key) {
+  if (!local_only) {
+    *key = 0;
+    return true;
+  }
+  if (PFW_GetExactAddressByIP(root, kLocalHost, key, nullptr)) return true;
+  if (!PFW_AddAddress(root, 0, kLocalHost, kLocalHost, kLocalHostName, PFW_SINGLE_ADDRESS)) return false;
+  PFW_ADR entry;
+  if (!PFW_GetExactAddressByIP(root, kLocalHost, key, &entry)) return false;
+  store_address(base, entry, false);
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int WINAPI SW_Startup(char* edictor_path) {
+  RootsGuard guard;
+  // Open the new views before letting go of any earlier ones, so a list this
+  // process alone holds does not vanish in between.
+  WizardRoots earlier = g_roots;
+  g_roots.addresses = PFW_CreateAddressList();
+  g_roots.protocols = PFW_CreateProtocolList();
+  g_roots.apps = PFW_CreateAppList();
+  g_roots.rules = PFW_CreateRuleList();
+  remove_roots(earlier);
+  if (!g_roots.addresses || !g_roots.protocols || !g_roots.apps || !g_roots.rules) return 0;
+
+  // Lists that another process filled before are left as they are.
+  PFW_LoadAddressSetFromRegistry(g_roots.addresses);
+  PFW_LoadProtocolSetFromRegistry(g_roots.protocols);
+  PFW_LoadApplicationSetFromRegistry(g_roots.apps);
+  PFW_LoadRuleSetFromRegistry(g_roots.rules);
+
+  char path[PFW_EDICTOR_PATH_SIZE];
+  {
+    BaseKey base;
+    RegKey rules;
+    if (!open_rules_key(base, rules) || !read_string(rules.get(), PFW_VALUE_EDICTOR_PATH, path, sizeof path))
+      return 0;
+  }
+  if (edictor_path) memcpy(edictor_path, path, strlen(path) + 1);
+  return 1;
+}
+
+int WINAPI SW_AddRule(const char* description, const char* app_name, const char* protocol_name, int port,
+                      int transport, int direction, int action, int local_only) {
+  RootsGuard guard;
+  const WizardRoots& r = g_roots;
+  if (!r.addresses || !r.protocols || !r.apps || !r.rules) return 0;
+  if (!app_name || !app_name[0]) return 0;
+  // The list keeps at most a field's worth of the name; look up what it keeps,
+  // or a long name would never be found again after its add.
+  char app[PFW_APP_NAME_SIZE];
+  copy_field(app, sizeof app, app_name);
+
+  // One walk from HKEY_LOCAL_MACHINE to the base key serves every store of this call.
+  BaseKey base;
+  int pk = 0, xk = 0, ak = 0;
+  if (!protocol_key(base, r.protocols, protocol_name, port, transport, &pk)) return 0;
+  if (!app_key(base, r.apps, app, description, &xk)) return 0;
+  if (!address_key(base, r.addresses, local_only, &ak)) return 0;
+
+  PFW_RULE rule;
+  if (PFW_RULE* live = PFW_GetRuleByNumbers(r.rules, pk, ak, xk, direction, nullptr, &rule)) {
+    // Only the action changes; the rule keeps its log flag.
+    live->action = action;
+    rule.action = action;
+    return store_rule(base, rule, RuleStore::kModify);
+  }
+  // Rules the wizard makes are logged.
+  if (!PFW_AddRule(r.rules, pk, ak, xk, direction, action, 1)) return 0;
+  if (!PFW_GetRuleByNumbers(r.rules, pk, ak, xk, direction, nullptr, &rule)) return 0;
+  return store_rule(base, rule, RuleStore::kAdd);
+}
+
+int WINAPI SW_Shutdown(void) {
+  RootsGuard guard;
+  remove_roots(g_roots);
+  return 1;
+}
+
+}  // extern "C"
