@@ -1,0 +1,11 @@
+# The global state block and the stand-in connection interceptor.
+include(GoogleTest)
+
+add_executable(global_helper global_helper.cpp)
+target_link_libraries(global_helper PRIVATE tessary)
+
+add_executable(test_global test_global.cpp store_fixture.cpp)
+target_link_libraries(test_global PRIVATE tessary gtest gtest_main)
+add_dependencies(test_global global_helper)
+# Tests are found in the sources: listing them would mean one more Wine start per build.
+gtest_add_tests(TARGET test_global WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
