@@ -59,30 +59,39 @@ class RegKey {
   HKEY key_ = nullptr;
 };
 
-// The base key SOFTWARE\<maker>\<product>\1.0, opened on first use and held for
-// the owner's lifetime, so that one operation that touches several keys walks
-// the chain from HKEY_LOCAL_MACHINE once.
-class BaseKey {
+// The keys below the base key that the rule store works in.
+enum KeyName { kKeyProtocols = 0, kKeyAddresses, kKeyApps, kKeyRules, kKeyNameCount };
+
+// The keys one piece of work needs, each opened on first use and kept until
+// reset or destruction: the base key SOFTWARE\<maker>\<product>\1.0 is walked to
+// from HKEY_LOCAL_MACHINE once, however many of the keys below it are used.
+class KeyChain {
  public:
-  HKEY get();  // null when any key on the way is missing
+  KeyChain() = default;
+  ~KeyChain() { reset(); }
+  KeyChain(const KeyChain&) = delete;
+  KeyChain& operator=(const KeyChain&) = delete;
+  // A key below the base key, or null when it or a key on the way is missing.
+  HKEY key(KeyName name);
+  // The subkey of "Rules" that "ActiveRuleSet" names, read afresh on every call,
+  // so that a chain kept for long follows a change of the active set.
+  HKEY rule_set();
+  void reset();
 
  private:
-  RegKey key_;
-  bool tried_ = false;
+  HKEY base();
+  RegKey base_;
+  RegKey keys_[kKeyNameCount];
+  RegKey rule_set_;
+  char rule_set_name_[PFW_RULE_SET_NAME_SIZE] = {};
 };
 
-// The keys below the base key, each opened by the caller's BaseKey; false when missing.
-bool open_list_key(BaseKey& base, const char* name, RegKey& out);
-bool open_rules_key(BaseKey& base, RegKey& out);
-// The subkey of "Rules" named by "ActiveRuleSet".
-bool open_rule_set_key(BaseKey& base, RegKey& out);
-
-// The storing steps, with the base key supplied by the caller.
-int store_protocol(BaseKey& base, const PFW_PROTO& entry, bool must_exist);
-int store_address(BaseKey& base, const PFW_ADR& entry, bool must_exist);
-int store_application(BaseKey& base, const PFW_APP& entry, bool must_exist);
+// The storing steps, through the caller's chain. 1 written, 0 not.
+int store_protocol(KeyChain& keys, const PFW_PROTO& entry, bool must_exist);
+int store_address(KeyChain& keys, const PFW_ADR& entry, bool must_exist);
+int store_application(KeyChain& keys, const PFW_APP& entry, bool must_exist);
 enum class RuleStore { kAdd, kModify, kDelete };
-int store_rule(BaseKey& base, const PFW_RULE& entry, RuleStore how);
+int store_rule(KeyChain& keys, const PFW_RULE& entry, RuleStore how);
 
 // Reads a string value into a buffer of size bytes: always terminated, cut at
 // the buffer when the value fills it without a terminator. False when the value

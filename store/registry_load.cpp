@@ -59,10 +59,10 @@ extern "C" {
 
 int PFW_LoadProtocolSetFromRegistry(PFW_PROTO_ROOT* root) {
   if (!can_load(root)) return 0;
-  BaseKey base;
-  RegKey key;
-  if (!open_list_key(base, PFW_KEY_PROTOCOLS, key)) return 0;
-  enumerate_records<PFW_PROTO_RECORD>(key.get(), kKeyNameChars, [&](const char*, PFW_PROTO_RECORD& r) {
+  KeyChain keys;
+  HKEY key = keys.key(kKeyProtocols);
+  if (!key) return 0;
+  enumerate_records<PFW_PROTO_RECORD>(key, kKeyNameChars, [&](const char*, PFW_PROTO_RECORD& r) {
     terminate(r.name);
     // Keys identify entries; a second record claiming a key already given is damaged.
     if (PFW_GetProtocolByIndex(root, (int)r.key, nullptr)) return;
@@ -73,10 +73,10 @@ int PFW_LoadProtocolSetFromRegistry(PFW_PROTO_ROOT* root) {
 
 int PFW_LoadAddressSetFromRegistry(PFW_ADR_ROOT* root) {
   if (!can_load(root)) return 0;
-  BaseKey base;
-  RegKey key;
-  if (!open_list_key(base, PFW_KEY_ADDRESSES, key)) return 0;
-  enumerate_records<PFW_ADR_RECORD>(key.get(), kKeyNameChars, [&](const char*, PFW_ADR_RECORD& r) {
+  KeyChain keys;
+  HKEY key = keys.key(kKeyAddresses);
+  if (!key) return 0;
+  enumerate_records<PFW_ADR_RECORD>(key, kKeyNameChars, [&](const char*, PFW_ADR_RECORD& r) {
     terminate(r.name);
     if (PFW_GetAddressByIndex(root, (int)r.key, nullptr)) return;
     PFW_AddAddress(root, r.any, r.low, r.high, r.name, (PFW_ADDRESS_TYPE)r.type, r.key);
@@ -86,10 +86,10 @@ int PFW_LoadAddressSetFromRegistry(PFW_ADR_ROOT* root) {
 
 int PFW_LoadApplicationSetFromRegistry(PFW_APP_ROOT* root) {
   if (!can_load(root)) return 0;
-  BaseKey base;
-  RegKey key;
-  if (!open_list_key(base, PFW_KEY_APPS, key)) return 0;
-  enumerate_records<PFW_APP_RECORD>(key.get(), kKeyNameChars, [&](const char*, PFW_APP_RECORD& r) {
+  KeyChain keys;
+  HKEY key = keys.key(kKeyApps);
+  if (!key) return 0;
+  enumerate_records<PFW_APP_RECORD>(key, kKeyNameChars, [&](const char*, PFW_APP_RECORD& r) {
     terminate(r.name);
     terminate(r.description);
     if (PFW_GetAppByIndex(root, (int)r.key, nullptr)) return;
@@ -100,9 +100,9 @@ int PFW_LoadApplicationSetFromRegistry(PFW_APP_ROOT* root) {
 
 int PFW_LoadRuleSetFromRegistry(PFW_RULE_ROOT* root) {
   if (!can_load(root)) return 0;
-  BaseKey base;
-  RegKey key;
-  if (!open_rule_set_key(base, key)) return 0;
+  KeyChain keys;
+  HKEY key = keys.rule_set();
+  if (!key) return 0;
   // The inbound and outbound default rules must receive keys 0 and 1. The
   // installation writes them first, but not every registry lists values in the
   // order written (some list them by name), so they are taken first here.
@@ -110,7 +110,7 @@ int PFW_LoadRuleSetFromRegistry(PFW_RULE_ROOT* root) {
   rule_key_text(inbound_default, sizeof inbound_default, 0, 0, 0, PFW_INBOUND);
   rule_key_text(outbound_default, sizeof outbound_default, 0, 0, 0, PFW_OUTBOUND);
   std::vector<PFW_RULE_RECORD> defaults[2], others;
-  enumerate_records<PFW_RULE_RECORD>(key.get(), kRuleNameChars, [&](const char* name, PFW_RULE_RECORD& r) {
+  enumerate_records<PFW_RULE_RECORD>(key, kRuleNameChars, [&](const char* name, PFW_RULE_RECORD& r) {
     if (strcmp(name, PFW_VALUE_LOG_FILE) == 0) return;
     if (strcmp(name, inbound_default) == 0)
       defaults[0].push_back(r);

@@ -19,6 +19,10 @@ struct WizardRoots {
 };
 
 WizardRoots g_roots;
+// The registry keys the wizard's stores go through, kept from one SW_AddRule to
+// the next: a first-run wizard adds hundreds of rules, and walking to the keys
+// again for each store would cost more than the stores themselves.
+KeyChain* g_keys = nullptr;
 SRWLOCK g_roots_lock = SRWLOCK_INIT;
 
 struct RootsGuard {
@@ -36,12 +40,28 @@ void remove_roots(WizardRoots& r) {
   r = WizardRoots{};
 }
 
+void drop_keys() {
+  delete g_keys;
+  g_keys = nullptr;
+}
+
+// Stores through the kept keys. A kept handle can name a key that was deleted
+// (and perhaps made again) since it was opened, so a refused store is tried once
+// more through keys opened afresh; it then fails only where a fresh open would.
+template <typename Store>
+int store(Store how) {
+  if (!g_keys) g_keys = new KeyChain;
+  if (how(*g_keys)) return 1;
+  g_keys->reset();
+  return how(*g_keys);
+}
+
 // 127.0.0.1 in network byte order: the octets in written order.
 constexpr unsigned long kLocalHost = 0x0100007Ful;
 constexpr const char* kLocalHostName = "Local Host";
 
 // Step 1: the protocol key; 0 (any protocol) for port 0.
-bool protocol_key(BaseKey& base, PFW_PROTO_ROOT* root, const char* name, int port, int transport, int* key) {
+bool protocol_key(PFW_PROTO_ROOT* root, const char* name, int port, int transport, int* key) {
   if (port == 0) {
     *key = 0;
     return true;
@@ -50,22 +70,23 @@ bool protocol_key(BaseKey& base, PFW_PROTO_ROOT* root, const char* name, int por
   if (!PFW_AddProtocol(root, 0, name, (PFW_TRANSPORT)transport, (unsigned)port)) return false;
   PFW_PROTO entry;
   if (!PFW_GetExactProtocolByService(root, transport, (unsigned)port, key, &entry)) return false;
-  store_protocol(base, entry, false);  // a failed store leaves the entry in the list only
+  // A failed store leaves the entry in the list only.
+  store([&](KeyChain& k) { return store_protocol(k, entry, false); });
   return true;
 }
 
 // Step 2: the application key; an existing entry keeps its description.
-bool app_key(BaseKey& base, PFW_APP_ROOT* root, const char* name, const char* description, int* key) {
+bool app_key(PFW_APP_ROOT* root, const char* name, const char* description, int* key) {
   if (PFW_GetExactAppByName(root, name, key, nullptr)) return true;
   if (!PFW_AddApp(root, 0, name, description)) return false;
   PFW_APP entry;
   if (!PFW_GetExactAppByName(root, name, key, &entry)) return false;
-  store_application(base, entry, false);
+  store([&](KeyChain& k) { return store_application(k, entry, false); });
   return true;
 }
 
 // Step 3: the address key; 0 (any address) unless the rule is for this computer only.
-bool address_key(BaseKey& base, PFW_ADR_ROOT* root, int local_only, int* key) {
+bool address_key(PFW_ADR_ROOT* root, int local_only, int* key) {
   if (!local_only) {
     *key = 0;
     return true;
@@ -74,7 +95,7 @@ bool address_key(BaseKey& base, PFW_ADR_ROOT* root, int local_only, int* key) {
   if (!PFW_AddAddress(root, 0, kLocalHost, kLocalHost, kLocalHostName, PFW_SINGLE_ADDRESS)) return false;
   PFW_ADR entry;
   if (!PFW_GetExactAddressByIP(root, kLocalHost, key, &entry)) return false;
-  store_address(base, entry, false);
+  store([&](KeyChain& k) { return store_address(k, entry, false); });
   return true;
 }
 
@@ -92,6 +113,7 @@ int WINAPI SW_Startup(char* edictor_path) {
   g_roots.apps = PFW_CreateAppList();
   g_roots.rules = PFW_CreateRuleList();
   remove_roots(earlier);
+  drop_keys();
   if (!g_roots.addresses || !g_roots.protocols || !g_roots.apps || !g_roots.rules) return 0;
 
   // Lists that another process filled before are left as they are.
@@ -102,10 +124,9 @@ int WINAPI SW_Startup(char* edictor_path) {
 
   char path[PFW_EDICTOR_PATH_SIZE];
   {
-    BaseKey base;
-    RegKey rules;
-    if (!open_rules_key(base, rules) || !read_string(rules.get(), PFW_VALUE_EDICTOR_PATH, path, sizeof path))
-      return 0;
+    KeyChain keys;
+    HKEY rules = keys.key(kKeyRules);
+    if (!rules || !read_string(rules, PFW_VALUE_EDICTOR_PATH, path, sizeof path)) return 0;
   }
   if (edictor_path) memcpy(edictor_path, path, strlen(path) + 1);
   return 1;
@@ -122,29 +143,28 @@ int WINAPI SW_AddRule(const char* description, const char* app_name, const char*
   char app[PFW_APP_NAME_SIZE];
   copy_field(app, sizeof app, app_name);
 
-  // One walk from HKEY_LOCAL_MACHINE to the base key serves every store of this call.
-  BaseKey base;
   int pk = 0, xk = 0, ak = 0;
-  if (!protocol_key(base, r.protocols, protocol_name, port, transport, &pk)) return 0;
-  if (!app_key(base, r.apps, app, description, &xk)) return 0;
-  if (!address_key(base, r.addresses, local_only, &ak)) return 0;
+  if (!protocol_key(r.protocols, protocol_name, port, transport, &pk)) return 0;
+  if (!app_key(r.apps, app, description, &xk)) return 0;
+  if (!address_key(r.addresses, local_only, &ak)) return 0;
 
   PFW_RULE rule;
   if (PFW_RULE* live = PFW_GetRuleByNumbers(r.rules, pk, ak, xk, direction, nullptr, &rule)) {
     // Only the action changes; the rule keeps its log flag.
     live->action = action;
     rule.action = action;
-    return store_rule(base, rule, RuleStore::kModify);
+    return store([&](KeyChain& k) { return store_rule(k, rule, RuleStore::kModify); });
   }
   // Rules the wizard makes are logged.
   if (!PFW_AddRule(r.rules, pk, ak, xk, direction, action, 1)) return 0;
   if (!PFW_GetRuleByNumbers(r.rules, pk, ak, xk, direction, nullptr, &rule)) return 0;
-  return store_rule(base, rule, RuleStore::kAdd);
+  return store([&](KeyChain& k) { return store_rule(k, rule, RuleStore::kAdd); });
 }
 
 int WINAPI SW_Shutdown(void) {
   RootsGuard guard;
   remove_roots(g_roots);
+  drop_keys();
   return 1;
 }
 

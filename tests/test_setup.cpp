@@ -271,3 +271,28 @@ TEST_F(SetupTest, ARuleThatCannotBeStoredReportsFailureButStaysInTheList) {
   EXPECT_TRUE(value_exists(kApps, std::to_string(app).c_str()));
   EXPECT_EQ(rules->count, 3);
 }
+
+TEST_F(SetupTest, StoresFollowKeysMadeAgainAndAnotherActiveSetDuringTheSession) {
+  start();
+  ASSERT_EQ(add_rule_("Web", "WEB.EXE", "Web", 80, PFW_TCP, PFW_OUTBOUND, PFW_ALLOW, 0), 1);
+  // The keys are removed and made again while the wizard runs (a repair install).
+  make_layout();
+  ASSERT_EQ(add_rule_("Mail", "MAIL.EXE", "Mail", 25, PFW_TCP, PFW_OUTBOUND, PFW_ALLOW, 0), 1);
+  int mail = -1, smtp = -1;
+  ASSERT_TRUE(PFW_GetExactAppByName(apps, "MAIL.EXE", &mail, nullptr));
+  ASSERT_TRUE(PFW_GetExactProtocolByService(protocols, PFW_TCP, 25, &smtp, nullptr));
+  EXPECT_TRUE(value_exists(kApps, std::to_string(mail).c_str()));
+  EXPECT_TRUE(value_exists(kProtocols, std::to_string(smtp).c_str()));
+  EXPECT_TRUE(value_exists(kRuleSet, PFW_CreateRuleKey(smtp, 0, mail, PFW_OUTBOUND)));
+
+  // Another active set: the next rule goes there.
+  std::string other = std::string(kRules) + "\\Travel";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, other.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_TRUE(write_string(kRules, "ActiveRuleSet", "Travel"));
+  ASSERT_EQ(add_rule_("Mail", "MAIL.EXE", "Mail", 25, PFW_TCP, PFW_INBOUND, PFW_DENY, 0), 1);
+  EXPECT_TRUE(value_exists(other.c_str(), PFW_CreateRuleKey(smtp, 0, mail, PFW_INBOUND)));
+  EXPECT_FALSE(value_exists(kRuleSet, PFW_CreateRuleKey(smtp, 0, mail, PFW_INBOUND)));
+}
