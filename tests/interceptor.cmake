@@ -9,3 +9,9 @@ target_link_libraries(test_global PRIVATE tessary gtest gtest_main)
 add_dependencies(test_global global_helper)
 # Tests are found in the sources: listing them would mean one more Wine start per build.
 gtest_add_tests(TARGET test_global WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+
+# The stand-in interceptor's parts, and interceptor.exe against a consumer window.
+add_executable(test_interceptor test_interceptor.cpp traffic_consumer.cpp store_fixture.cpp)
+target_link_libraries(test_interceptor PRIVATE interceptor_core gtest gtest_main)
+add_dependencies(test_interceptor interceptor)
+gtest_add_tests(TARGET test_interceptor WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})

@@ -1,0 +1,546 @@
+// The stand-in interceptor: its attempt syntax, decision table and traffic
+// line; its explanation against the library's lookup; and interceptor.exe
+// feeding a consumer window through the mailbox.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "interceptor_session.h"
+#include "store_fixture.h"
+#include "traffic_consumer.h"
+
+using namespace interceptor;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Attempt syntax
+// ---------------------------------------------------------------------------
+
+TEST(AttemptSyntax, ReadsEveryFieldInEachAcceptedForm) {
+  Attempt a;
+  std::string error;
+  ASSERT_EQ(parse_attempt("out tcp 80 192.168.1.5 IEXPLORE.EXE", a, error), Parsed::kAttempt) << error;
+  EXPECT_EQ(a.direction, PFW_OUTBOUND);
+  EXPECT_EQ(a.transport, PFW_TCP);
+  EXPECT_EQ(a.port, 80u);
+  EXPECT_EQ(a.address, ip("192.168.1.5"));
+  EXPECT_EQ(a.program, "IEXPLORE.EXE");
+
+  // Keywords in any case, tabs and a CR line end, a quoted name with blanks inside.
+  ASSERT_EQ(parse_attempt("\tINBOUND\tUdp  0 0.0.0.0   \"My Server.exe\"\r\n", a, error), Parsed::kAttempt) << error;
+  EXPECT_EQ(a.direction, PFW_INBOUND);
+  EXPECT_EQ(a.transport, PFW_UDP);
+  EXPECT_EQ(a.port, 0u);
+  EXPECT_EQ(a.address, 0u);
+  EXPECT_EQ(a.program, "My Server.exe");
+
+  // Unquoted, the rest of the line is the name; the extremes of port and address.
+  ASSERT_EQ(parse_attempt("Out TCP 65535 255.255.255.255 C:\\Program Files\\x.exe ", a, error), Parsed::kAttempt);
+  EXPECT_EQ(a.port, 65535u);
+  EXPECT_EQ(a.address, 0xFFFFFFFFul);
+  EXPECT_EQ(a.program, "C:\\Program Files\\x.exe");
+  EXPECT_EQ(dotted(ip("10.20.30.40")), "10.20.30.40");
+}
+
+TEST(AttemptSyntax, SkipsBlankAndCommentLines) {
+  Attempt a;
+  std::string error;
+  for (const char* line : {"", "   \t\r\n", "# out tcp 80 1.2.3.4 X.EXE", "  #comment"})
+    EXPECT_EQ(parse_attempt(line, a, error), Parsed::kSkip) << "'" << line << "'";
+}
+
+TEST(AttemptSyntax, RejectsMalformedLinesSayingWhatIsWrong) {
+  struct Case {
+    const char* line;
+    const char* says;
+  } cases[] = {
+      {"sideways tcp 80 1.2.3.4 X.EXE", "direction 'sideways'"},
+      {"out", "transport missing"},
+      {"out icmp 80 1.2.3.4 X.EXE", "transport 'icmp'"},
+      {"out tcp", "port missing"},
+      {"out tcp 65536 1.2.3.4 X.EXE", "port '65536'"},
+      {"out tcp -1 1.2.3.4 X.EXE", "port '-1'"},
+      {"out tcp 80x 1.2.3.4 X.EXE", "port '80x'"},
+      {"out tcp 0080000 1.2.3.4 X.EXE", "port '0080000'"},
+      {"out tcp 80", "address missing"},
+      {"out tcp 80 256.1.1.1 X.EXE", "address '256.1.1.1'"},
+      {"out tcp 80 1.2.3 X.EXE", "address '1.2.3'"},
+      {"out tcp 80 1.2.3.4.5 X.EXE", "address '1.2.3.4.5'"},
+      {"out tcp 80 0x7f.0.0.1 X.EXE", "address '0x7f.0.0.1'"},
+      {"out tcp 80 1..3.4 X.EXE", "address '1..3.4'"},
+      {"out tcp 80 1.2.3.4", "program name missing"},
+      {"out tcp 80 1.2.3.4 \"\"", "program name missing"},
+      {"out tcp 80 1.2.3.4 \"X.EXE", "no closing quote"},
+      {"out tcp 80 1.2.3.4 X\x01.EXE", "control character"},
+  };
+  for (const Case& c : cases) {
+    Attempt a;
+    a.program = "untouched";
+    std::string error;
+    EXPECT_EQ(parse_attempt(c.line, a, error), Parsed::kError) << c.line;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.line << " -> " << error;
+    EXPECT_EQ(a.program, "untouched") << "a rejected line changed the attempt";
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Decision table
+// ---------------------------------------------------------------------------
+
+PFW_RULE rule_of(int action, int log) {
+  PFW_RULE r = {};
+  r.action = action;
+  r.log = log;
+  return r;
+}
+
+TEST(DecisionTable, RunModeAndRuleActionGiveTheDocumentedVerdict) {
+  Switches all;
+  all.log_fully_armed = all.log_stand_by = all.log_allow = all.log_deny = 1;
+  PFW_RULE allow = rule_of(PFW_ALLOW, 1), deny = rule_of(PFW_DENY, 1), ask = rule_of(PFW_ASK, 1),
+           odd = rule_of(7, 1);
+  const PFW_RULE* rules[] = {&allow, &deny, &ask, &odd, nullptr};
+  for (const PFW_RULE* r : rules) {
+    EXPECT_FALSE(decide(PFW_MODE_BLOCK, r, all).allow) << "block lets nothing through";
+    EXPECT_TRUE(decide(PFW_MODE_STANDBY, r, all).allow) << "stand by lets everything through";
+    EXPECT_FALSE(decide(5, r, all).allow) << "an unknown mode stops the connection";
+    EXPECT_FALSE(decide(-1, r, all).allow);
+  }
+  EXPECT_TRUE(decide(PFW_MODE_FILTER, &allow, all).allow);
+  EXPECT_STREQ(decide(PFW_MODE_FILTER, &allow, all).word, "allow");
+  EXPECT_FALSE(decide(PFW_MODE_FILTER, &deny, all).allow);
+  EXPECT_STREQ(decide(PFW_MODE_FILTER, &deny, all).word, "deny");
+  Decision asked = decide(PFW_MODE_FILTER, &ask, all);
+  EXPECT_FALSE(asked.allow);
+  EXPECT_STREQ(asked.word, "ask:deny");
+  EXPECT_FALSE(decide(PFW_MODE_FILTER, &odd, all).allow);
+  Decision none = decide(PFW_MODE_FILTER, nullptr, all);
+  EXPECT_FALSE(none.allow);
+  EXPECT_STREQ(none.why, "no rule");
+}
+
+TEST(DecisionTable, ALineIsDueOnlyWhenRuleFlagAndSwitchesAgree) {
+  Switches s;
+  PFW_RULE allow_logged = rule_of(PFW_ALLOW, 1), allow_quiet = rule_of(PFW_ALLOW, 0),
+           deny_logged = rule_of(PFW_DENY, 1), ask_logged = rule_of(PFW_ASK, 1);
+
+  // Filter: the rule's flag and the switch of the outcome.
+  s.log_allow = 1;
+  EXPECT_TRUE(decide(PFW_MODE_FILTER, &allow_logged, s).log);
+  EXPECT_FALSE(decide(PFW_MODE_FILTER, &allow_quiet, s).log);
+  EXPECT_FALSE(decide(PFW_MODE_FILTER, &deny_logged, s).log) << "log_deny is off";
+  EXPECT_FALSE(decide(PFW_MODE_FILTER, nullptr, s).log);
+  s.log_allow = 0;
+  s.log_deny = 1;
+  EXPECT_FALSE(decide(PFW_MODE_FILTER, &allow_logged, s).log);
+  EXPECT_TRUE(decide(PFW_MODE_FILTER, &deny_logged, s).log);
+  EXPECT_TRUE(decide(PFW_MODE_FILTER, &ask_logged, s).log);
+  EXPECT_TRUE(decide(PFW_MODE_FILTER, nullptr, s).log) << "a connection no rule covers is worth a line";
+
+  // Block: the mode decides, so its switch stands in for the rule's flag.
+  EXPECT_FALSE(decide(PFW_MODE_BLOCK, &deny_logged, s).log) << "log_fully_armed is off";
+  s.log_fully_armed = 1;
+  EXPECT_TRUE(decide(PFW_MODE_BLOCK, &allow_quiet, s).log);
+  EXPECT_TRUE(decide(PFW_MODE_BLOCK, nullptr, s).log);
+  s.log_deny = 0;
+  EXPECT_FALSE(decide(PFW_MODE_BLOCK, &deny_logged, s).log);
+
+  // Stand by: its switch and log_allow.
+  s.log_stand_by = 1;
+  EXPECT_FALSE(decide(PFW_MODE_STANDBY, &allow_logged, s).log) << "log_allow is off";
+  s.log_allow = 1;
+  EXPECT_TRUE(decide(PFW_MODE_STANDBY, &deny_logged, s).log);
+  s.log_stand_by = 0;
+  EXPECT_FALSE(decide(PFW_MODE_STANDBY, &allow_logged, s).log);
+}
+
+// ---------------------------------------------------------------------------
+// Traffic line
+// ---------------------------------------------------------------------------
+
+SYSTEMTIME when() {
+  SYSTEMTIME t = {};
+  t.wYear = 2024;
+  t.wMonth = 5;
+  t.wDay = 1;
+  t.wHour = 13;
+  t.wMinute = 45;
+  t.wSecond = 7;
+  return t;
+}
+
+TEST(TrafficLine, CarriesTimeAttemptDecisionAndRuleKey) {
+  Attempt a;
+  std::string error;
+  ASSERT_EQ(parse_attempt("out tcp 80 192.168.1.5 IEXPLORE.EXE", a, error), Parsed::kAttempt);
+  PFW_RULE r = rule_of(PFW_ALLOW, 1);
+  r.protocol_key = 2;
+  r.address_key = 0;
+  r.app_key = 3;
+  r.direction = PFW_OUTBOUND;
+  Decision d = decide(PFW_MODE_FILTER, &r, Switches{});
+  EXPECT_EQ(traffic_line(when(), a, d, PFW_MODE_FILTER, 7, &r),
+            "2024-05-01 13:45:07 out TCP/80 192.168.1.5 IEXPLORE.EXE allow mode=filter rule=7:2,0,3,1\n");
+
+  ASSERT_EQ(parse_attempt("in udp 53 10.0.0.1 DNS.EXE", a, error), Parsed::kAttempt);
+  d = decide(PFW_MODE_BLOCK, nullptr, Switches{});
+  EXPECT_EQ(traffic_line(when(), a, d, PFW_MODE_BLOCK, -1, nullptr),
+            "2024-05-01 13:45:07 in UDP/53 10.0.0.1 DNS.EXE deny mode=block rule=none\n");
+}
+
+TEST(TrafficLine, LongProgramNamesAreCutSoTheLineFitsTheRecord) {
+  Attempt a;
+  a.direction = PFW_OUTBOUND;
+  a.transport = PFW_UDP;
+  a.port = 65535;
+  a.address = 0xFFFFFFFFul;
+  // Every other field as wide as it gets.
+  PFW_RULE r = rule_of(PFW_ASK, 1);
+  r.protocol_key = r.address_key = r.app_key = 0xFFFFFFFFu;
+  r.direction = PFW_OUTBOUND;
+  Decision d = decide(PFW_MODE_FILTER, &r, Switches{});
+  SYSTEMTIME t = when();
+  t.wYear = 65535;
+  for (size_t length : {1u, 60u, 120u, 300u, 5000u}) {
+    a.program = std::string(length, 'P');
+    std::string line = traffic_line(t, a, d, 12345678, 2147483647, &r);
+    EXPECT_LE(line.size(), 199u) << length;
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(line.find('\n'), line.size() - 1);
+    EXPECT_NE(line.find("rule=2147483647:-1,-1,-1,1"), std::string::npos) << line;
+    EXPECT_NE(line.find(std::string(length < 50 ? length : 50, 'P')), std::string::npos) << "the name was lost";
+  }
+  // A name that came with control characters keeps the line one line.
+  a.program = "EVIL\nEXE\r";
+  std::string line = traffic_line(when(), a, d, PFW_MODE_FILTER, -1, nullptr);
+  EXPECT_NE(line.find("EVIL?EXE?"), std::string::npos) << line;
+  EXPECT_EQ(line.find('\n'), line.size() - 1);
+}
+
+// ---------------------------------------------------------------------------
+// The explanation against the library's lookup
+// ---------------------------------------------------------------------------
+
+class ExplainTest : public StoreTest {};
+
+// Rule sets whose entries carry explicit keys in shuffled order, as a registry
+// load can give them, so list order and key order differ; overlapping address
+// ranges give many candidates of equal score.
+TEST_F(ExplainTest, NamesTheSameWinnerAsTheLookupOnVariedRuleSets) {
+  const unsigned kPorts[] = {21, 25, 80, 443};
+  const char* kApps[] = {"IEXPLORE.EXE", "FTP.EXE", "iexplore.exe", "MAIL.EXE"};
+  int compared = 0, won = 0, ties = 0;
+  for (int set = 0; set < 40; set++) {
+    std::mt19937 rng(0xE4A1u + set);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    std::vector<unsigned> keys(24);
+    for (unsigned i = 0; i < keys.size(); i++) keys[i] = i;
+    std::shuffle(keys.begin(), keys.end(), rng);
+    size_t next = 0;
+    std::vector<int> in_list[3];  // keys given to protocols, addresses, applications
+    auto take = [&](int list) {
+      in_list[list].push_back((int)keys[next]);
+      return keys[next++];
+    };
+    bool wildcards_late = pick(4) == 0;
+    auto wildcards = [&] {
+      PFW_AddProtocol(protocols, 1, "Any", PFW_TCP, 0, take(0));
+      PFW_AddAddress(addresses, 1, 0, 0, "Any", PFW_SINGLE_ADDRESS, take(1));
+      PFW_AddApp(apps, 1, "", "Any", take(2));
+    };
+    if (!wildcards_late) wildcards();
+    for (unsigned port : kPorts) PFW_AddProtocol(protocols, 0, "svc", (PFW_TRANSPORT)pick(2), port, take(0));
+    for (int i = 0; i < 6; i++) {
+      unsigned lo = (unsigned)pick(4), hi = lo + (unsigned)pick(3);
+      PFW_AddAddress(addresses, 0, ip(("10.0.0." + std::to_string(lo)).c_str()),
+                     ip(("10.0.0." + std::to_string(hi)).c_str()), "net", PFW_NETWORK_ADDRESS, take(1));
+    }
+    for (const char* app : kApps) PFW_AddApp(apps, 0, app, "app", take(2));
+    if (wildcards_late) wildcards();
+    auto part = [&](int list) { return in_list[list][pick((int)in_list[list].size())]; };
+    for (int i = 0; i < 40; i++) PFW_AddRule(rules, part(0), part(1), part(2), pick(2), pick(3), pick(2));
+
+    for (int c = 0; c < 8; c++) {
+      Attempt a;
+      a.direction = pick(2);
+      a.transport = pick(2);
+      a.port = kPorts[pick(4)];
+      a.address = ip(("10.0.0." + std::to_string(pick(6))).c_str());
+      a.program = kApps[pick(4)];
+      int key = -1;
+      PFW_RULE copy = {};
+      PFW_GetRule(rules, addresses, protocols, apps, a.port, a.transport, a.address, a.program.c_str(), a.direction,
+                  &key, &copy);
+      Explanation e = explain(Roots{protocols, addresses, apps, rules}, a);
+      ASSERT_EQ(e.winner_key(), key) << "set " << set << " attempt " << describe(a) << "\n"
+                                     << format_explanation(e, a, key);
+      EXPECT_EQ(e.candidates.size(), (size_t)(e.protocols * e.addresses * e.apps));
+      if (e.winner >= 0) {
+        won++;
+        int equal = 0;
+        for (const Candidate& cand : e.candidates) {
+          EXPECT_LE(cand.score, e.candidates[e.winner].score);
+          equal += cand.score == e.candidates[e.winner].score;
+        }
+        ties += equal > 1;
+      }
+      compared++;
+    }
+    TearDown();
+    SetUp();
+  }
+  // The sets must have exercised what they are for.
+  EXPECT_GT(won, compared / 2);
+  EXPECT_GT(ties, 5);
+}
+
+TEST_F(ExplainTest, MarksTheWinnerAndComparesWithTheLookup) {
+  PFW_AddProtocol(protocols, 1, "Any", PFW_TCP, 0, 0);
+  PFW_AddProtocol(protocols, 0, "HTTP", PFW_TCP, 80);
+  PFW_AddAddress(addresses, 1, 0, 0, "Any", PFW_SINGLE_ADDRESS, 0);
+  PFW_AddApp(apps, 1, "", "Any");
+  PFW_AddApp(apps, 0, "IEXPLORE.EXE", "browser");
+  PFW_AddRule(rules, 0, 0, 0, PFW_OUTBOUND, PFW_DENY, 1);  // key 0: score 0
+  PFW_AddRule(rules, 1, 0, 0, PFW_OUTBOUND, PFW_ALLOW, 0);  // key 1: HTTP, score 4
+  Attempt a;
+  std::string error;
+  ASSERT_EQ(parse_attempt("out tcp 80 192.168.1.5 IEXPLORE.EXE", a, error), Parsed::kAttempt);
+  Explanation e = explain(Roots{protocols, addresses, apps, rules}, a);
+  ASSERT_EQ(e.candidates.size(), 4u);  // 2 protocols x 1 address x 2 applications
+  EXPECT_EQ(e.winner_key(), 1);
+  std::string text = format_explanation(e, a, 1);
+  EXPECT_NE(text.find("1 HTTP TCP/80"), std::string::npos) << text;
+  EXPECT_NE(text.find("<= winner"), std::string::npos) << text;
+  EXPECT_NE(text.find("winner: rule 1 (score 4); PFW_GetRule: rule 1, the same"), std::string::npos) << text;
+  EXPECT_NE(format_explanation(e, a, 0).find("DIFFERENT"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// interceptor.exe and a consumer window
+// ---------------------------------------------------------------------------
+
+class InterceptorTest : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    PFW_InitializeGlobalData();
+    saved_mode = PFW_GetRunMode();
+    saved = current_switches();
+    saved_monitor = PFW_GetGlobalMonitorHwnd();
+    PFW_SetGlobalMonitorHwnd(nullptr);
+    PFW_SetRunMode(PFW_MODE_FILTER);
+    PFW_SetLogAllow(1);
+    PFW_SetLogDeny(1);
+    PFW_SetLogFullyArmed(1);
+    PFW_SetLogStandBy(1);
+
+    // The installed start: wildcards and the two default rules; then two programs.
+    PFW_AddProtocol(protocols, 1, "Any Protocol", PFW_TCP, 0, 0);
+    PFW_AddAddress(addresses, 1, 0, 0, "Any Address", PFW_SINGLE_ADDRESS, 0);
+    PFW_AddApp(apps, 1, "", "Any Application");
+    PFW_AddRule(rules, 0, 0, (int)apps->any_key, PFW_INBOUND, PFW_DENY, 1);   // key 0
+    PFW_AddRule(rules, 0, 0, (int)apps->any_key, PFW_OUTBOUND, PFW_ASK, 1);   // key 1
+    PFW_AddApp(apps, 0, "GOOD.EXE", "allowed");
+    PFW_AddApp(apps, 0, "BAD.EXE", "denied");
+    PFW_GetExactAppByName(apps, "GOOD.EXE", &good_app, nullptr);
+    PFW_GetExactAppByName(apps, "BAD.EXE", &bad_app, nullptr);
+    PFW_AddRule(rules, 0, 0, good_app, PFW_OUTBOUND, PFW_ALLOW, 1);  // key 2
+    PFW_AddRule(rules, 0, 0, bad_app, PFW_OUTBOUND, PFW_DENY, 1);    // key 3
+  }
+  void TearDown() override {
+    PFW_SetGlobalMonitorHwnd(saved_monitor);
+    PFW_SetRunMode(saved_mode);
+    PFW_SetLogAllow(saved.log_allow);
+    PFW_SetLogDeny(saved.log_deny);
+    PFW_SetLogFullyArmed(saved.log_fully_armed);
+    PFW_SetLogStandBy(saved.log_stand_by);
+    StoreTest::TearDown();
+  }
+
+  static ProgramRun interceptor(const std::string& args, const std::string& input, TrafficConsumer* consumer) {
+    return run_program("\"" + program_directory() + "interceptor.exe\" " + args, input, consumer);
+  }
+  static std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+  }
+  static long mailbox_count() { return semaphore_count(PFW_GLOBAL_SEMAPHORE_NAME); }
+
+  int good_app = -1, bad_app = -1;
+  int saved_mode = 0;
+  Switches saved;
+  HWND saved_monitor = nullptr;
+};
+
+TEST_F(InterceptorTest, EveryLineReachesTheMonitorInOrderWithItsLamp) {
+  TrafficConsumer consumer;
+  ASSERT_TRUE(consumer.hwnd());
+  PFW_SetGlobalMonitorHwnd(consumer.hwnd());
+
+  const int kAttempts = 400;
+  std::string input;
+  std::vector<std::string> expected;
+  for (int i = 0; i < kAttempts; i++) {
+    bool good = i % 3 != 0;
+    std::string address = "10.1." + std::to_string(i / 200) + "." + std::to_string(i % 200);
+    input += "out tcp " + std::to_string(1000 + i) + " " + address + (good ? " GOOD.EXE\n" : " BAD.EXE\n");
+    expected.push_back("out TCP/" + std::to_string(1000 + i) + " " + address +
+                       (good ? " GOOD.EXE allow mode=filter rule=2:0,0," + std::to_string(good_app) + ",1\n"
+                             : " BAD.EXE deny mode=filter rule=3:0,0," + std::to_string(bad_app) + ",1\n"));
+  }
+  ProgramRun run = interceptor("", input, &consumer);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+
+  ASSERT_EQ(consumer.lines.size(), (size_t)kAttempts) << "lines were lost";
+  for (int i = 0; i < kAttempts; i++) {
+    const std::string& line = consumer.lines[i];
+    ASSERT_GT(line.size(), 20u);
+    EXPECT_EQ(line.substr(20), expected[i]) << "line " << i;  // after "YYYY-MM-DD HH:MM:SS "
+  }
+  EXPECT_EQ(consumer.empty_messages, 0);
+  EXPECT_EQ(consumer.lamps[0], kAttempts - (kAttempts + 2) / 3) << "left lamp: let through";
+  EXPECT_EQ(consumer.lamps[1], (kAttempts + 2) / 3) << "right lamp: stopped";
+  std::vector<std::string> printed = lines_of(run.out);
+  ASSERT_EQ(printed.size(), (size_t)kAttempts);
+  EXPECT_NE(printed[0].find("-> deny [rule] mode=filter rule=3; log: sent"), std::string::npos) << printed[0];
+  EXPECT_EQ(mailbox_count(), 1);
+}
+
+TEST_F(InterceptorTest, NothingIsDepositedWhileNoMonitorIsRecorded) {
+  const std::string input = "out tcp 80 10.0.0.1 GOOD.EXE\nout tcp 80 10.0.0.1 BAD.EXE\nin udp 53 10.0.0.2 X.EXE\n";
+  ProgramRun run = interceptor("", input, nullptr);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  for (const std::string& line : lines_of(run.out)) EXPECT_NE(line.find("log: no monitor"), std::string::npos) << line;
+  EXPECT_EQ(lines_of(run.out).size(), 3u);
+  EXPECT_EQ(mailbox_count(), 1);
+
+  // A handle left behind by a monitor that is gone counts as none.
+  HWND gone;
+  {
+    TrafficConsumer consumer;
+    gone = consumer.hwnd();
+  }
+  PFW_SetGlobalMonitorHwnd(gone);
+  run = interceptor("", input, nullptr);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(lines_of(run.out).size(), 3u);
+  EXPECT_NE(run.out.find("log: no monitor"), std::string::npos) << run.out;
+  EXPECT_EQ(mailbox_count(), 1);
+}
+
+TEST_F(InterceptorTest, ALineTheMonitorDoesNotTakeIsTakenBackNotLeftHolding) {
+  TrafficConsumer consumer;
+  PFW_SetGlobalMonitorHwnd(consumer.hwnd());
+  consumer.ready = false;  // as a monitor between recording its window and being ready
+  ProgramRun run = interceptor("\"out tcp 80 10.0.0.1 GOOD.EXE\" \"out tcp 81 10.0.0.1 GOOD.EXE\"", "", &consumer);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::string> printed = lines_of(run.out);
+  ASSERT_EQ(printed.size(), 2u);
+  for (const std::string& line : printed) EXPECT_NE(line.find("log: dropped"), std::string::npos) << line;
+  EXPECT_EQ(mailbox_count(), 1) << "the mailbox was left full";
+
+  consumer.ready = true;
+  run = interceptor("\"out tcp 82 10.0.0.1 GOOD.EXE\"", "", &consumer);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  ASSERT_EQ(consumer.lines.size(), 1u);
+  EXPECT_NE(consumer.lines[0].find("TCP/82"), std::string::npos);
+}
+
+TEST_F(InterceptorTest, RunModeAndSwitchesAreReadForEachAttempt) {
+  // In this process: the session's send reaches the window on this very thread.
+  TrafficConsumer consumer;
+  PFW_SetGlobalMonitorHwnd(consumer.hwnd());
+  Session session;
+  std::string error;
+  ASSERT_TRUE(session.open(error)) << error;
+  Attempt good;
+  ASSERT_EQ(parse_attempt("out tcp 80 10.0.0.1 GOOD.EXE", good, error), Parsed::kAttempt);
+
+  PFW_SetRunMode(PFW_MODE_BLOCK);
+  Outcome o = session.handle(good);
+  EXPECT_FALSE(o.decision.allow);
+  EXPECT_EQ(o.delivery, Delivery::kSent);
+  ASSERT_EQ(consumer.lines.size(), 1u);
+  EXPECT_NE(consumer.lines[0].find("GOOD.EXE deny mode=block rule=2:"), std::string::npos) << consumer.lines[0];
+
+  PFW_SetLogFullyArmed(0);
+  EXPECT_EQ(session.handle(good).delivery, Delivery::kNotLogged);
+  PFW_SetRunMode(PFW_MODE_STANDBY);
+  o = session.handle(good);
+  EXPECT_TRUE(o.decision.allow);
+  EXPECT_EQ(o.delivery, Delivery::kSent);
+  PFW_SetLogStandBy(0);
+  EXPECT_EQ(session.handle(good).delivery, Delivery::kNotLogged);
+  EXPECT_EQ(consumer.lines.size(), 2u);
+  consumer.pump_pending();
+  EXPECT_EQ(consumer.lamps[0] + consumer.lamps[1], 4) << "every attempt lights a lamp, logged or not";
+  session.close();
+}
+
+TEST_F(InterceptorTest, MalformedLinesAreRejectedAndTheRestDecided) {
+  std::string long_name(300, 'N');
+  ProgramRun run = interceptor("",
+                               "out tcp 80 10.0.0.1 GOOD.EXE\n"
+                               "out tcp 80 10.0.0.300 GOOD.EXE\n"
+                               "# a comment\n"
+                               "out tcp 80 10.0.0.2 " + long_name + "\n",
+                               nullptr);
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_NE(run.err.find("line 2 rejected: address '10.0.0.300'"), std::string::npos) << run.err;
+  std::vector<std::string> printed = lines_of(run.out);
+  ASSERT_EQ(printed.size(), 2u);
+  EXPECT_NE(printed[0].find("GOOD.EXE -> allow"), std::string::npos) << printed[0];
+  // The outbound default (key 1) asks, and nobody can be asked yet.
+  EXPECT_NE(printed[1].find("-> ask:deny [ask rule, no prompt] mode=filter rule=1"), std::string::npos)
+      << printed[1];
+}
+
+TEST_F(InterceptorTest, ExplainOptionNamesTheSameWinnerAsTheLookup) {
+  PFW_AddProtocol(protocols, 0, "HTTP", PFW_TCP, 80);
+  int http = -1;
+  PFW_GetExactProtocolByService(protocols, PFW_TCP, 80, &http, nullptr);
+  PFW_AddAddress(addresses, 0, ip("10.0.0.0"), ip("10.0.0.255"), "LAN", PFW_NETWORK_ADDRESS);
+  int lan = -1;
+  PFW_GetExactAddressByRange(addresses, ip("10.0.0.0"), ip("10.0.0.255"), &lan, nullptr);
+  PFW_AddRule(rules, http, 0, 0, PFW_OUTBOUND, PFW_DENY, 0);          // score 4
+  PFW_AddRule(rules, 0, lan, bad_app, PFW_OUTBOUND, PFW_ALLOW, 0);    // score 6
+  PFW_AddRule(rules, http, lan, 0, PFW_OUTBOUND, PFW_ALLOW, 1);       // score 10
+
+  const char* attempts[] = {"out tcp 80 10.0.0.7 BAD.EXE", "out tcp 80 192.168.0.1 BAD.EXE",
+                            "out tcp 21 10.0.0.7 BAD.EXE", "in tcp 80 10.0.0.7 GOOD.EXE"};
+  std::string args;
+  for (const char* a : attempts) args += std::string(" \"") + a + "\"";
+  ProgramRun run = interceptor("--explain" + args, "", nullptr);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+
+  std::vector<std::string> verdicts;
+  for (const std::string& line : lines_of(run.out))
+    if (line.find("  winner: ") == 0) verdicts.push_back(line);
+  ASSERT_EQ(verdicts.size(), 4u) << run.out;
+  for (int i = 0; i < 4; i++) {
+    Attempt a;
+    std::string error;
+    ASSERT_EQ(parse_attempt(attempts[i], a, error), Parsed::kAttempt);
+    int key = -1;
+    PFW_RULE copy;
+    ASSERT_TRUE(PFW_GetRule(rules, addresses, protocols, apps, a.port, a.transport, a.address, a.program.c_str(),
+                            a.direction, &key, &copy));
+    std::string named = "winner: rule " + std::to_string(key) + " ";
+    EXPECT_NE(verdicts[i].find(named), std::string::npos) << attempts[i] << ": " << verdicts[i];
+    EXPECT_NE(verdicts[i].find(", the same"), std::string::npos) << verdicts[i];
+  }
+  EXPECT_NE(verdicts[0].find("(score 10)"), std::string::npos) << run.out;
+}
+
+}  // namespace

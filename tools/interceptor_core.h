@@ -1,0 +1,98 @@
+// interceptor_core.h - the stand-in connection interceptor's pure parts: the
+// attempt syntax, the decision table, and the traffic line.
+//
+// Attempt syntax, one per argument or per input line:
+//
+//   <direction> <transport> <port> <address> <program>
+//
+//   direction  in | inbound | out | outbound        (any letter case)
+//   transport  tcp | udp                             (any letter case)
+//   port       decimal 0 to 65535
+//   address    remote IPv4 address, dotted decimal a.b.c.d, each part 0 to 255
+//   program    the rest of the line, outer blanks removed, optionally in double
+//              quotes; compared with application entries byte for byte, so give
+//              it as they store it (for example IEXPLORE.EXE)
+//
+// Blank lines and lines starting with '#' are skipped.
+//
+// Decision (run mode x rule action):
+//
+//   run mode     rule action     decision   line written when
+//   Block        any, or none    deny       log_fully_armed and log_deny
+//   Stand By     any, or none    allow      log_stand_by and log_allow
+//   Filter       allow           allow      the rule's log flag and log_allow
+//   Filter       deny            deny       the rule's log flag and log_deny
+//   Filter       ask             deny       the rule's log flag and log_deny
+//   Filter       none            deny       log_deny
+//   other mode   any, or none    deny       log_deny
+//
+// Nothing can put the question to the user yet, so an ask rule denies and its
+// line says "ask:deny". An unknown run mode or action denies: a stand-in that is
+// unsure stops the connection. In Block and Stand By the mode decides, not the
+// rule, so the mode's switch stands in for the rule's log flag.
+//
+// Traffic line (at most 199 characters, ending in a line feed):
+//
+//   2024-05-01 13:45:07 out TCP/80 192.168.1.5 IEXPLORE.EXE allow mode=filter rule=7:2,0,3,1
+//
+// The program name is the one field of open length; it is cut so the line fits,
+// and control characters in it are shown as '?', so one attempt is one line.
+#ifndef TARNWALL_INTERCEPTOR_CORE_H
+#define TARNWALL_INTERCEPTOR_CORE_H
+
+#include <string>
+#include <string_view>
+
+#include "tessary.h"
+
+namespace interceptor {
+
+struct Attempt {
+  int direction = PFW_OUTBOUND;
+  int transport = PFW_TCP;
+  unsigned port = 0;
+  unsigned long address = 0;  // network byte order, as inet_addr gives it
+  std::string program;
+};
+
+enum class Parsed { kAttempt, kSkip, kError };
+
+// Reads one attempt. On kError, error says what is wrong with the line.
+Parsed parse_attempt(std::string_view line, Attempt& out, std::string& error);
+
+// Dotted form of an address in network byte order.
+std::string dotted(unsigned long address);
+
+// The four logging switches of the global state block.
+struct Switches {
+  int log_fully_armed = 0;
+  int log_stand_by = 0;
+  int log_allow = 0;
+  int log_deny = 0;
+};
+Switches current_switches();
+
+struct Decision {
+  bool allow = false;
+  const char* word = "deny";  // "allow", "deny" or "ask:deny", as the line shows it
+  const char* why = "";       // what decided: "block mode", "stand-by mode", "rule", "no rule", ...
+  bool log = false;           // whether a traffic line goes to the monitor
+};
+
+// rule: the governing rule's copy, or null when the lookup found none.
+Decision decide(int run_mode, const PFW_RULE* rule, const Switches& switches);
+
+// "filter", "block", "standby", or the number of an unknown mode.
+std::string mode_word(int run_mode);
+
+// The traffic line for one decided attempt, its line feed included; at most
+// PFW_TRAFFIC_SIZE - 1 characters. rule_key is -1 when no rule governs.
+std::string traffic_line(const SYSTEMTIME& when, const Attempt& attempt, const Decision& decision, int run_mode,
+                         int rule_key, const PFW_RULE* rule);
+
+// "out TCP/80 192.168.1.5 IEXPLORE.EXE": the attempt as the other outputs name it.
+std::string describe(const Attempt& attempt);
+
+}  // namespace interceptor
+
+#endif
