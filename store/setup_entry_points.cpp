@@ -60,16 +60,33 @@ int store(Store how) {
 constexpr unsigned long kLocalHost = 0x0100007Ful;
 constexpr const char* kLocalHostName = "Local Host";
 
+// The specific entry for a service. A wildcard entry whose unused fields happen to
+// name the same service is not it: taking it would widen the rule to every protocol.
+PFW_PROTO* find_service(PFW_PROTO_ROOT* root, int transport, unsigned port, int* key, PFW_PROTO* copy) {
+  PFW_PROTO* hit = PFW_GetExactProtocolByService(root, transport, port, key, copy);
+  if (hit && copy->any) hit = PFW_GetProtocolByKey(root, PFW_CreateProtocolKey(0, transport, port), key, copy);
+  return hit;
+}
+
+// Likewise the local host: never the wildcard address, which would make a
+// rule meant for this computer alone cover every address.
+PFW_ADR* find_local_host(PFW_ADR_ROOT* root, int* key, PFW_ADR* copy) {
+  PFW_ADR* hit = PFW_GetExactAddressByIP(root, kLocalHost, key, copy);
+  if (hit && copy->any)
+    hit = PFW_GetAddressByKey(root, PFW_CreateAddressKey(0, kLocalHost, kLocalHost, PFW_SINGLE_ADDRESS), key, copy);
+  return hit;
+}
+
 // Step 1: the protocol key; 0 (any protocol) for port 0.
 bool protocol_key(PFW_PROTO_ROOT* root, const char* name, int port, int transport, int* key) {
   if (port == 0) {
     *key = 0;
     return true;
   }
-  if (PFW_GetExactProtocolByService(root, transport, (unsigned)port, key, nullptr)) return true;
-  if (!PFW_AddProtocol(root, 0, name, (PFW_TRANSPORT)transport, (unsigned)port)) return false;
   PFW_PROTO entry;
-  if (!PFW_GetExactProtocolByService(root, transport, (unsigned)port, key, &entry)) return false;
+  if (find_service(root, transport, (unsigned)port, key, &entry)) return true;
+  if (!PFW_AddProtocol(root, 0, name, (PFW_TRANSPORT)transport, (unsigned)port)) return false;
+  if (!find_service(root, transport, (unsigned)port, key, &entry)) return false;
   // A failed store leaves the entry in the list only.
   store([&](KeyChain& k) { return store_protocol(k, entry, false); });
   return true;
@@ -91,10 +108,10 @@ bool address_key(PFW_ADR_ROOT* root, int local_only, int* key) {
     *key = 0;
     return true;
   }
-  if (PFW_GetExactAddressByIP(root, kLocalHost, key, nullptr)) return true;
-  if (!PFW_AddAddress(root, 0, kLocalHost, kLocalHost, kLocalHostName, PFW_SINGLE_ADDRESS)) return false;
   PFW_ADR entry;
-  if (!PFW_GetExactAddressByIP(root, kLocalHost, key, &entry)) return false;
+  if (find_local_host(root, key, &entry)) return true;
+  if (!PFW_AddAddress(root, 0, kLocalHost, kLocalHost, kLocalHostName, PFW_SINGLE_ADDRESS)) return false;
+  if (!find_local_host(root, key, &entry)) return false;
   store([&](KeyChain& k) { return store_address(k, entry, false); });
   return true;
 }

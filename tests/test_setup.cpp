@@ -296,3 +296,24 @@ TEST_F(SetupTest, StoresFollowKeysMadeAgainAndAnotherActiveSetDuringTheSession) 
   EXPECT_TRUE(value_exists(other.c_str(), PFW_CreateRuleKey(smtp, 0, mail, PFW_INBOUND)));
   EXPECT_FALSE(value_exists(kRuleSet, PFW_CreateRuleKey(smtp, 0, mail, PFW_INBOUND)));
 }
+
+TEST_F(SetupTest, AWildcardEntryIsNeverTakenForTheServiceOrTheLocalHost) {
+  // Wildcards whose unused fields happen to hold TCP 80 and 127.0.0.1.
+  PFW_PROTO_RECORD any_protocol = {0, 1, "Any Protocol", PFW_TCP, 80};
+  PFW_ADR_RECORD any_address = {0, 1, ip("127.0.0.1"), ip("127.0.0.1"), "Any Address", PFW_SINGLE_ADDRESS};
+  ASSERT_TRUE(write_value(kProtocols, "0", REG_BINARY, &any_protocol, sizeof any_protocol));
+  ASSERT_TRUE(write_value(kAddresses, "0", REG_BINARY, &any_address, sizeof any_address));
+  start();
+  ASSERT_EQ(add_rule_("Local web", "WEBD.EXE", "Web", 80, PFW_TCP, PFW_INBOUND, PFW_ALLOW, 1), 1);
+  ASSERT_EQ(add_rule_("Local web", "WEBD.EXE", "Web", 80, PFW_TCP, PFW_OUTBOUND, PFW_ALLOW, 1), 1);
+  EXPECT_EQ(protocols->count, 2);
+  EXPECT_EQ(addresses->count, 2);
+  PFW_RULE r;
+  ASSERT_TRUE(PFW_GetRuleByIndex(rules, 2, &r));
+  EXPECT_EQ(r.protocol_key, 1u);
+  EXPECT_EQ(r.address_key, 1u);
+  ASSERT_TRUE(PFW_GetRuleByIndex(rules, 3, &r));
+  EXPECT_EQ(r.protocol_key, 1u);
+  EXPECT_EQ(r.address_key, 1u);
+  EXPECT_FALSE(value_exists(kRuleSet, "0,0,1,0"));
+}
