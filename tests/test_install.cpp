@@ -10,6 +10,7 @@
 
 #include <string.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,19 @@ unsigned long ipv4(unsigned a, unsigned b, unsigned c, unsigned d) {
 }
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The names in a folder, without "." and "..".
+std::vector<std::string> files_in(const std::string& dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) names.push_back(found.cFileName);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  return names;
+}
 
 bool key_exists(const std::string& path) {
   HKEY key;
@@ -155,7 +169,9 @@ void wipe() {
     if (*p.shortcut) DeleteFileA((menu_dir() + "\\" + p.shortcut + ".lnk").c_str());
   }
   DeleteFileA((dir + "\\" + sv::k_LIBRARY).c_str());
-  DeleteFileA((dir + "\\" + sv::k_UNINSTALLER).c_str());
+  // An uninstaller that ran in place may be held open a moment after its process ended.
+  std::string uninstaller = dir + "\\" + sv::k_UNINSTALLER;
+  for (int i = 0; i < 40 && exists(uninstaller) && !DeleteFileA(uninstaller.c_str()); ++i) Sleep(50);
   RemoveDirectoryA(dir.c_str());
   RemoveDirectoryA((dir + "\\..").c_str());
   DeleteFileA((menu_dir() + "\\Uninstall " + sv::k_PRODUCT + ".lnk").c_str());
@@ -396,6 +412,36 @@ TEST_F(InstallTest, LoadGivesTheStartingRuleSet) {
   PFW_RemoveProtocolList(protocols);
 }
 
+// The wizard's entry points rely on the installed wildcard entries: protocol key 0 and
+// address key 0 stand for "any", and neither may be mistaken for a real service or for
+// the local host when the wizard looks those up.
+TEST_F(InstallTest, WizardEntryPointsBuildOnTheInstalledSet) {
+  char path[PFW_EDICTOR_PATH_SIZE] = {};
+  ASSERT_EQ(SW_Startup(path), 1);
+  EXPECT_EQ(std::string(path), install_dir() + "\\" + sv::k_EDICTOR_PROGRAM);
+  EXPECT_EQ(SW_AddRule("Web browser", "BROWSER.EXE", "HTTP", 80, PFW_TCP, PFW_OUTBOUND, PFW_ALLOW, 0), 1);
+  EXPECT_EQ(SW_AddRule("Print spooler", "SPOOL.EXE", "", 0, PFW_TCP, PFW_INBOUND, PFW_DENY, 1), 1);
+  EXPECT_EQ(SW_Shutdown(), 1);
+
+  // New entries take the keys after the wildcards'.
+  Value http = read_value(kBaseKey + "\\Protocols", "1");
+  ASSERT_EQ(http.bytes.size(), sizeof(PFW_PROTO_RECORD));
+  EXPECT_STREQ(((const PFW_PROTO_RECORD*)http.bytes.data())->name, "HTTP");
+  Value local = read_value(kBaseKey + "\\Addresses", "1");
+  ASSERT_EQ(local.bytes.size(), sizeof(PFW_ADR_RECORD));
+  EXPECT_STREQ(((const PFW_ADR_RECORD*)local.bytes.data())->name, "Local Host");
+  EXPECT_TRUE(read_value(kBaseKey + "\\Applications", "1").found);
+  EXPECT_TRUE(read_value(kBaseKey + "\\Applications", "2").found);
+  // Browser: HTTP, any address; spooler: any protocol, the local host.
+  EXPECT_TRUE(read_value(kRuleSetKey, "1,0,1,1").found);
+  EXPECT_TRUE(read_value(kRuleSetKey, "0,1,2,0").found);
+  // The defaults are untouched.
+  EXPECT_EQ(read_value(kRuleSetKey, "0,0,0,0").bytes,
+            std::vector<unsigned char>(std::begin(sv::k_RULE_INBOUND_RECORD), std::end(sv::k_RULE_INBOUND_RECORD)));
+  EXPECT_EQ(read_value(kRuleSetKey, "0,0,0,1").bytes,
+            std::vector<unsigned char>(std::begin(sv::k_RULE_OUTBOUND_RECORD), std::end(sv::k_RULE_OUTBOUND_RECORD)));
+}
+
 // Installing again over a machine that has a rule set keeps the user's rules, options
 // and log file name, and only points "EdictorPath" at the new program.
 TEST_F(InstallTest, ReinstallKeepsTheUsersRuleSet) {
@@ -443,8 +489,7 @@ TEST_F(InstallTest, UninstallRemovesKeysFilesAndShortcuts) {
   EXPECT_FALSE(exists(feedback_file()));
   EXPECT_FALSE(exists(log_dir()));
   // Run in place, the uninstaller cannot remove itself; everything else is gone.
-  DeleteFileA((dir + "\\" + sv::k_UNINSTALLER).c_str());
-  EXPECT_TRUE(RemoveDirectoryA(dir.c_str())) << "install folder not empty";
+  EXPECT_EQ(files_in(dir), std::vector<std::string>{sv::k_UNINSTALLER});
 }
 
 // The connection log is the user's record of what happened: uninstalling keeps it.
