@@ -71,6 +71,9 @@ const ListLayout& layout_of(ListId list) { return kLayouts[list]; }
 
 uint64_t lock_holds() { return g_holds.load(std::memory_order_relaxed); }
 
+// How long a process that finds the mapping made waits for its semaphore to appear.
+constexpr ULONGLONG kJoinPatienceMs = 5000;
+
 void* open_list(ListId list) {
   const ListLayout& lay = kLayouts[list];
   TableGuard guard;
@@ -80,45 +83,57 @@ void* open_list(ListId list) {
     if (!lo.opens[i].view) index = i;
   if (index < 0) return nullptr;
 
-  Open o;
-  o.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0, PFW_MAP_BYTES,
-                                 lay.map_name);
-  if (!o.mapping) return nullptr;
-  bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  o.view = (char*)MapViewOfFile(o.mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-  if (!o.view) {
-    close_open(o);
-    return nullptr;
-  }
-  if (existed) {
-    // Joining: the creator may still hold the semaphore while it initialises the
-    // root; our first operation waits for it, the join itself does not.
-    o.semaphore = OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, lay.semaphore_name);
-    if (!o.semaphore || !VirtualAlloc(o.view + PFW_ROOT_OFFSET, lay.root_bytes, MEM_COMMIT, PAGE_READWRITE)) {
+  // A process that finds the mapping already made can get there between its
+  // creator's mapping and semaphore, or just as the last holder lets go of both.
+  // Letting go and starting over settles either: the creator soon has its
+  // semaphore, or the old list is gone and this process creates it afresh.
+  ULONGLONG deadline = GetTickCount64() + kJoinPatienceMs;
+  for (;;) {
+    Open o;
+    o.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0, PFW_MAP_BYTES,
+                                   lay.map_name);
+    if (!o.mapping) return nullptr;
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    o.view = (char*)MapViewOfFile(o.mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    if (!o.view) {
       close_open(o);
       return nullptr;
     }
-  } else {
-    // Creating: the semaphore starts taken so nobody reads the root before it is set.
-    o.semaphore = CreateSemaphoreA(nullptr, 0, 1, lay.semaphore_name);
-    if (!o.semaphore) {
-      close_open(o);
-      return nullptr;
-    }
-    if (!VirtualAlloc(o.view + PFW_ROOT_OFFSET, lay.root_bytes, MEM_COMMIT, PAGE_READWRITE)) {
+    if (existed) {
+      // Joining: the creator may still hold the semaphore while it initialises the
+      // root; our first operation waits for it, the join itself does not.
+      o.semaphore = OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, lay.semaphore_name);
+      if (!o.semaphore && GetLastError() == ERROR_FILE_NOT_FOUND && GetTickCount64() < deadline) {
+        close_open(o);
+        Sleep(1);
+        continue;
+      }
+      if (!o.semaphore || !VirtualAlloc(o.view + PFW_ROOT_OFFSET, lay.root_bytes, MEM_COMMIT, PAGE_READWRITE)) {
+        close_open(o);
+        return nullptr;
+      }
+    } else {
+      // Creating: the semaphore starts taken so nobody reads the root before it is set.
+      o.semaphore = CreateSemaphoreA(nullptr, 0, 1, lay.semaphore_name);
+      if (!o.semaphore) {
+        close_open(o);
+        return nullptr;
+      }
+      if (!VirtualAlloc(o.view + PFW_ROOT_OFFSET, lay.root_bytes, MEM_COMMIT, PAGE_READWRITE)) {
+        ReleaseSemaphore(o.semaphore, 1, nullptr);
+        close_open(o);
+        return nullptr;
+      }
+      RootHead* r = (RootHead*)(o.view + PFW_ROOT_OFFSET);
+      r->head = 0;
+      r->next_key = 0;
+      r->count = 0;
       ReleaseSemaphore(o.semaphore, 1, nullptr);
-      close_open(o);
-      return nullptr;
     }
-    RootHead* r = (RootHead*)(o.view + PFW_ROOT_OFFSET);
-    r->head = 0;
-    r->next_key = 0;
-    r->count = 0;
-    ReleaseSemaphore(o.semaphore, 1, nullptr);
+    lo.opens[index] = o;
+    lo.newest = index;
+    return o.view + PFW_ROOT_OFFSET;
   }
-  lo.opens[index] = o;
-  lo.newest = index;
-  return o.view + PFW_ROOT_OFFSET;
 }
 
 int remove_list(ListId list, void* root) {
