@@ -115,10 +115,14 @@ int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, b
   RootHead* r = (RootHead*)root;
   // The duplicate test and the insert share this hold, so two processes adding the
   // same key text at once cannot both succeed.
+  // A key is never given twice while the list exists: an explicit key already in
+  // use is refused, and so is any add after which next_key would wrap to 0.
+  uint32_t new_key = has_key ? key : r->next_key;
+  if (new_key == UINT32_MAX) return 0;
   int steps = r->count;
   for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0;
        e = (Entry*)entry_at(list, root, e->next)) {
-    if (is_duplicate(*e)) return 0;
+    if (is_duplicate(*e) || (has_key && e->key == key)) return 0;
   }
   if (r->count < 0 || (uint32_t)r->count >= lay.slots) return 0;  // the slot would end past the mapping
   uint32_t offset = lay.first_slot + (uint32_t)r->count * lay.entry_bytes;
