@@ -64,8 +64,7 @@ int PFW_LoadProtocolSetFromRegistry(PFW_PROTO_ROOT* root) {
   if (!key) return 0;
   enumerate_records<PFW_PROTO_RECORD>(key, kKeyNameChars, [&](const char*, PFW_PROTO_RECORD& r) {
     terminate(r.name);
-    // Keys identify entries; a second record claiming a key already given is damaged.
-    if (PFW_GetProtocolByIndex(root, (int)r.key, nullptr)) return;
+    // A second record claiming a key already given is refused by the add.
     PFW_AddProtocol(root, r.any, r.name, (PFW_TRANSPORT)r.transport, r.port, r.key);
   });
   return 1;
@@ -78,7 +77,6 @@ int PFW_LoadAddressSetFromRegistry(PFW_ADR_ROOT* root) {
   if (!key) return 0;
   enumerate_records<PFW_ADR_RECORD>(key, kKeyNameChars, [&](const char*, PFW_ADR_RECORD& r) {
     terminate(r.name);
-    if (PFW_GetAddressByIndex(root, (int)r.key, nullptr)) return;
     PFW_AddAddress(root, r.any, r.low, r.high, r.name, (PFW_ADDRESS_TYPE)r.type, r.key);
   });
   return 1;
@@ -92,7 +90,6 @@ int PFW_LoadApplicationSetFromRegistry(PFW_APP_ROOT* root) {
   enumerate_records<PFW_APP_RECORD>(key, kKeyNameChars, [&](const char*, PFW_APP_RECORD& r) {
     terminate(r.name);
     terminate(r.description);
-    if (PFW_GetAppByIndex(root, (int)r.key, nullptr)) return;
     PFW_AddApp(root, r.any, r.name, r.description, r.key);
   });
   return 1;
