@@ -78,20 +78,43 @@ void TrafficConsumer::pump_pending() {
   }
 }
 
+namespace {
+
+// Waits for the process on its own thread and then wakes the consumer's
+// thread, so that thread can sit in GetMessage as a monitor's does.
+struct Watch {
+  HANDLE process;
+  DWORD timeout_ms;
+  DWORD consumer_thread;
+  bool ended = false;
+};
+
+const UINT kWatchDone = WM_APP + 0x71;
+
+DWORD WINAPI watch(void* arg) {
+  Watch* w = (Watch*)arg;
+  w->ended = WaitForSingleObject(w->process, w->timeout_ms) == WAIT_OBJECT_0;
+  while (!PostThreadMessageA(w->consumer_thread, kWatchDone, 0, 0)) Sleep(1);
+  return 0;
+}
+
+}  // namespace
+
 bool TrafficConsumer::pump_until(HANDLE process, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    DWORD spent = GetTickCount() - start;
-    if (spent >= timeout_ms) return false;
-    // Sent messages are handled inside the wait; posted ones wake it.
-    DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, timeout_ms - spent, QS_ALLINPUT);
-    if (r == WAIT_OBJECT_0) {
-      pump_pending();
-      return true;
-    }
-    if (r == WAIT_OBJECT_0 + 1) pump_pending();
-    else if (r != WAIT_TIMEOUT) return false;
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread has a queue before the watcher posts
+  Watch w{process, timeout_ms, GetCurrentThreadId()};
+  HANDLE watcher = CreateThread(nullptr, 0, watch, &w, 0, nullptr);
+  if (!watcher) return false;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (msg.hwnd == nullptr && msg.message == kWatchDone) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
   }
+  WaitForSingleObject(watcher, INFINITE);
+  CloseHandle(watcher);
+  pump_pending();
+  return w.ended;
 }
 
 std::string program_directory() {
