@@ -464,7 +464,7 @@ TEST_F(InterceptorTest, ALineTheMonitorDoesNotTakeIsTakenBackNotLeftHolding) {
 }
 
 TEST_F(InterceptorTest, RunModeAndSwitchesAreReadForEachAttempt) {
-  // In this process: the session's send reaches the window on this very thread.
+  // In this process: the window of this very thread takes the lines while settle() waits.
   TrafficConsumer consumer;
   PFW_SetGlobalMonitorHwnd(consumer.hwnd());
   Session session;

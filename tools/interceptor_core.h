@@ -35,8 +35,10 @@
 //
 //   2024-05-01 13:45:07 out TCP/80 192.168.1.5 IEXPLORE.EXE allow mode=filter rule=7:2,0,3,1
 //
-// The program name is the one field of open length; it is cut so the line fits,
-// and control characters in it are shown as '?', so one attempt is one line.
+// rule= gives the governing rule's key and, after the colon, its key text (the
+// name of its registry value), or "none". The program name is the one field of
+// open length; it is cut so the line fits, and control characters in it are
+// shown as '?', so one attempt is one line.
 #ifndef TARNWALL_INTERCEPTOR_CORE_H
 #define TARNWALL_INTERCEPTOR_CORE_H
 

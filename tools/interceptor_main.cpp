@@ -5,8 +5,9 @@
 // the decision table, interceptor_courier.h for what the monitor is told.
 //
 // Each decision is printed as one line, "log: sent" meaning the line was put in
-// the mailbox and the monitor told. Its answer comes in while the next attempts
-// are decided; a line it did not take is reported by a line starting "note:".
+// the mailbox and the monitor told. Whether the monitor took it shows while the
+// next attempts are decided; a line it did not take is reported by a line
+// starting "note:".
 //
 // Exit codes: 0 every attempt decided; 1 wrong usage; 2 the rule store is not
 // available; 3 some lines were rejected (the others were decided).

@@ -39,7 +39,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   Outcome handle(const Attempt& attempt);
-  // Collects the monitor's answer to the last line sent (see Courier::settle).
+  // Waits until the monitor has taken the last line sent (see Courier::settle).
   bool settle() { return courier_ ? courier_->settle() : true; }
   // Lines the monitor did not take and that were taken back, so far.
   int taken_back() const { return courier_ ? courier_->taken_back() : 0; }
