@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark in one Wine session; each prints its own figures.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+if [ "${1:-}" != "--inside" ]; then
+  ensure_packages
+  mkdir -p "$TARNWALL_BUILD"
+  build_all
+  exec in_display bash "$0" --inside
+fi
+wine_session_begin
+trap wine_session_end EXIT
+cd "$TARNWALL_BUILD/bin"
+for bench in bench_*.exe; do
+  echo "== $bench"
+  wine "./$bench" | tr -d '\r'
+  echo
+done
