@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every benchmark in one Wine session; each prints its own figures.
 set -euo pipefail
+export TARNWALL_PREFIX_NAME=${TARNWALL_PREFIX_NAME:-wineprefix-bench}
 source "$(dirname "$0")/common.sh"
 if [ "${1:-}" != "--inside" ]; then
   ensure_packages

@@ -2,7 +2,10 @@
 # Sourced, not run.
 TARNWALL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TARNWALL_BUILD=${TARNWALL_BUILD:-$TARNWALL_ROOT/build}
-export WINEPREFIX="$TARNWALL_BUILD/wineprefix"
+# The main job installs into its own prefix; tests and benchmarks make and remove
+# the product's keys, so each kind of run keeps a prefix of its own.
+export TARNWALL_PREFIX_NAME=${TARNWALL_PREFIX_NAME:-wineprefix}
+export WINEPREFIX="$TARNWALL_BUILD/$TARNWALL_PREFIX_NAME"
 export WINEDEBUG=-all
 # No prompts to fetch add-ons the programs never use.
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -2,6 +2,7 @@
 # Inside a display: one Wine session for the whole test run. Tests share the named
 # lists and the prefix's registry, so they run one after another.
 set -uo pipefail
+export TARNWALL_PREFIX_NAME=${TARNWALL_PREFIX_NAME:-wineprefix-tests}
 source "$(dirname "$0")/common.sh"
 wine_session_begin
 cd "$TARNWALL_BUILD"
