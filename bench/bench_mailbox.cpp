@@ -20,6 +20,7 @@
 #include <string>
 
 #include "interceptor_courier.h"
+#include "interceptor_session.h"
 #include "tessary.h"
 #include "traffic_consumer.h"
 
@@ -118,6 +119,67 @@ int lost_or_out_of_order(const TrafficConsumer& consumer, int count) {
   return 0;
 }
 
+// Average microseconds of one call of f, over n calls.
+template <typename F>
+double per_call_us(int n, F f) {
+  double start = now_ms();
+  for (int i = 0; i < n; i++) f(i);
+  return (now_ms() - start) * 1000.0 / n;
+}
+
+// What one line is made of, measured in this process: the parts that cost a
+// round trip to the Wine server are what a second thread can overlap.
+void costs(const Store& s, HWND window) {
+  const int n = 2000;
+  interceptor::Session session;
+  std::string error;
+  if (!session.open(error)) return;
+  interceptor::Attempt a;
+  a.port = 80;
+  a.address = ip(10, 0, 1, 2);
+  a.program = "IEXPLORE.EXE";
+  int key = -1;
+  PFW_RULE rule;
+  double rule_us = per_call_us(n, [&](int) {
+    PFW_GetRule(s.rules, s.addresses, s.protocols, s.apps, 80, PFW_TCP, a.address, "IEXPLORE.EXE", PFW_OUTBOUND, &key,
+                &rule);
+  });
+  double decide_us = per_call_us(n, [&](int) { session.decide(a); });
+  SYSTEMTIME t;
+  double time_us = per_call_us(n, [&](int) { GetLocalTime(&t); });
+  double alive_us = per_call_us(n, [&](int) { IsWindow(window); });
+  HANDLE sem = CreateSemaphoreA(nullptr, 1, 1, nullptr);
+  double sem_us = per_call_us(n, [&](int) {
+    WaitForSingleObject(sem, INFINITE);
+    ReleaseSemaphore(sem, 1, nullptr);
+  });
+  CloseHandle(sem);
+  // Two lookups at once: whether a second deciding thread would add decisions.
+  struct Pair {
+    const Store* s;
+    int n;
+  } pair{&s, n};
+  auto lookups = [](void* arg) -> DWORD {
+    Pair* p = (Pair*)arg;
+    int k = -1;
+    PFW_RULE r;
+    for (int i = 0; i < p->n; i++)
+      PFW_GetRule(p->s->rules, p->s->addresses, p->s->protocols, p->s->apps, 80, PFW_TCP, ip(10, 0, 1, 2),
+                  "IEXPLORE.EXE", PFW_OUTBOUND, &k, &r);
+    return 0;
+  };
+  double two_start = now_ms();
+  HANDLE other = CreateThread(nullptr, 0, lookups, &pair, 0, nullptr);
+  lookups(&pair);
+  WaitForSingleObject(other, INFINITE);
+  CloseHandle(other);
+  double two_us = (now_ms() - two_start) * 1000.0 / (2 * n);
+  printf("  two threads looking up at once: %.1f us per lookup\n", two_us);
+  printf("  one call, in this process (us): PFW_GetRule %.1f, whole decision %.1f, GetLocalTime %.1f, IsWindow %.1f,\n"
+         "    semaphore wait + release %.1f\n",
+         rule_us, decide_us, time_us, alive_us, sem_us);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +213,7 @@ int main(int argc, char** argv) {
   std::string interceptor = quoted_sibling("interceptor.exe");
 
   printf("mailbox benchmark: %d lines; consumer window in this process\n", count);
+  costs(store, consumer.hwnd());
   Timed idle = timed_run(interceptor, "", consumer);
   printf("  interceptor.exe start and stop, no input:  %8.1f ms (exit %d)\n", idle.ms, idle.run.exit_code);
 

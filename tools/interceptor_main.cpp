@@ -4,6 +4,12 @@
 // monitor's lamps and connection log. See interceptor_core.h for the syntax and
 // the decision table, interceptor_courier.h for what the monitor is told.
 //
+// Threads share the work: this one reads the attempts, two decide them, and a
+// delivering thread lamps, deposits and prints each, so rule lookups run while
+// the line before waits for the mailbox. A short ring between them keeps the
+// attempts' order, on standard output as in the monitor's log, and bounds what
+// is held; the run mode and switches are still read as each attempt is decided.
+//
 // Each decision is printed as one line, "log: sent" meaning the line was put in
 // the mailbox and the monitor told. Whether the monitor took it shows while the
 // next attempts are decided; a line it did not take is reported by a line
@@ -18,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "interceptor_handoff.h"
 #include "interceptor_session.h"
 
 using namespace interceptor;
@@ -43,6 +50,21 @@ bool read_line(FILE* in, std::string& line) {
   }
   return !line.empty();
 }
+
+// Attempts taken in but not yet delivered: enough to ride out a slow line
+// without letting decisions run far ahead of what the monitor has seen.
+constexpr size_t kQueued = 64;
+// Two lookups at once give about half as many again as one; more threads only
+// crowd the two processors the server and the monitor share.
+constexpr int kDeciders = 2;
+
+// One input line on its way, in input order.
+struct Work {
+  bool rejected = false;
+  Attempt attempt;
+  Outcome outcome;
+  std::string text;  // the explanation, if asked for; or why the line was rejected
+};
 
 }  // namespace
 
@@ -80,31 +102,46 @@ int main(int argc, char** argv) {
   int rejected = 0;
   long number = 0;
   int taken_back = 0;
-  // A line's answer comes in while later attempts are decided; one the monitor
-  // did not take is reported when that is known.
+  // A line's answer comes in while later attempts are delivered; one the
+  // monitor did not take is reported when that is known.
   auto report_taken_back = [&] {
     for (; taken_back < session.taken_back(); taken_back++)
       puts("note: the monitor did not take the last line sent; it was taken back");
   };
+  Ordered<Work> pipeline(
+      kQueued, kDeciders,
+      [&](Work& w) {
+        w.outcome = session.decide(w.attempt);
+        if (explain_each)
+          w.text = format_explanation(explain(session.roots(), w.attempt), w.attempt, w.outcome.rule_key);
+      },
+      [&](Work& w) {
+        if (w.rejected) {
+          fputs(w.text.c_str(), stderr);
+          return;
+        }
+        session.deliver(w.outcome);
+        report_taken_back();
+        fputs(w.text.c_str(), stdout);
+        puts(Session::summary(w.attempt, w.outcome).c_str());
+      });
   auto one = [&](const std::string& text) {
     number++;
-    Attempt attempt;
-    switch (parse_attempt(text, attempt, error)) {
+    Work w;
+    switch (parse_attempt(text, w.attempt, error)) {
       case Parsed::kSkip:
         return;
       case Parsed::kError:
         rejected++;
-        fprintf(stderr, "interceptor: %s %ld rejected: %s\n", attempts.empty() ? "line" : "argument", number,
-                error.c_str());
+        w.rejected = true;
+        w.text = std::string("interceptor: ") + (attempts.empty() ? "line " : "argument ") + std::to_string(number) +
+                 " rejected: " + error + "\n";
+        pipeline.submit(std::move(w), false);
         return;
       case Parsed::kAttempt:
-        break;
+        pipeline.submit(std::move(w));
+        return;
     }
-    Outcome outcome = session.handle(attempt);
-    report_taken_back();
-    if (explain_each)
-      fputs(format_explanation(explain(session.roots(), attempt), attempt, outcome.rule_key).c_str(), stdout);
-    puts(Session::summary(attempt, outcome).c_str());
   };
 
   if (!attempts.empty()) {
@@ -113,6 +150,7 @@ int main(int argc, char** argv) {
     std::string line;
     while (read_line(stdin, line)) one(line);
   }
+  pipeline.finish();
   session.settle();
   report_taken_back();
   fflush(stdout);

@@ -34,6 +34,12 @@ void Session::close() {
 }
 
 Outcome Session::handle(const Attempt& a) {
+  Outcome o = decide(a);
+  deliver(o);
+  return o;
+}
+
+Outcome Session::decide(const Attempt& a) const {
   Outcome o;
   int key = -1;
   PFW_RULE copy;
@@ -45,15 +51,17 @@ Outcome Session::handle(const Attempt& a) {
     o.rule = copy;
   }
   o.run_mode = PFW_GetRunMode();
-  o.decision = decide(o.run_mode, found ? &o.rule : nullptr, current_switches());
+  o.decision = interceptor::decide(o.run_mode, found ? &o.rule : nullptr, current_switches());
   SYSTEMTIME now;
   GetLocalTime(&now);
   o.line = traffic_line(now, a, o.decision, o.run_mode, o.rule_key, found ? &o.rule : nullptr);
+  return o;
+}
 
+void Session::deliver(Outcome& o) {
   HWND monitor = courier_ ? courier_->monitor() : nullptr;
   if (monitor) o.lamp = courier_->lamp(monitor, !o.decision.allow);
   if (o.decision.log) o.delivery = monitor ? courier_->deliver(monitor, o.line) : Delivery::kNoMonitor;
-  return o;
 }
 
 std::string Session::summary(const Attempt& a, const Outcome& o) {

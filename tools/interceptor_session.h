@@ -38,7 +38,15 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
+  // decide() then deliver().
   Outcome handle(const Attempt& attempt);
+  // The rule lookup, the run mode and switches as they are now, and the line.
+  // Touches nothing deliver() does, so one thread may decide the next attempt
+  // while another delivers the one before.
+  Outcome decide(const Attempt& attempt) const;
+  // The lamp and, when the decision says so, the traffic line. Only one
+  // thread at a time, in the attempts' order.
+  void deliver(Outcome& outcome);
   // Waits until the monitor has taken the last line sent (see Courier::settle).
   bool settle() { return courier_ ? courier_->settle() : true; }
   // Lines the monitor did not take and that were taken back, so far.
