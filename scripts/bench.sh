@@ -7,7 +7,8 @@ if [ "${1:-}" != "--inside" ]; then
   ensure_packages
   mkdir -p "$TARNWALL_BUILD"
   build_all
-  exec in_display bash "$0" --inside
+  in_display bash "$0" --inside
+  exit $?
 fi
 wine_session_begin
 trap wine_session_end EXIT
