@@ -240,6 +240,7 @@ int main(int argc, char** argv) {
   printf("    received %zu of %d lines, %s; empty notifications %d; lamps %d left, %d right (exit %d)\n",
          consumer.lines.size(), count, faults ? "NOT all in order" : "all in order", consumer.empty_messages,
          consumer.lamps[0], consumer.lamps[1], logged.run.exit_code);
+  if (!logged.run.err.empty()) printf("    interceptor.exe said: %s", logged.run.err.c_str());
   if (logged.ms > quiet.ms)
     printf("    the mailbox adds %.1f us per logged line to a decision\n", (logged.ms - quiet.ms) * 1000.0 / count);
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <atomic>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "interceptor_handoff.h"
 #include "interceptor_session.h"
 #include "store_fixture.h"
 #include "traffic_consumer.h"
@@ -16,6 +18,70 @@
 using namespace interceptor;
 
 namespace {
+
+// ---------------------------------------------------------------------------
+// The hand-over between deciding and delivering threads
+// ---------------------------------------------------------------------------
+
+struct Item {
+  int number = -1;
+  bool decided = false;
+};
+
+// Deciders that take uneven times finish out of order; the deliverer, slower
+// still, must see every item once, in the order submitted, decided unless it
+// was submitted as needing no decision, and the ring never holds more than asked.
+TEST(Handoff, DeliversEveryItemOnceInOrderWhateverOrderTheyAreDecidedIn) {
+  const int kItems = 600;
+  const size_t kDepth = 8;
+  std::atomic<int> deciding{0}, most_at_once{0}, decided_ahead{0}, most_ahead{0};
+  std::vector<Item> delivered;
+  {
+    Ordered<Item> ring(
+        kDepth, 3,
+        [&](Item& item) {
+          int now = ++deciding;
+          for (int m = most_at_once.load(); now > m && !most_at_once.compare_exchange_weak(m, now);) {}
+          // Every fifth item takes long, so the ones after it overtake it.
+          Sleep(item.number % 5 == 0 ? 3 : 0);
+          item.decided = true;
+          int ahead = ++decided_ahead;
+          for (int m = most_ahead.load(); ahead > m && !most_ahead.compare_exchange_weak(m, ahead);) {}
+          --deciding;
+        },
+        [&](Item& item) {
+          if (item.number % 50 == 0) Sleep(2);  // a monitor that is slow now and then
+          if (item.decided) --decided_ahead;
+          delivered.push_back(item);
+        });
+    for (int i = 0; i < kItems; i++) ring.submit(Item{i, false}, i % 7 != 3);
+    ring.finish();
+    ring.finish();  // a second finish is harmless
+  }
+  ASSERT_EQ(delivered.size(), (size_t)kItems);
+  for (int i = 0; i < kItems; i++) {
+    ASSERT_EQ(delivered[i].number, i) << "out of order";
+    EXPECT_EQ(delivered[i].decided, i % 7 != 3) << "item " << i;
+  }
+  EXPECT_GE(most_at_once.load(), 2) << "the deciders never worked at the same time";
+  EXPECT_LE(most_ahead.load(), (int)kDepth) << "more items held than the ring's depth";
+}
+
+TEST(Handoff, WithoutDecidersSubmitDoesTheWorkItselfInOrder) {
+  std::vector<int> delivered;
+  DWORD submitting_thread = GetCurrentThreadId();
+  bool all_here = true;
+  Ordered<Item> ring(
+      4, 0, [&](Item& item) { item.decided = true; },
+      [&](Item& item) {
+        all_here = all_here && GetCurrentThreadId() == submitting_thread && item.decided == (item.number != 1);
+        delivered.push_back(item.number);
+      });
+  for (int i = 0; i < 5; i++) ring.submit(Item{i, false}, i != 1);
+  ring.finish();
+  EXPECT_EQ(delivered, (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_TRUE(all_here) << "with no deciding thread, each item is decided and delivered as it is submitted";
+}
 
 // ---------------------------------------------------------------------------
 // Attempt syntax
