@@ -1,4 +1,5 @@
 // addresses.cpp - the address list: single IPv4 addresses and ranges.
+#include "find_or_add.h"
 #include "key_text.h"
 #include "shared_list.h"
 
@@ -6,23 +7,40 @@ using namespace tessary;
 
 namespace {
 
+// The key text and fields of a new entry; the same for every way of adding one.
+struct NewAddress {
+  char key_text[PFW_ADR_KEY_TEXT_SIZE];
+  int any;
+  unsigned long low, high;
+  const char* name;
+  int type;
+
+  NewAddress(int any_, unsigned long low_, unsigned long high_, const char* name_, int type_)
+      : any(any_), low(low_), high(high_), name(name_), type(type_) {
+    // Callers pass the lower address first; a reversed pair keeps only the upper one.
+    if (PFW_CompareAddresses(low, high) == 1) low = high;
+    address_key_text(key_text, sizeof key_text, any, low, high, type);
+  }
+  auto duplicate() const {
+    return [this](const PFW_ADR& e) { return strcmp(e.key_text, key_text) == 0; };
+  }
+  auto fill() const {
+    return [this](PFW_ADR& e) {
+      copy_field(e.key_text, sizeof e.key_text, key_text);
+      e.any = any;
+      e.low = (uint32_t)low;
+      e.high = (uint32_t)high;
+      copy_field(e.name, sizeof e.name, name);
+      e.type = type;
+      e.kind = PFW_KIND_ADDRESS;
+    };
+  }
+};
+
 int add_address(PFW_ADR_ROOT* root, int any, unsigned long low, unsigned long high, const char* name,
                 PFW_ADDRESS_TYPE type, bool has_key, unsigned key) {
-  // Callers pass the lower address first; a reversed pair keeps only the upper one.
-  if (PFW_CompareAddresses(low, high) == 1) low = high;
-  char key_text[PFW_ADR_KEY_TEXT_SIZE];
-  address_key_text(key_text, sizeof key_text, any, low, high, type);
-  auto same_key_text = [&](const PFW_ADR& e) { return strcmp(e.key_text, key_text) == 0; };
-  auto fill = [&](PFW_ADR& e) {
-    copy_field(e.key_text, sizeof e.key_text, key_text);
-    e.any = any;
-    e.low = (uint32_t)low;
-    e.high = (uint32_t)high;
-    copy_field(e.name, sizeof e.name, name);
-    e.type = type;
-    e.kind = PFW_KIND_ADDRESS;
-  };
-  return insert_entry<PFW_ADR>(kAddresses, root, same_key_text, fill, has_key, key, any == 1);
+  NewAddress a(any, low, high, name, type);
+  return insert_entry<PFW_ADR>(kAddresses, root, a.duplicate(), a.fill(), has_key, key, any == 1);
 }
 
 bool in_range(const PFW_ADR& e, unsigned long address) {
@@ -30,6 +48,15 @@ bool in_range(const PFW_ADR& e, unsigned long address) {
 }
 
 }  // namespace
+
+PFW_ADR* tessary::find_or_add_single_address(PFW_ADR_ROOT* root, unsigned long address, const char* name, int* key,
+                                             PFW_ADR* copy, bool* added) {
+  uint32_t a = (uint32_t)address;
+  NewAddress n(0, address, address, name, PFW_SINGLE_ADDRESS);
+  return find_or_insert_entry<PFW_ADR>(
+      kAddresses, root, [&](const PFW_ADR& e) { return e.any == 0 && e.low == a && e.high == a; }, [](PFW_ADR&) {},
+      n.duplicate(), n.fill(), false, key, copy, added);
+}
 
 int PFW_AddAddress(PFW_ADR_ROOT* root, int any, unsigned long low, unsigned long high, const char* name,
                    PFW_ADDRESS_TYPE type) {

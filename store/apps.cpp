@@ -1,4 +1,5 @@
 // apps.cpp - the application list: programs by executable name.
+#include "find_or_add.h"
 #include "key_text.h"
 #include "shared_list.h"
 
@@ -6,21 +7,45 @@ using namespace tessary;
 
 namespace {
 
-int add_app(PFW_APP_ROOT* root, int any, const char* name, const char* description, bool has_key, unsigned key) {
+// The key text and fields of a new entry; the same for every way of adding one.
+struct NewApp {
   char key_text[PFW_KEY_TEXT_SIZE];
-  app_key_text(key_text, sizeof key_text, any, name);
-  auto same_key_text = [&](const PFW_APP& e) { return strcmp(e.key_text, key_text) == 0; };
-  auto fill = [&](PFW_APP& e) {
-    copy_field(e.key_text, sizeof e.key_text, key_text);
-    e.any = any;
-    copy_field(e.name, sizeof e.name, name);
-    copy_field(e.description, sizeof e.description, description);
-    e.kind = PFW_KIND_APP;
-  };
-  return insert_entry<PFW_APP>(kApps, root, same_key_text, fill, has_key, key, any == 1);
+  int any;
+  const char* name;
+  const char* description;
+
+  NewApp(int any_, const char* name_, const char* description_) : any(any_), name(name_), description(description_) {
+    app_key_text(key_text, sizeof key_text, any, name);
+  }
+  auto duplicate() const {
+    return [this](const PFW_APP& e) { return strcmp(e.key_text, key_text) == 0; };
+  }
+  auto fill() const {
+    return [this](PFW_APP& e) {
+      copy_field(e.key_text, sizeof e.key_text, key_text);
+      e.any = any;
+      copy_field(e.name, sizeof e.name, name);
+      copy_field(e.description, sizeof e.description, description);
+      e.kind = PFW_KIND_APP;
+    };
+  }
+};
+
+int add_app(PFW_APP_ROOT* root, int any, const char* name, const char* description, bool has_key, unsigned key) {
+  NewApp x(any, name, description);
+  return insert_entry<PFW_APP>(kApps, root, x.duplicate(), x.fill(), has_key, key, any == 1);
 }
 
 }  // namespace
+
+PFW_APP* tessary::find_or_add_app(PFW_APP_ROOT* root, const char* name, const char* description, int* key,
+                                  PFW_APP* copy, bool* added) {
+  if (!name) return nullptr;
+  NewApp x(0, name, description);
+  return find_or_insert_entry<PFW_APP>(
+      kApps, root, [&](const PFW_APP& e) { return strcmp(e.name, name) == 0; }, [](PFW_APP&) {}, x.duplicate(),
+      x.fill(), false, key, copy, added);
+}
 
 int PFW_AddApp(PFW_APP_ROOT* root, int any, const char* name, const char* description) {
   return add_app(root, any, name, description, false, 0);

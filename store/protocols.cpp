@@ -1,4 +1,5 @@
 // protocols.cpp - the protocol list: named services by transport and port.
+#include "find_or_add.h"
 #include "key_text.h"
 #include "shared_list.h"
 
@@ -6,23 +7,48 @@ using namespace tessary;
 
 namespace {
 
+// The key text and fields of a new entry; the same for every way of adding one.
+struct NewProtocol {
+  char key_text[PFW_KEY_TEXT_SIZE];
+  int any;
+  const char* name;
+  int transport;
+  unsigned port;
+
+  NewProtocol(int any_, const char* name_, int transport_, unsigned port_)
+      : any(any_), name(name_), transport(transport_), port(port_) {
+    protocol_key_text(key_text, sizeof key_text, any, transport, port);
+  }
+  auto duplicate() const {
+    return [this](const PFW_PROTO& e) { return strcmp(e.key_text, key_text) == 0; };
+  }
+  auto fill() const {
+    return [this](PFW_PROTO& e) {
+      copy_field(e.key_text, sizeof e.key_text, key_text);
+      e.any = any;
+      copy_field(e.name, sizeof e.name, name);
+      e.transport = transport;
+      e.port = port;
+      e.kind = PFW_KIND_PROTOCOL;
+    };
+  }
+};
+
 int add_protocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport, unsigned port,
                  bool has_key, unsigned key) {
-  char key_text[PFW_KEY_TEXT_SIZE];
-  protocol_key_text(key_text, sizeof key_text, any, transport, port);
-  auto same_key_text = [&](const PFW_PROTO& e) { return strcmp(e.key_text, key_text) == 0; };
-  auto fill = [&](PFW_PROTO& e) {
-    copy_field(e.key_text, sizeof e.key_text, key_text);
-    e.any = any;
-    copy_field(e.name, sizeof e.name, name);
-    e.transport = transport;
-    e.port = port;
-    e.kind = PFW_KIND_PROTOCOL;
-  };
-  return insert_entry<PFW_PROTO>(kProtocols, root, same_key_text, fill, has_key, key, any == 1);
+  NewProtocol p(any, name, transport, port);
+  return insert_entry<PFW_PROTO>(kProtocols, root, p.duplicate(), p.fill(), has_key, key, any == 1);
 }
 
 }  // namespace
+
+PFW_PROTO* tessary::find_or_add_service(PFW_PROTO_ROOT* root, const char* name, int transport, unsigned port,
+                                        int* key, PFW_PROTO* copy, bool* added) {
+  NewProtocol p(0, name, transport, port);
+  return find_or_insert_entry<PFW_PROTO>(
+      kProtocols, root, [&](const PFW_PROTO& e) { return e.any == 0 && e.transport == transport && e.port == port; },
+      [](PFW_PROTO&) {}, p.duplicate(), p.fill(), false, key, copy, added);
+}
 
 int PFW_AddProtocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport, unsigned port) {
   return add_protocol(root, any, name, transport, port, false, 0);

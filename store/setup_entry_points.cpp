@@ -4,6 +4,7 @@
 // The wizard loads the library by name and binds these by name; they keep four
 // roots of their own, so a program that also holds the lists through the
 // ordinary calls keeps its own views when the wizard's are removed.
+#include "find_or_add.h"
 #include "registry_access.h"
 #include "shared_list.h"
 
@@ -60,22 +61,10 @@ int store(Store how) {
 constexpr unsigned long kLocalHost = 0x0100007Ful;
 constexpr const char* kLocalHostName = "Local Host";
 
-// The specific entry for a service. A wildcard entry whose unused fields happen to
-// name the same service is not it: taking it would widen the rule to every protocol.
-PFW_PROTO* find_service(PFW_PROTO_ROOT* root, int transport, unsigned port, int* key, PFW_PROTO* copy) {
-  PFW_PROTO* hit = PFW_GetExactProtocolByService(root, transport, port, key, copy);
-  if (hit && copy->any) hit = PFW_GetProtocolByKey(root, PFW_CreateProtocolKey(0, transport, port), key, copy);
-  return hit;
-}
-
-// Likewise the local host: never the wildcard address, which would make a
-// rule meant for this computer alone cover every address.
-PFW_ADR* find_local_host(PFW_ADR_ROOT* root, int* key, PFW_ADR* copy) {
-  PFW_ADR* hit = PFW_GetExactAddressByIP(root, kLocalHost, key, copy);
-  if (hit && copy->any)
-    hit = PFW_GetAddressByKey(root, PFW_CreateAddressKey(0, kLocalHost, kLocalHost, PFW_SINGLE_ADDRESS), key, copy);
-  return hit;
-}
+// Each step looks its entry up and adds it when missing under one hold of its
+// list, so another process cannot add the same entry in between. A wildcard entry
+// whose unused fields happen to name the same service or the local host is never
+// taken: that would widen the rule to every protocol or every address.
 
 // Step 1: the protocol key; 0 (any protocol) for port 0.
 bool protocol_key(PFW_PROTO_ROOT* root, const char* name, int port, int transport, int* key) {
@@ -84,21 +73,19 @@ bool protocol_key(PFW_PROTO_ROOT* root, const char* name, int port, int transpor
     return true;
   }
   PFW_PROTO entry;
-  if (find_service(root, transport, (unsigned)port, key, &entry)) return true;
-  if (!PFW_AddProtocol(root, 0, name, (PFW_TRANSPORT)transport, (unsigned)port)) return false;
-  if (!find_service(root, transport, (unsigned)port, key, &entry)) return false;
+  bool added;
+  if (!find_or_add_service(root, name, transport, (unsigned)port, key, &entry, &added)) return false;
   // A failed store leaves the entry in the list only.
-  store([&](KeyChain& k) { return store_protocol(k, entry, false); });
+  if (added) store([&](KeyChain& k) { return store_protocol(k, entry, false); });
   return true;
 }
 
 // Step 2: the application key; an existing entry keeps its description.
 bool app_key(PFW_APP_ROOT* root, const char* name, const char* description, int* key) {
-  if (PFW_GetExactAppByName(root, name, key, nullptr)) return true;
-  if (!PFW_AddApp(root, 0, name, description)) return false;
   PFW_APP entry;
-  if (!PFW_GetExactAppByName(root, name, key, &entry)) return false;
-  store([&](KeyChain& k) { return store_application(k, entry, false); });
+  bool added;
+  if (!find_or_add_app(root, name, description, key, &entry, &added)) return false;
+  if (added) store([&](KeyChain& k) { return store_application(k, entry, false); });
   return true;
 }
 
@@ -109,10 +96,9 @@ bool address_key(PFW_ADR_ROOT* root, int local_only, int* key) {
     return true;
   }
   PFW_ADR entry;
-  if (find_local_host(root, key, &entry)) return true;
-  if (!PFW_AddAddress(root, 0, kLocalHost, kLocalHost, kLocalHostName, PFW_SINGLE_ADDRESS)) return false;
-  if (!find_local_host(root, key, &entry)) return false;
-  store([&](KeyChain& k) { return store_address(k, entry, false); });
+  bool added;
+  if (!find_or_add_single_address(root, kLocalHost, kLocalHostName, key, &entry, &added)) return false;
+  if (added) store([&](KeyChain& k) { return store_address(k, entry, false); });
   return true;
 }
 
@@ -165,17 +151,12 @@ int WINAPI SW_AddRule(const char* description, const char* app_name, const char*
   if (!app_key(r.apps, app, description, &xk)) return 0;
   if (!address_key(r.addresses, local_only, &ak)) return 0;
 
+  // An existing rule takes the new action and keeps its log flag; a new rule is logged.
   PFW_RULE rule;
-  if (PFW_RULE* live = PFW_GetRuleByNumbers(r.rules, pk, ak, xk, direction, nullptr, &rule)) {
-    // Only the action changes; the rule keeps its log flag.
-    live->action = action;
-    rule.action = action;
-    return store([&](KeyChain& k) { return store_rule(k, rule, RuleStore::kModify); });
-  }
-  // Rules the wizard makes are logged.
-  if (!PFW_AddRule(r.rules, pk, ak, xk, direction, action, 1)) return 0;
-  if (!PFW_GetRuleByNumbers(r.rules, pk, ak, xk, direction, nullptr, &rule)) return 0;
-  return store([&](KeyChain& k) { return store_rule(k, rule, RuleStore::kAdd); });
+  int rule_key;
+  bool added;
+  if (!set_or_add_rule(r.rules, pk, ak, xk, direction, action, &rule_key, &rule, &added)) return 0;
+  return store([&](KeyChain& k) { return store_rule(k, rule, added ? RuleStore::kAdd : RuleStore::kModify); });
 }
 
 int WINAPI SW_Shutdown(void) {

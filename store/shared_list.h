@@ -102,32 +102,29 @@ Entry* walk_list(ListId list, void* root, Test test, int* out_key, Entry* out_co
   return found;
 }
 
-// What an insert needs: the duplicate test and the writer of the kind-specific fields.
-// Returns 1 when the entry was linked in front, 0 when a duplicate exists or the list is full.
-// key_mode: automatic keys when has_key is false, else the explicit key.
+// Links a new entry in front, under a hold the caller already has. Null when a
+// duplicate exists, the key would be given twice, or the list is full.
+// Automatic keys when has_key is false, else the explicit key.
 template <typename Entry, typename IsDuplicate, typename Fill>
-int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, bool has_key, uint32_t key,
-                 bool any) {
-  if (!root) return 0;
+Entry* insert_held(ListId list, void* root, ListLock& lock, IsDuplicate is_duplicate, Fill fill, bool has_key,
+                   uint32_t key, bool any) {
   const ListLayout& lay = layout_of(list);
-  ListLock lock(list, root);
-  if (!lock.held()) return 0;
   RootHead* r = (RootHead*)root;
-  // The duplicate test and the insert share this hold, so two processes adding the
-  // same key text at once cannot both succeed.
+  // The duplicate test and the insert share the caller's hold, so two processes
+  // adding the same key text at once cannot both succeed.
   // A key is never given twice while the list exists: an explicit key already in
   // use is refused, and so is any add after which next_key would wrap to 0.
   uint32_t new_key = has_key ? key : r->next_key;
-  if (new_key == UINT32_MAX) return 0;
+  if (new_key == UINT32_MAX) return nullptr;
   int steps = r->count;
   for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0;
        e = (Entry*)entry_at(list, root, e->next)) {
-    if (is_duplicate(*e) || (has_key && e->key == key)) return 0;
+    if (is_duplicate(*e) || (has_key && e->key == key)) return nullptr;
   }
-  if (r->count < 0 || (uint32_t)r->count >= lay.slots) return 0;  // the slot would end past the mapping
+  if (r->count < 0 || (uint32_t)r->count >= lay.slots) return nullptr;  // the slot would end past the mapping
   uint32_t offset = lay.first_slot + (uint32_t)r->count * lay.entry_bytes;
   char* slot = mapping_base(root) + offset;
-  if (!VirtualAlloc(slot, lay.entry_bytes, MEM_COMMIT, PAGE_READWRITE)) return 0;
+  if (!VirtualAlloc(slot, lay.entry_bytes, MEM_COMMIT, PAGE_READWRITE)) return nullptr;
   r->count++;
   lock.slot_committed(r->count);
   Entry* e = (Entry*)slot;
@@ -142,7 +139,46 @@ int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, b
   if (any && list != kRules) ((PFW_LIST_ROOT*)root)->any_key = e->key;
   e->next = r->head;
   r->head = offset;
-  return 1;
+  return e;
+}
+
+// One add under one hold: 1 when the entry was linked in front, 0 when refused.
+template <typename Entry, typename IsDuplicate, typename Fill>
+int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, bool has_key, uint32_t key,
+                 bool any) {
+  if (!root) return 0;
+  ListLock lock(list, root);
+  if (!lock.held()) return 0;
+  return insert_held<Entry>(list, root, lock, is_duplicate, fill, has_key, key, any) ? 1 : 0;
+}
+
+// Finds the first entry (newest first) that `wanted` accepts and lets `on_found`
+// change it, or else adds a new one with an automatic key, all under one hold:
+// nobody can add the same entry between the look-up and the add. Fills the key
+// and the copy (before the link) of the entry found or added; null when neither.
+template <typename Entry, typename Wanted, typename OnFound, typename IsDuplicate, typename Fill>
+Entry* find_or_insert_entry(ListId list, void* root, Wanted wanted, OnFound on_found, IsDuplicate is_duplicate,
+                            Fill fill, bool any, int* out_key, Entry* out_copy, bool* added) {
+  *added = false;
+  if (!root) return nullptr;
+  ListLock lock(list, root);
+  if (!lock.held()) return nullptr;
+  RootHead* r = (RootHead*)root;
+  Entry* hit = nullptr;
+  int steps = r->count;
+  for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0 && !hit;
+       e = (Entry*)entry_at(list, root, e->next))
+    if (wanted(*e)) hit = e;
+  if (hit) {
+    on_found(*hit);
+  } else {
+    hit = insert_held<Entry>(list, root, lock, is_duplicate, fill, false, 0, any);
+    *added = hit != nullptr;
+  }
+  if (!hit) return nullptr;
+  *out_key = (int)hit->key;
+  memcpy(out_copy, hit, offsetof(Entry, next));
+  return hit;
 }
 
 // Unlinks the entry with this key under one hold; 1 when found.

@@ -145,6 +145,32 @@ TEST_F(SetupTest, NewServiceAndLocalHostAreAddedOnceAndReused) {
   EXPECT_EQ(stored_rule(PFW_CreateRuleKey(web, local, proxy, PFW_INBOUND)).action, PFW_DENY);
 }
 
+// Each step finds or adds its entry under one hold, so a call takes one hold per
+// list it touches, whether it adds entries or reuses them, and between another
+// process's look-up and add there is no gap in which the same entry could appear.
+TEST_F(SetupTest, EachCallHoldsEachListItTouchesOnce) {
+  start();
+  uint64_t before = PFW_GetLockHoldCount();
+  ASSERT_EQ(add_rule_("Browser", "IEXPLORE.EXE", "Web", 80, PFW_TCP, PFW_OUTBOUND, PFW_ALLOW, 1), 1);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 4u);  // new service, program, local host and rule
+  before = PFW_GetLockHoldCount();
+  ASSERT_EQ(add_rule_("Browser", "IEXPLORE.EXE", "Web", 80, PFW_TCP, PFW_OUTBOUND, PFW_DENY, 1), 1);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 4u);  // all found; the rule changes in place
+  before = PFW_GetLockHoldCount();
+  ASSERT_EQ(add_rule_("Anything", "ANY.EXE", "", 0, PFW_TCP, PFW_INBOUND, PFW_DENY, 0), 1);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 2u);  // port 0 and all addresses need no look-up
+  int rule_key = -1;
+  PFW_RULE rule;
+  int web = -1, ie = -1, local = -1;
+  ASSERT_TRUE(PFW_GetExactProtocolByService(protocols, PFW_TCP, 80, &web, nullptr));
+  ASSERT_TRUE(PFW_GetExactAppByName(apps, "IEXPLORE.EXE", &ie, nullptr));
+  ASSERT_TRUE(PFW_GetExactAddressByIP(addresses, ip("127.0.0.1"), &local, nullptr));
+  ASSERT_TRUE(PFW_GetRuleByNumbers(rules, web, local, ie, PFW_OUTBOUND, &rule_key, &rule));
+  EXPECT_EQ(rule.action, PFW_DENY);
+  EXPECT_EQ(rule.log, 1);
+  EXPECT_EQ(stored_rule(PFW_CreateRuleKey(web, local, ie, PFW_OUTBOUND)).action, PFW_DENY);
+}
+
 TEST_F(SetupTest, AnInstalledServiceAndApplicationKeepTheirNames) {
   PFW_PROTO_RECORD http = {4, 0, "HTTP", PFW_TCP, 80};
   PFW_APP_RECORD browser = {6, 0, "IEXPLORE.EXE", "Installed browser"};
