@@ -13,20 +13,10 @@
 #include <vector>
 
 #include "reference_lookup.h"
+#include "bench_clock.h"
 #include "tessary.h"
 
 namespace {
-
-double now_us() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return (double)t.QuadPart * 1e6 / (double)frequency.QuadPart;
-}
 
 unsigned long ip(int a, int b, int c, int d) { return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24)); }
 

@@ -23,21 +23,11 @@
 
 #include "interceptor_courier.h"
 #include "interceptor_session.h"
+#include "bench_clock.h"
 #include "tessary.h"
 #include "traffic_consumer.h"
 
 namespace {
-
-double now_ms() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return (double)t.QuadPart * 1e3 / (double)frequency.QuadPart;
-}
 
 // The producer side of measurement 4, run as a second process: the
 // interceptor's own courier, without the rule lookup in front of it.
