@@ -13,31 +13,12 @@
 #include <vector>
 
 #include "reference_lookup.h"
-#include "bench_clock.h"
+#include "bench_support.h"
 #include "tessary.h"
 
 namespace {
 
-unsigned long ip(int a, int b, int c, int d) { return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24)); }
-
-struct Store {
-  PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
-  PFW_APP_ROOT* apps = PFW_CreateAppList();
-  PFW_RULE_ROOT* rules = PFW_CreateRuleList();
-  bool ok() const { return protocols && addresses && apps && rules; }
-  ~Store() {
-    PFW_RemoveRuleList(rules);
-    PFW_RemoveAppList(apps);
-    PFW_RemoveAddressList(addresses);
-    PFW_RemoveProtocolList(protocols);
-  }
-  void add_wildcards() {
-    PFW_AddProtocol(protocols, 1, "Any Protocol", PFW_TCP, 0, 0);
-    PFW_AddAddress(addresses, 1, 0, 0, "Any Address", PFW_SINGLE_ADDRESS, 0);
-    PFW_AddApp(apps, 1, "", "Any Application", 0);
-  }
-};
+using Store = BenchLists;
 
 struct Connection {
   unsigned port;

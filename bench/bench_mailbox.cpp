@@ -23,7 +23,7 @@
 
 #include "interceptor_courier.h"
 #include "interceptor_session.h"
-#include "bench_clock.h"
+#include "bench_support.h"
 #include "tessary.h"
 #include "traffic_consumer.h"
 
@@ -44,28 +44,12 @@ int produce(int count) {
   return courier.settle() ? 0 : 4;
 }
 
-struct Store {
-  PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
-  PFW_APP_ROOT* apps = PFW_CreateAppList();
-  PFW_RULE_ROOT* rules = PFW_CreateRuleList();
-  bool ok() const { return protocols && addresses && apps && rules; }
-  ~Store() {
-    PFW_RemoveRuleList(rules);
-    PFW_RemoveAppList(apps);
-    PFW_RemoveAddressList(addresses);
-    PFW_RemoveProtocolList(protocols);
-  }
-};
-
-unsigned long ip(int a, int b, int c, int d) { return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24)); }
+using Store = BenchLists;
 
 // An installed-looking rule set with one specific entry in each list, so a
 // lookup weighs the usual eight combinations.
 void fill(Store& s) {
-  PFW_AddProtocol(s.protocols, 1, "Any Protocol", PFW_TCP, 0, 0);
-  PFW_AddAddress(s.addresses, 1, 0, 0, "Any Address", PFW_SINGLE_ADDRESS, 0);
-  PFW_AddApp(s.apps, 1, "", "Any Application", 0);
+  s.add_wildcards();
   PFW_AddRule(s.rules, 0, 0, 0, PFW_INBOUND, PFW_DENY, 1);
   PFW_AddRule(s.rules, 0, 0, 0, PFW_OUTBOUND, PFW_DENY, 1);
   PFW_AddProtocol(s.protocols, 0, "HTTP", PFW_TCP, 80);

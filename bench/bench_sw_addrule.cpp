@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench_support.h"
 #include "tessary.h"
 
 namespace {
@@ -52,12 +53,7 @@ void remove_keys() {
   RegCloseKey(software);
 }
 
-double now_seconds() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return (double)c.QuadPart / (double)f.QuadPart;
-}
+double now_seconds() { return now_us() / 1e6; }
 
 constexpr int kCalls = 1000;
 // The lists hold at most 545 applications and 861 protocols over their life, so

@@ -17,8 +17,6 @@ namespace {
 constexpr DWORD kKeyNameChars = 16;
 // Rule values are named by the whole key text of four numbers.
 constexpr DWORD kRuleNameChars = PFW_RULE_KEY_TEXT_MAX;
-// Indexes that fail one after another before the enumeration is given up as broken.
-constexpr DWORD kMaxFailedReads = 100000;
 
 // Calls on_value(name, record) for every binary value that fits the record, in
 // the registry's enumeration order. The record holds zeros past the value's data.
@@ -26,18 +24,14 @@ template <typename Record, typename OnValue>
 void enumerate_records(HKEY key, DWORD name_chars, OnValue on_value) {
   char name[kRuleNameChars];
   Record record;
-  DWORD failed = 0;
   for (DWORD index = 0;; index++) {
     memset(&record, 0, sizeof record);
     DWORD name_size = name_chars, size = sizeof record, type = REG_NONE;
     LONG r = reg_enum(key, index, name, &name_size, &type, (BYTE*)&record, &size);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r != ERROR_SUCCESS) {
-      // Name or data too long for the buffers: skip it, the next index may be fine.
-      if (++failed > kMaxFailedReads) break;
-      continue;
-    }
-    failed = 0;
+    // A name or data too long for the buffers is passed over; any other failure
+    // (the key gone, access refused) would repeat at every index, so it ends the walk.
+    if (r == ERROR_MORE_DATA) continue;
+    if (r != ERROR_SUCCESS) break;
     if (type != REG_BINARY || size == 0 || size > sizeof record) continue;
     if (size < sizeof record) memset((char*)&record + size, 0, sizeof record - size);
     name[name_size < name_chars ? name_size : name_chars - 1] = 0;
