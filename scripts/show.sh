@@ -6,36 +6,9 @@ source "$(dirname "$0")/common.sh"
 BIN="$TARNWALL_BUILD/bin"
 wine_session_begin
 trap wine_session_end EXIT
+mkdir -p "$TARNWALL_BUILD/screenshots"
 
-echo "== the rule store at work"
-wine "$BIN/store_demo.exe" | tr -d '\r'
-
-echo
-echo "== installing Tarnwall silently into the private Wine prefix"
-wine "$BIN/tarnwall-setup.exe" /S
-INSTALLED='C:\Program Files\Velmora\Tarnwall'
-wine cmd.exe /c dir /b "$INSTALLED" | tr -d '\r' | sed 's/^/  /'
-
-echo
-echo "== a few rules added the way the setup wizard adds them"
-wine "$BIN/add_rules.exe" \
-  "Web Browser;IEXPLORE.EXE;HTTP;80;tcp;out;allow;all" \
-  "Web Browser;IEXPLORE.EXE;HTTPS;443;tcp;out;allow;all" \
-  "Mail;MAIL.EXE;SMTP;25;tcp;out;allow;all" \
-  "File Sharing;SYSTEM;NetBIOS;139;tcp;in;deny;all" \
-  "Local Database;DBSERVER.EXE;Database;5432;tcp;in;allow;local" | tr -d '\r'
-
-echo
-echo "== connection attempts through the stand-in interceptor"
-wine "$INSTALLED\\interceptor.exe" \
-  "out tcp 80 203.0.113.7 IEXPLORE.EXE" \
-  "out tcp 8080 203.0.113.7 IEXPLORE.EXE" \
-  "in tcp 139 192.168.1.20 SYSTEM" \
-  "in tcp 5432 127.0.0.1 DBSERVER.EXE" \
-  "in tcp 5432 192.168.1.20 DBSERVER.EXE" \
-  "out udp 53 192.168.1.1 NSLOOKUP.EXE" \
-  "sideways tcp 80 1.2.3.4 X.EXE" | tr -d '\r' || true  # the last attempt is malformed on purpose
-
-echo
-echo "== which rule decided this? (--explain)"
-wine "$INSTALLED\\interceptor.exe" --explain "out tcp 443 198.51.100.4 IEXPLORE.EXE" | tr -d '\r'
+# Each part of the system shows itself in a piece of its own, in the order of the names.
+for piece in "$TARNWALL_ROOT"/scripts/show.d/*.sh; do
+  source "$piece"
+done
