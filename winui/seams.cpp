@@ -1,0 +1,32 @@
+#include "seams.h"
+
+#include <utility>
+
+namespace winui {
+
+namespace {
+MessageBoxHook& messageBoxHook() {
+    static MessageBoxHook hook;
+    return hook;
+}
+NotifyIconHook& notifyIconHook() {
+    static NotifyIconHook hook;
+    return hook;
+}
+}  // namespace
+
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT flags) {
+    if (messageBoxHook()) return messageBoxHook()(MessageBoxCall{owner, text ? text : "", caption ? caption : "", flags});
+    return MessageBoxA(owner, text, caption, flags);
+}
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) { return std::exchange(messageBoxHook(), std::move(hook)); }
+
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data) {
+    if (notifyIconHook()) return notifyIconHook()(message, *data);
+    return Shell_NotifyIconA(message, data);
+}
+
+NotifyIconHook SetNotifyIconHook(NotifyIconHook hook) { return std::exchange(notifyIconHook(), std::move(hook)); }
+
+}  // namespace winui

@@ -1,0 +1,33 @@
+// winui seams: the two places where a program talks to the user or the shell in a way a
+// test cannot see on screen, message boxes and the notification-area icon. Programs call
+// these (ShowMessageBox, NotifyIcon) instead of MessageBoxA and Shell_NotifyIconA; tests install a hook that records
+// each call and answers it.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+namespace winui {
+
+struct MessageBoxCall {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT flags;
+};
+
+// With no hook, shows a real message box. A hook returns the button pressed (IDOK, IDYES, ...).
+int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT flags);
+using MessageBoxHook = std::function<int(const MessageBoxCall&)>;
+// Installs `hook` (an empty one removes it); returns the one it replaces.
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+
+// With no hook, calls Shell_NotifyIconA. A hook sees the call (NIM_ADD, NIM_MODIFY,
+// NIM_DELETE and the data) and returns what the shell would.
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data);
+using NotifyIconHook = std::function<BOOL(DWORD, const NOTIFYICONDATAA&)>;
+NotifyIconHook SetNotifyIconHook(NotifyIconHook hook);
+
+}  // namespace winui
