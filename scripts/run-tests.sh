@@ -9,4 +9,8 @@ cd "$TARNWALL_BUILD"
 ctest --output-on-failure --timeout 600 "$@"
 status=$?
 wine_session_end
+# Tests leave their pictures as BMP files; PNG is what anyone can open.
+for shot in "$TARNWALL_BUILD"/screenshots/*.bmp; do
+  [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
+done
 exit $status

@@ -5,7 +5,13 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 BIN="$TARNWALL_BUILD/bin"
 wine_session_begin
-trap wine_session_end EXIT
+show_end() {
+  wine_session_end
+  for shot in "$TARNWALL_BUILD"/screenshots/*.bmp; do
+    [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
+  done
+}
+trap show_end EXIT
 mkdir -p "$TARNWALL_BUILD/screenshots"
 
 # Each part of the system shows itself in a piece of its own, in the order of the names.

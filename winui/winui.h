@@ -5,5 +5,6 @@
 #include "controls.h"
 #include "dialog.h"
 #include "frame.h"
+#include "screenshot.h"
 #include "seams.h"
 #include "window.h"
