@@ -3,6 +3,7 @@
 // Values written by other programs or older versions may be damaged: every
 // record is read into a zeroed buffer, a short one keeps zeros where its bytes
 // are missing, and one that is too long or not binary data is passed over.
+#include <algorithm>
 #include <vector>
 
 #include "key_text.h"
@@ -47,6 +48,19 @@ void terminate(char (&field)[N]) {
 
 bool can_load(const void* root) { return root && ((const RootHead*)root)->next_key == 0; }
 
+// The records of a protocol, address or application key in ascending order of
+// their stored keys, which is the order they were made in. Added in that order,
+// explicit keys leave next_key at the largest key plus one; in a registry's
+// name order ("10" before "2") every start that adds an entry would push it
+// further, without bound.
+template <typename Record>
+std::vector<Record> records_by_key(HKEY key) {
+  std::vector<Record> records;
+  enumerate_records<Record>(key, kKeyNameChars, [&](const char*, Record& r) { records.push_back(r); });
+  std::stable_sort(records.begin(), records.end(), [](const Record& a, const Record& b) { return a.key < b.key; });
+  return records;
+}
+
 }  // namespace
 
 extern "C" {
@@ -56,11 +70,11 @@ int PFW_LoadProtocolSetFromRegistry(PFW_PROTO_ROOT* root) {
   KeyChain keys;
   HKEY key = keys.key(kKeyProtocols);
   if (!key) return 0;
-  enumerate_records<PFW_PROTO_RECORD>(key, kKeyNameChars, [&](const char*, PFW_PROTO_RECORD& r) {
+  for (PFW_PROTO_RECORD& r : records_by_key<PFW_PROTO_RECORD>(key)) {
     terminate(r.name);
     // A second record claiming a key already given is refused by the add.
     PFW_AddProtocol(root, r.any, r.name, (PFW_TRANSPORT)r.transport, r.port, r.key);
-  });
+  }
   return 1;
 }
 
@@ -69,10 +83,10 @@ int PFW_LoadAddressSetFromRegistry(PFW_ADR_ROOT* root) {
   KeyChain keys;
   HKEY key = keys.key(kKeyAddresses);
   if (!key) return 0;
-  enumerate_records<PFW_ADR_RECORD>(key, kKeyNameChars, [&](const char*, PFW_ADR_RECORD& r) {
+  for (PFW_ADR_RECORD& r : records_by_key<PFW_ADR_RECORD>(key)) {
     terminate(r.name);
     PFW_AddAddress(root, r.any, r.low, r.high, r.name, (PFW_ADDRESS_TYPE)r.type, r.key);
-  });
+  }
   return 1;
 }
 
@@ -81,11 +95,11 @@ int PFW_LoadApplicationSetFromRegistry(PFW_APP_ROOT* root) {
   KeyChain keys;
   HKEY key = keys.key(kKeyApps);
   if (!key) return 0;
-  enumerate_records<PFW_APP_RECORD>(key, kKeyNameChars, [&](const char*, PFW_APP_RECORD& r) {
+  for (PFW_APP_RECORD& r : records_by_key<PFW_APP_RECORD>(key)) {
     terminate(r.name);
     terminate(r.description);
     PFW_AddApp(root, r.any, r.name, r.description, r.key);
-  });
+  }
   return 1;
 }
 

@@ -25,7 +25,9 @@ struct Connection {
 
 class RandomRuleSet {
  public:
-  explicit RandomRuleSet(uint32_t seed) : rng_(seed) {}
+  // crowded: many entries of each list match one connection, more than the
+  // lookup handles without its sorted index.
+  explicit RandomRuleSet(uint32_t seed, bool crowded = false) : rng_(seed), crowded_(crowded) {}
 
   int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
   bool chance(int percent) { return pick(100) < percent; }
@@ -41,23 +43,24 @@ class RandomRuleSet {
     // Wildcards usually exist, and usually first, as installed; sometimes late or missing.
     bool late_wildcards = chance(20);
     if (!late_wildcards) add_wildcards(protocols, addresses, apps);
-    for (int i = pick(7); i > 0; i--)
-      PFW_AddProtocol(protocols, 0, "svc", (PFW_TRANSPORT)pick(2), kPorts[pick(6)]);
-    for (int i = pick(7); i > 0; i--) {
+    for (int i = entries(); i > 0; i--)
+      PFW_AddProtocol(protocols, 0, "svc", (PFW_TRANSPORT)(crowded_ ? chance(20) : pick(2)),
+                      kPorts[pick(crowded_ ? 2 : 6)]);
+    for (int i = entries(); i > 0; i--) {
       int first = chance(50) ? 10 : 192;
       unsigned long lo = ip_of(first, pick(3), pick(4)), hi = ip_of(first, pick(3), pick(4));
       if (PFW_CompareAddresses(lo, hi) > 0) std::swap(lo, hi);
       bool single = chance(40);
       PFW_AddAddress(addresses, 0, lo, single ? lo : hi, "net", single ? PFW_SINGLE_ADDRESS : PFW_NETWORK_ADDRESS);
     }
-    for (int i = pick(6); i > 0; i--) PFW_AddApp(apps, 0, kNames[pick(6)], "app");
+    for (int i = crowded_ ? entries() : pick(6); i > 0; i--) PFW_AddApp(apps, 0, kNames[pick(crowded_ ? 2 : 6)], "app");
     if (late_wildcards) add_wildcards(protocols, addresses, apps);
 
     int keys[3] = {(int)protocols->next_key, (int)addresses->next_key, (int)apps->next_key};
     int any[3] = {(int)protocols->any_key, (int)addresses->any_key, (int)apps->any_key};
     // Half the parts name the wildcard, so rules mix general and specific as real sets do.
     auto part = [&](int i) { return chance(50) ? any[i] : pick(keys[i] + 1); };
-    for (int i = pick(25); i > 0; i--) {
+    for (int i = pick(crowded_ ? 120 : 25); i > 0; i--) {
       int p = part(0), a = part(1), x = part(2);
       PFW_AddRule(rules, p, a, x, pick(2), pick(3), pick(2));
     }
@@ -69,7 +72,10 @@ class RandomRuleSet {
   }
 
   Connection connection() {
-    return Connection{chance(90) ? kPorts[pick(6)] : 8080u, pick(2), address(), kNames[pick(6)], pick(2)};
+    int choices = crowded_ ? 2 : 6;
+    int transport = crowded_ ? chance(20) : pick(2);
+    return Connection{chance(90) ? kPorts[pick(choices)] : 8080u, transport, address(), kNames[pick(choices)],
+                      pick(2)};
   }
 
  private:
@@ -79,40 +85,79 @@ class RandomRuleSet {
     if (chance(90)) PFW_AddApp(apps, 1, "", "Any Application");
   }
 
+  int entries() { return crowded_ ? 12 + pick(24) : pick(7); }
+
   std::mt19937 rng_;
+  bool crowded_;
 };
 
-class DifferentialTest : public StoreTest {};
+class DifferentialTest : public StoreTest {
+ protected:
+  // Both lookups on random sets, a dozen connections each; counts lookups
+  // compared and those a rule governed.
+  void compare_on_random_sets(int sets, uint32_t seed, bool crowded, int& compared, int& found) {
+    const int kConnections = 12;
+    compared = found = 0;
+    for (int set = 0; set < sets; set++) {
+      RandomRuleSet gen(seed + set, crowded);
+      gen.fill(protocols, addresses, apps, rules);
+      for (int c = 0; c < kConnections; c++) {
+        Connection k = gen.connection();
+        int fast_key = -1, ref_key = -1;
+        PFW_RULE fast_copy = {}, ref_copy = {};
+        PFW_RULE* fast = PFW_GetRule(rules, addresses, protocols, apps, k.port, k.transport, k.address, k.app,
+                                     k.direction, &fast_key, &fast_copy);
+        PFW_RULE* ref = reference_get_rule(rules, addresses, protocols, apps, k.port, k.transport, k.address, k.app,
+                                           k.direction, &ref_key, &ref_copy);
+        ASSERT_EQ(fast != nullptr, ref != nullptr) << "set " << set << " connection " << c;
+        if (fast) {
+          ASSERT_EQ(fast_key, ref_key) << "set " << set << " connection " << c;
+          ASSERT_EQ(fast, ref);
+          ASSERT_EQ(0, memcmp(&fast_copy, &ref_copy, PFW_RULE_COPY_BYTES));
+          found++;
+        }
+        compared++;
+      }
+      TearDown();
+      SetUp();
+    }
+  }
+};
 
 TEST_F(DifferentialTest, FastLookupAgreesWithStepwiseReferenceOnRandomRuleSets) {
-  const int kSets = 1500, kConnections = 12;
   int compared = 0, found = 0;
-  for (int set = 0; set < kSets; set++) {
-    RandomRuleSet gen(0x7A11u + set);
-    gen.fill(protocols, addresses, apps, rules);
-    for (int c = 0; c < kConnections; c++) {
-      Connection k = gen.connection();
-      int fast_key = -1, ref_key = -1;
-      PFW_RULE fast_copy = {}, ref_copy = {};
-      PFW_RULE* fast = PFW_GetRule(rules, addresses, protocols, apps, k.port, k.transport, k.address, k.app,
-                                   k.direction, &fast_key, &fast_copy);
-      PFW_RULE* ref = reference_get_rule(rules, addresses, protocols, apps, k.port, k.transport, k.address, k.app,
-                                         k.direction, &ref_key, &ref_copy);
-      ASSERT_EQ(fast != nullptr, ref != nullptr) << "set " << set << " connection " << c;
-      if (fast) {
-        ASSERT_EQ(fast_key, ref_key) << "set " << set << " connection " << c;
-        ASSERT_EQ(fast, ref);
-        ASSERT_EQ(0, memcmp(&fast_copy, &ref_copy, PFW_RULE_COPY_BYTES));
-        found++;
-      }
-      compared++;
-    }
+  compare_on_random_sets(1500, 0x7A11u, false, compared, found);
+  printf("differential: %d lookups compared, %d with a governing rule\n", compared, found);
+  EXPECT_GT(found, compared / 8);  // the sets must actually exercise the scoring
+  EXPECT_LT(found, compared);      // and the no-rule path
+}
+
+// Nine or more entries of one list matching a connection take the lookup's
+// sorted-index path, which the small sets above never reach.
+TEST_F(DifferentialTest, FastLookupAgreesWhenManyEntriesOfEachListMatch) {
+  int compared = 0, found = 0;
+  compare_on_random_sets(300, 0xC40Du, true, compared, found);
+  printf("differential, crowded: %d lookups compared, %d with a governing rule\n", compared, found);
+  EXPECT_GT(found, compared / 8);
+  EXPECT_LT(found, compared);
+
+  // Nine nested ranges hold one address; the rule on any one of them is found.
+  for (int with_rule : {0, 4, 8}) {
+    SCOPED_TRACE(with_rule);
+    ASSERT_EQ(1, PFW_AddProtocol(protocols, 1, "Any Protocol", PFW_TCP, 0, 0));
+    ASSERT_EQ(1, PFW_AddApp(apps, 1, "", "Any Application", 0));
+    for (int i = 0; i < 9; i++)
+      ASSERT_EQ(1, PFW_AddAddress(addresses, 0, RandomRuleSet::ip_of(10, 0, 0), RandomRuleSet::ip_of(10, 2, 9 + i),
+                                  "nest", PFW_NETWORK_ADDRESS, (unsigned)i + 1));
+    ASSERT_EQ(1, PFW_AddRule(rules, 0, with_rule + 1, 0, PFW_OUTBOUND, PFW_DENY, 0));
+    int key = -1;
+    PFW_RULE copy;
+    ASSERT_NE(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, RandomRuleSet::ip_of(10, 1, 1),
+                                   "X.EXE", PFW_OUTBOUND, &key, &copy));
+    EXPECT_EQ((uint32_t)with_rule + 1, copy.address_key);
     TearDown();
     SetUp();
   }
-  printf("differential: %d rule sets, %d lookups compared, %d with a governing rule\n", kSets, compared, found);
-  EXPECT_GT(found, compared / 8);  // the sets must actually exercise the scoring
-  EXPECT_LT(found, compared);      // and the no-rule path
 }
 
 TEST_F(DifferentialTest, LookupsWithoutBothOutputsReportNoRuleAndWriteNothing) {

@@ -152,6 +152,16 @@ TEST(AttemptSyntax, RejectsMalformedLinesSayingWhatIsWrong) {
     EXPECT_NE(error.find(c.says), std::string::npos) << c.line << " -> " << error;
     EXPECT_EQ(a.program, "untouched") << "a rejected line changed the attempt";
   }
+  // A NUL is refused, not taken as the end of the name.
+  Attempt a;
+  std::string error;
+  using namespace std::string_literals;
+  EXPECT_EQ(parse_attempt("out tcp 80 1.2.3.4 IE\0XPLORE.EXE"s, a, error), Parsed::kError);
+  EXPECT_NE(error.find("NUL byte"), std::string::npos) << error;
+  // A huge word is quoted as a short excerpt that says how long it was.
+  ASSERT_EQ(parse_attempt("out tcp " + std::string(100000, '7') + " 1.2.3.4 X.EXE", a, error), Parsed::kError);
+  EXPECT_LT(error.size(), 120u) << error;
+  EXPECT_NE(error.find("(100000 bytes)"), std::string::npos) << error;
 }
 
 // ---------------------------------------------------------------------------
@@ -460,8 +470,15 @@ TEST_F(InterceptorTest, EveryLineReachesTheMonitorInOrderWithItsLamp) {
   for (int i = 0; i < kAttempts; i++) {
     bool good = i % 3 != 0;
     std::string address = "10.1." + std::to_string(i / 200) + "." + std::to_string(i % 200);
-    input += "out tcp " + std::to_string(1000 + i) + " " + address + (good ? " GOOD.EXE\n" : " BAD.EXE\n");
-    expected.push_back("out TCP/" + std::to_string(1000 + i) + " " + address +
+    std::string port = std::to_string(1000 + i);
+    if (i % 10 == 5) {  // inbound: the default rule, key 0, decides
+      input += "in tcp " + port + " " + address + " GOOD.EXE\n";
+      expected.push_back("in TCP/" + port + " " + address + " GOOD.EXE deny mode=filter rule=0:0,0," +
+                         std::to_string(apps->any_key) + ",0\n");
+      continue;
+    }
+    input += "out tcp " + port + " " + address + (good ? " GOOD.EXE\n" : " BAD.EXE\n");
+    expected.push_back("out TCP/" + port + " " + address +
                        (good ? " GOOD.EXE allow mode=filter rule=2:0,0," + std::to_string(good_app) + ",1\n"
                              : " BAD.EXE deny mode=filter rule=3:0,0," + std::to_string(bad_app) + ",1\n"));
   }
@@ -481,7 +498,12 @@ TEST_F(InterceptorTest, EveryLineReachesTheMonitorInOrderWithItsLamp) {
   EXPECT_LE(consumer.lamps[0] + consumer.lamps[1], kAttempts);
   std::vector<std::string> printed = lines_of(run.out);
   ASSERT_EQ(printed.size(), (size_t)kAttempts);
-  EXPECT_NE(printed[0].find("-> deny [rule] mode=filter rule=3; log: sent"), std::string::npos) << printed[0];
+  EXPECT_NE(printed[0].find("-> deny [rule] mode=filter rule=3 (out Any Protocol, Any Address, BAD.EXE); log: sent"),
+            std::string::npos)
+      << printed[0];
+  EXPECT_NE(printed[5].find("-> deny [rule] mode=filter rule=0 (in Any Protocol, Any Address, Any Application)"),
+            std::string::npos)
+      << printed[5];
   EXPECT_EQ(mailbox_count(), 1);
 }
 
@@ -598,6 +620,77 @@ TEST_F(InterceptorTest, MalformedLinesAreRejectedAndTheRestDecided) {
   // The outbound default (key 1) asks, and nobody can be asked yet.
   EXPECT_NE(printed[1].find("-> ask:deny [ask rule, no prompt] mode=filter rule=1"), std::string::npos)
       << printed[1];
+}
+
+// Standard input as raw bytes: each line gets its own verdict, a bad one is
+// quoted short, and nothing in one line ends or hides the rest.
+TEST_F(InterceptorTest, EachInputLineGetsItsOwnVerdictWhateverItsBytes) {
+  using namespace std::string_literals;
+  std::mt19937 rng(7);
+  std::string noise = "Z";  // not a comment
+  for (int i = 0; i < 3000; i++) {
+    char c = (char)(rng() % 256);
+    noise += c == '\n' ? 'x' : c;
+  }
+  struct Case {
+    std::string line;
+    const char* out;  // fragment of the verdict on standard output, or null
+    const char* err;  // fragment of the rejection on the error output, or null
+  } cases[] = {
+      {"out tcp 80 10.0.0.1 GOOD.EXE", "GOOD.EXE -> allow [rule]", nullptr},
+      {"\x1A", nullptr, "line 2 rejected: direction '?'"},  // Ctrl-Z ends nothing
+      {"out tcp 80 10.0.0.1 IE\0XPLORE.EXE"s, nullptr, "line 3 rejected: the line holds a NUL byte"},
+      {"out tcp 80 10.0.0.1 " + std::string(1 << 20, 'N'), nullptr, "line 4 rejected: longer than 4096 bytes"},
+      {noise, nullptr, "line 5 rejected:"},
+      {"out tcp 80 10.0.0.1 good.exe", "good.exe -> allow [rule, program matched in capitals]", nullptr},
+      {"out tcp 80 10.0.0.1 bad.exe", "bad.exe -> deny [rule, program matched in capitals] mode=filter rule=3",
+       nullptr},
+      {"out tcp 80 10.0.0.1 other.exe", "other.exe -> ask:deny [ask rule, no prompt] mode=filter rule=1 (out", nullptr},
+      {"in udp 53 10.0.0.2 GOOD.EXE", "-> deny [rule] mode=filter rule=0 (in Any Protocol", nullptr},
+  };
+  std::string input;
+  for (const Case& c : cases) input += c.line + "\r\n";
+  input.resize(input.size() - 2);  // the last line ends without a line feed
+  ProgramRun run = interceptor("", input, nullptr);
+  EXPECT_EQ(run.exit_code, 3);
+  std::vector<std::string> out = lines_of(run.out), err = lines_of(run.err);
+  size_t o = 0, e = 0;
+  for (const Case& c : cases) {
+    if (c.out) {
+      ASSERT_LT(o, out.size()) << run.out;
+      EXPECT_NE(out[o++].find(c.out), std::string::npos) << out[o - 1];
+    } else {
+      ASSERT_LT(e, err.size()) << run.err;
+      EXPECT_NE(err[e].find(c.err), std::string::npos) << err[e];
+      EXPECT_LT(err[e++].size(), 160u) << "a rejected line is quoted short";
+    }
+  }
+  EXPECT_EQ(o, out.size()) << run.out;
+  EXPECT_EQ(e, err.size()) << run.err;
+
+  // Nothing to decide: usage, and a failure.
+  for (const char* args : {"--explain", "\"\""}) {
+    run = interceptor(args, "", nullptr);
+    EXPECT_EQ(run.exit_code, 1) << args;
+    EXPECT_NE(run.err.find("usage: interceptor"), std::string::npos) << args << ": " << run.err;
+  }
+}
+
+TEST_F(InterceptorTest, ExplainSaysWhichFormOfTheProgramNameMatched) {
+  ProgramRun run = interceptor("--explain \"out tcp 80 10.0.0.1 good.exe\" \"out tcp 80 10.0.0.1 GOOD.EXE\" "
+                               "\"out tcp 80 10.0.0.1 new.exe\"",
+                               "", nullptr);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::string> forms;
+  for (const std::string& line : lines_of(run.out))
+    if (line.find("  program name: ") == 0) forms.push_back(line);
+  ASSERT_EQ(forms.size(), 3u) << run.out;
+  EXPECT_EQ(forms[0], "  program name: good.exe found only a rule for any application; in capitals, GOOD.EXE, it "
+                      "matched a rule naming it");
+  EXPECT_EQ(forms[1], "  program name: GOOD.EXE matched as given");
+  EXPECT_EQ(forms[2], "  program name: new.exe found no rule naming it, as given or in capitals (NEW.EXE)");
+  // The candidates shown are those of the form that matched.
+  EXPECT_NE(run.out.find("winner: rule 2 (score 2); PFW_GetRule: rule 2, the same"), std::string::npos) << run.out;
 }
 
 TEST_F(InterceptorTest, ExplainOptionNamesTheSameWinnerAsTheLookup) {

@@ -109,21 +109,46 @@ TEST_F(PersistTest, EntriesRoundTripThroughTheRegistryWithTheirKeys) {
   EXPECT_STREQ(gx.description, "The browser");
 }
 
-TEST_F(PersistTest, EnumerationOrderDecidesListOrderAndNextKey) {
-  PFW_PROTO_RECORD five = {5, 0, "Five", PFW_TCP, 5}, two = {2, 0, "Two", PFW_TCP, 2};
+TEST_F(PersistTest, LoadsInKeyOrderWhateverTheEnumerationOrder) {
+  PFW_PROTO_RECORD five = {5, 0, "Five", PFW_TCP, 5}, two = {2, 0, "Two", PFW_TCP, 2}, ten = {10, 0, "Ten", PFW_TCP, 10};
+  // Written 5, 10, 2; some registries list values by name ("10" before "2").
   ASSERT_TRUE(write_value(kProtocols, "5", REG_BINARY, &five, sizeof five));
+  ASSERT_TRUE(write_value(kProtocols, "10", REG_BINARY, &ten, sizeof ten));
   ASSERT_TRUE(write_value(kProtocols, "2", REG_BINARY, &two, sizeof two));
-  // Written 5 then 2; some registries list values by name instead.
-  std::vector<std::string> order = value_names(kProtocols);
-  ASSERT_EQ(order.size(), 2u);
   ASSERT_EQ(PFW_LoadProtocolSetFromRegistry(protocols), 1);
-  if (order[0] == "5") {
-    EXPECT_EQ(protocols->next_key, 7u);  // 5 -> 6, then max(6, 2) + 1
-    EXPECT_EQ(protocol_keys(protocols), (std::vector<uint32_t>{2, 5}));
-  } else {
-    EXPECT_EQ(protocols->next_key, 6u);  // 2 -> 3, then max(3, 5) + 1
-    EXPECT_EQ(protocol_keys(protocols), (std::vector<uint32_t>{5, 2}));
+  EXPECT_EQ(protocols->next_key, 11u);
+  EXPECT_EQ(protocol_keys(protocols), (std::vector<uint32_t>{10, 5, 2}));
+}
+
+// Each start that adds an entry must leave next_key where the entries end, or
+// the keys, and every walk over them, grow with every start.
+TEST_F(RegistryTest, FiftyStartsThatEachAddAnEntryLeaveNoGapsInTheKeys) {
+  install_starting_set();
+  constexpr int kCycles = 50;
+  for (int i = 1; i <= kCycles; i++) {
+    PFW_APP_ROOT* apps = PFW_CreateAppList();
+    ASSERT_TRUE(apps);
+    ASSERT_EQ(apps->count, 0) << "another holder keeps the list alive";
+    ASSERT_EQ(PFW_LoadApplicationSetFromRegistry(apps), 1);
+    std::string name = "PROGRAM" + std::to_string(i) + ".EXE";
+    ASSERT_EQ(PFW_AddApp(apps, 0, name.c_str(), "cycle"), 1);
+    int key = -1;
+    PFW_APP added;
+    ASSERT_TRUE(PFW_GetExactAppByName(apps, name.c_str(), &key, &added));
+    EXPECT_EQ(key, i) << "cycle " << i;
+    ASSERT_EQ(PFW_AddApplicationIntoRegistry(added), 1);
+    PFW_RemoveAppList(apps);
   }
+  PFW_APP_ROOT* apps = PFW_CreateAppList();
+  ASSERT_EQ(PFW_LoadApplicationSetFromRegistry(apps), 1);
+  EXPECT_EQ(apps->next_key, (uint32_t)kCycles + 1);
+  EXPECT_EQ(apps->count, kCycles + 1);
+  for (int i = 1; i <= kCycles; i++) {
+    int key = -1;
+    EXPECT_TRUE(PFW_GetExactAppByName(apps, ("PROGRAM" + std::to_string(i) + ".EXE").c_str(), &key, nullptr));
+    EXPECT_EQ(key, i);
+  }
+  PFW_RemoveAppList(apps);
 }
 
 TEST_F(PersistTest, DamagedRecordsAreSkippedOrReadWithZerosNeverWithLeftovers) {
@@ -372,17 +397,20 @@ TEST_F(RegistryTest, DamagedOrMissingOptionsNeverOverrunTheRecord) {
   EXPECT_EQ(PFW_GetOptionsFromRegistry(&out), 0);
   EXPECT_EQ(memcmp(&out, &untouched, sizeof out), 0);
 
-  // A short record: what it holds is read, the rest is zero.
+  // A short record, cut inside the password: what it holds is read and
+  // unscrambled, the rest is zero (not a scrambled zero).
   PFW_OPTIONS stored = {};
   stored.lock_status = 1;
-  strcpy(stored.password, "ab");
+  stored.run_mode = PFW_MODE_BLOCK;
+  strcpy(stored.password, "abcdef");
   ASSERT_EQ(PFW_SetOptionsInRegistry(stored), 1);
   std::vector<unsigned char> raw;
   ASSERT_TRUE(read_value(kRules, "Options", &raw));
-  ASSERT_TRUE(write_value(kRules, "Options", REG_BINARY, raw.data(), 10));
+  ASSERT_TRUE(write_value(kRules, "Options", REG_BINARY, raw.data(), offsetof(PFW_OPTIONS, password) + 3));
   ASSERT_EQ(PFW_GetOptionsFromRegistry(&out), 1);
   EXPECT_EQ(out.lock_status, 1);
-  EXPECT_STREQ(out.password, "ab");
+  EXPECT_STREQ(out.password, "abc");
+  for (size_t i = 3; i < sizeof out.password; i++) ASSERT_EQ(out.password[i], 0) << "password byte " << i;
   EXPECT_EQ(out.run_mode, 0);
 
   // A password that fills its field is cut to 59 characters.

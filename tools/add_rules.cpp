@@ -4,6 +4,10 @@
 //   add_rules "<description>;<program>;<protocol>;<port>;<tcp|udp>;<in|out>;<allow|deny|ask>;<all|local>" ...
 //
 // Port 0 means any protocol; "local" limits the rule to this machine (127.0.0.1).
+// A text too long for its field is refused rather than cut: a cut program name
+// would never match a connection. Each rule is reported "stored" (new),
+// "changed" (an existing rule for the same protocol, address, program and
+// direction took the new action) or "unchanged".
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +20,15 @@
 
 namespace {
 
+const char kUsage[] =
+    "usage: add_rules \"<description>;<program>;<protocol>;<port>;<tcp|udp>;<in|out>;<allow|deny|ask>;<all|local>\" ...\n"
+    "  description  at most 41 characters\n"
+    "  program      the program's file name as connections give it, at most 29 characters (IEXPLORE.EXE)\n"
+    "  protocol     the protocol's name, at most 19 characters\n"
+    "  port         0 to 65535; 0 means any protocol\n"
+    "  scope        all, or local for this machine only (127.0.0.1)\n"
+    "  e.g. add_rules \"Web Browser;IEXPLORE.EXE;HTTP;80;tcp;out;allow;all\"\n";
+
 struct EntryPoints {
   HMODULE library = LoadLibraryA("tessary");
   SW_STARTUP_PROC startup = library ? (SW_STARTUP_PROC)(void*)GetProcAddress(library, "SW_Startup") : nullptr;
@@ -26,6 +39,14 @@ struct EntryPoints {
     if (library) FreeLibrary(library);
   }
 };
+
+// A word or text as a message quotes it: at most 40 characters.
+std::string quoted(const std::string& text) {
+  std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+  for (char& c : shown)
+    if ((unsigned char)c < 0x20 || c == 0x7F) c = '?';
+  return "'" + shown + "'";
+}
 
 // One word out of a fixed set, case-insensitive; -1 when it is none of them.
 int choice(const std::string& word, std::initializer_list<const char*> words) {
@@ -48,32 +69,95 @@ std::vector<std::string> split(const char* text) {
 
 struct Rule {
   std::string description, program, protocol;
-  int port, transport, direction, action, local;
+  int port = 0, transport = 0, direction = 0, action = 0, local = 0;
 };
+
+bool fits(const std::string& text, const char* field, size_t size, std::string& why) {
+  if (text.size() < size) return true;
+  why = field + std::string(" ") + quoted(text) + " is longer than " + std::to_string(size - 1) + " characters";
+  return false;
+}
+
+bool word(const std::string& text, const char* field, std::initializer_list<const char*> words, const char* allowed,
+          int& out, std::string& why) {
+  out = choice(text, words);
+  if (out >= 0) return true;
+  why = field + std::string(" ") + quoted(text) + " is not " + allowed;
+  return false;
+}
 
 bool parse(const char* text, Rule& rule, std::string& why) {
   std::vector<std::string> f = split(text);
-  if (f.size() != 8) return why = "expected 8 fields separated by ';'", false;
+  if (f.size() != 8) return why = "expected 8 fields separated by ';', found " + std::to_string(f.size()), false;
+  rule.description = f[0];
+  rule.program = f[1];
+  rule.protocol = f[2];
+  if (rule.program.empty()) return why = "the program name is empty", false;
+  if (!fits(rule.description, "description", PFW_APP_DESCRIPTION_SIZE, why) ||
+      !fits(rule.program, "program name", PFW_APP_NAME_SIZE, why) ||
+      !fits(rule.protocol, "protocol name", PFW_PROTO_NAME_SIZE, why))
+    return false;
   char* end = nullptr;
   long port = strtol(f[3].c_str(), &end, 10);
-  rule = Rule{f[0], f[1], f[2], (int)port, choice(f[4], {"tcp", "udp"}), choice(f[5], {"in", "out"}),
-              choice(f[6], {"allow", "deny", "ask"}), choice(f[7], {"all", "local"})};
-  if (f[3].empty() || *end || port < 0 || port > 65535) return why = "port must be 0 to 65535", false;
-  if (rule.transport < 0 || rule.direction < 0 || rule.action < 0 || rule.local < 0)
-    return why = "transport, direction, action or scope is not one of the words allowed", false;
-  if (rule.program.empty()) return why = "the program name is empty", false;
-  return true;
+  if (f[3].empty() || *end || port < 0 || port > 65535)
+    return why = "port " + quoted(f[3]) + " is not a number from 0 to 65535", false;
+  rule.port = (int)port;
+  return word(f[4], "transport", {"tcp", "udp"}, "tcp or udp", rule.transport, why) &&
+         word(f[5], "direction", {"in", "out"}, "in or out", rule.direction, why) &&
+         word(f[6], "action", {"allow", "deny", "ask"}, "allow, deny or ask", rule.action, why) &&
+         word(f[7], "scope", {"all", "local"}, "all or local", rule.local, why);
 }
+
+const char* action_word(int action) {
+  return action == PFW_ALLOW ? "allow" : action == PFW_DENY ? "deny" : action == PFW_ASK ? "ask" : "?";
+}
+
+// The lists the entry points fill, joined to see what a rule replaces.
+struct Lists {
+  PFW_PROTO_ROOT* protocols = PFW_JoinProtocolList();
+  PFW_ADR_ROOT* addresses = PFW_JoinAddressList();
+  PFW_APP_ROOT* apps = PFW_JoinAppList();
+  PFW_RULE_ROOT* rules = PFW_JoinRuleList();
+  ~Lists() {
+    if (rules) PFW_RemoveRuleList(rules);
+    if (apps) PFW_RemoveAppList(apps);
+    if (addresses) PFW_RemoveAddressList(addresses);
+    if (protocols) PFW_RemoveProtocolList(protocols);
+  }
+
+  // The action of the rule the entry points would give the new action, or -1
+  // when they would add one: the same entries they look up or add.
+  int existing_action(const Rule& r) {
+    if (!protocols || !addresses || !apps || !rules) return -1;
+    int pk = 0, ak = 0, xk = -1;
+    PFW_PROTO p;
+    if (r.port != 0 && (!PFW_GetExactProtocolByService(protocols, r.transport, (unsigned)r.port, &pk, &p) || p.any))
+      return -1;
+    if (!PFW_GetExactAppByName(apps, r.program.c_str(), &xk, nullptr)) return -1;
+    if (r.local) {
+      const unsigned long local_host = 0x0100007Ful;
+      PFW_ADR a;
+      if (!PFW_GetExactAddressByRange(addresses, local_host, local_host, &ak, &a) || a.any) return -1;
+    }
+    PFW_RULE rule;
+    int key = -1;
+    if (!PFW_GetRuleByNumbers(rules, pk, ak, xk, r.direction, &key, &rule)) return -1;
+    return rule.action;
+  }
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    fputs("usage: add_rules \"<description>;<program>;<protocol>;<port>;<tcp|udp>;<in|out>;<allow|deny|ask>;"
-          "<all|local>\" ...\n",
-          stderr);
+    fputs(kUsage, stderr);
     return 1;
   }
+  for (int i = 1; i < argc; i++)
+    if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h") || !strcmp(argv[i], "/?")) {
+      fputs(kUsage, stdout);
+      return 0;
+    }
   EntryPoints sw;
   if (!sw.ok()) {
     fputs("add_rules: tessary.dll or its setup entry points could not be found\n", stderr);
@@ -86,18 +170,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   int failed = 0;
-  for (int i = 1; i < argc; i++) {
-    Rule r;
-    std::string why;
-    if (!parse(argv[i], r, why)) {
-      fprintf(stderr, "add_rules: \"%s\" rejected: %s\n", argv[i], why.c_str());
-      failed++;
-      continue;
+  {
+    Lists lists;
+    for (int i = 1; i < argc; i++) {
+      Rule r;
+      std::string why;
+      if (!parse(argv[i], r, why)) {
+        fprintf(stderr, "add_rules: %s rejected: %s\n", quoted(argv[i]).c_str(), why.c_str());
+        failed++;
+        continue;
+      }
+      int before = lists.existing_action(r);
+      int stored = sw.add_rule(r.description.c_str(), r.program.c_str(), r.protocol.c_str(), r.port, r.transport,
+                               r.direction, r.action, r.local);
+      std::string what = !stored ? "FAILED" : before < 0 ? "stored" : before == r.action ? "unchanged" : "changed";
+      if (stored && before >= 0 && before != r.action) what += std::string(" (was ") + action_word(before) + ")";
+      printf("%-20s %-28s %s\n", what.c_str(), r.description.c_str(), argv[i]);
+      failed += !stored;
     }
-    int stored = sw.add_rule(r.description.c_str(), r.program.c_str(), r.protocol.c_str(), r.port, r.transport,
-                             r.direction, r.action, r.local);
-    printf("%s %-28s %s\n", stored ? "stored" : "FAILED", r.description.c_str(), argv[i]);
-    failed += !stored;
   }
   sw.shutdown();
   return failed ? 3 : 0;

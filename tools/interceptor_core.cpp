@@ -79,33 +79,43 @@ std::string printable(std::string_view s) {
   return out;
 }
 
+// A word as an error message quotes it.
+std::string quoted(std::string_view word) { return "'" + excerpt(word) + "'"; }
+
 }  // namespace
+
+std::string excerpt(std::string_view text, size_t max_chars) {
+  if (text.size() <= max_chars) return printable(text);
+  return printable(text.substr(0, max_chars)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
 
 Parsed parse_attempt(std::string_view line, Attempt& out, std::string& error) {
   std::string_view rest = trim(line);
   if (rest.empty() || rest.front() == '#') return Parsed::kSkip;
+  // Cut at the NUL, "IE<NUL>XPLORE.EXE" would be decided as "IE".
+  if (rest.find('\0') != std::string_view::npos) return fail(error, "the line holds a NUL byte");
 
   Attempt a;
   std::string_view word = next_word(rest);
   if (same_letters(word, "in") || same_letters(word, "inbound")) a.direction = PFW_INBOUND;
   else if (same_letters(word, "out") || same_letters(word, "outbound")) a.direction = PFW_OUTBOUND;
-  else return fail(error, "direction '" + printable(word) + "' is not in or out");
+  else return fail(error, "direction " + quoted(word) + " is not in or out");
 
   word = next_word(rest);
   if (word.empty()) return fail(error, "transport missing (tcp or udp)");
   if (same_letters(word, "tcp")) a.transport = PFW_TCP;
   else if (same_letters(word, "udp")) a.transport = PFW_UDP;
-  else return fail(error, "transport '" + printable(word) + "' is not tcp or udp");
+  else return fail(error, "transport " + quoted(word) + " is not tcp or udp");
 
   word = next_word(rest);
   if (word.empty()) return fail(error, "port missing");
   if (!parse_number(word, 5, 65535, a.port))
-    return fail(error, "port '" + printable(word) + "' is not a number from 0 to 65535");
+    return fail(error, "port " + quoted(word) + " is not a number from 0 to 65535");
 
   word = next_word(rest);
   if (word.empty()) return fail(error, "remote address missing");
   if (!parse_address(word, a.address))
-    return fail(error, "address '" + printable(word) + "' is not dotted a.b.c.d with parts 0 to 255");
+    return fail(error, "address " + quoted(word) + " is not dotted a.b.c.d with parts 0 to 255");
 
   std::string_view program = trim(rest);
   if (!program.empty() && program.front() == '"') {
@@ -188,6 +198,12 @@ std::string mode_word(int run_mode) {
     case PFW_MODE_STANDBY: return "standby";
     default: return std::to_string(run_mode);
   }
+}
+
+std::string capitals(std::string_view name) {
+  std::string upper(name);
+  if (!upper.empty()) CharUpperBuffA(upper.data(), (DWORD)upper.size());
+  return upper;
 }
 
 std::string describe(const Attempt& a) {

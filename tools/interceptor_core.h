@@ -59,8 +59,13 @@ struct Attempt {
 
 enum class Parsed { kAttempt, kSkip, kError };
 
-// Reads one attempt. On kError, error says what is wrong with the line.
+// Reads one attempt. On kError, error says what is wrong with the line,
+// quoting at most a short excerpt of it. A line holding a NUL byte is refused.
 Parsed parse_attempt(std::string_view line, Attempt& out, std::string& error);
+
+// At most max_chars of the text, control characters shown as '?', and when it
+// was longer "... (N bytes)": how messages quote what they were given.
+std::string excerpt(std::string_view text, size_t max_chars = 40);
 
 // Dotted form of an address in network byte order.
 std::string dotted(unsigned long address);
@@ -91,6 +96,9 @@ std::string mode_word(int run_mode);
 // PFW_TRAFFIC_SIZE - 1 characters. rule_key is -1 when no rule governs.
 std::string traffic_line(const SYSTEMTIME& when, const Attempt& attempt, const Decision& decision, int run_mode,
                          int rule_key, const PFW_RULE* rule);
+
+// The name in capitals, as Windows capitalises file names (CharUpperBuffA).
+std::string capitals(std::string_view name);
 
 // "out TCP/80 192.168.1.5 IEXPLORE.EXE": the attempt as the other outputs name it.
 std::string describe(const Attempt& attempt);

@@ -103,7 +103,11 @@ void Courier::watch() {
     } else {
       // Left in the mailbox, the line would hold it for good; taking it back
       // frees the mailbox for the waiting deposit.
+      // Counted before the mailbox is freed, so the deposit it lets go on sees
+      // the count and its note comes before that deposit's line.
+      taking_back_.store(true);
       if (take_back()) taken_back_++;
+      taking_back_.store(false);
       offers = 1;
     }
     offered_at = now;
@@ -163,6 +167,7 @@ Delivery Courier::deliver(HWND monitor, const std::string& line) {
   // Waits while the line before, ours or another producer's, is still in the mailbox.
   int waited = PFW_SetGlobalTraffic(record);
   depositing_.store(false);
+  while (taking_back_.load()) Sleep(0);  // a take-back that let us in is counted first
   if (waited != 0) return Delivery::kDropped;
   target_.store(monitor);
   if (!PostMessageA(monitor, message_, PFW_TRAFFIC_NOTIFY, 0)) {

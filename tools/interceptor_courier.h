@@ -88,6 +88,7 @@ class Courier {
   std::atomic<unsigned> deposit_number_{0};
   std::atomic<HWND> target_{nullptr};
   std::atomic<int> taken_back_{0};
+  std::atomic<bool> taking_back_{false};
   bool in_flight_ = false;  // a line was sent since the last settle
 };
 

@@ -15,10 +15,12 @@
 // next attempts are decided; a line it did not take is reported by a line
 // starting "note:".
 //
-// Exit codes: 0 every attempt decided; 1 wrong usage; 2 the rule store is not
+// Exit codes: 0 every attempt decided; 1 wrong usage or no attempt at all; 2 the rule store is not
 // available; 3 some lines were rejected (the others were decided).
 #include <stdio.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <io.h>
 #include <string.h>
 
 #include <string>
@@ -35,21 +37,50 @@ const char kUsage[] =
     "usage: interceptor [--explain] [--answer-ms N] [attempt ...]\n"
     "  attempt: <in|out> <tcp|udp> <port> <a.b.c.d> <program>, e.g. \"out tcp 80 192.168.1.5 IEXPLORE.EXE\"\n"
     "  Each argument is one attempt; without attempts they are read from standard input, one per line\n"
-    "  (blank lines and lines starting with # are skipped).\n"
+    "  (blank lines and lines starting with # are skipped). A program name that finds only a rule for\n"
+    "  any application is looked up again in capitals.\n"
     "  --explain       also print every candidate the rule lookup weighs, and the winner\n"
     "  --answer-ms N   how long the monitor has to take a line before it is offered again\n"
     "                  (three offers in all, then the line is taken back); default 2000\n";
 
-// One input line, however long; false at the end of input.
-bool read_line(FILE* in, std::string& line) {
-  line.clear();
-  char chunk[512];
-  while (fgets(chunk, sizeof chunk, in)) {
-    line += chunk;
-    if (!line.empty() && line.back() == '\n') return true;
+// Lines longer than this are refused whole: no attempt comes near it, and a
+// stream without line feeds must not be gathered into memory without end.
+constexpr size_t kLongestLine = 4096;
+
+// Standard input read as bytes: in text mode a Ctrl-Z would end the input
+// unseen, and fgets would cut a line at a NUL byte.
+class LineReader {
+ public:
+  explicit LineReader(FILE* in) : in_(in) { _setmode(_fileno(in), _O_BINARY); }
+  // One line without its line feed; too_long when it was cut at kLongestLine
+  // (the rest of it is skipped). False at the end of input.
+  bool next(std::string& line, bool& too_long) {
+    line.clear();
+    too_long = false;
+    bool any = false;
+    for (;;) {
+      if (pos_ == end_) {
+        end_ = fread(buffer_, 1, sizeof buffer_, in_);
+        pos_ = 0;
+        if (end_ == 0) return any;
+      }
+      any = true;
+      const char* start = buffer_ + pos_;
+      const char* feed = (const char*)memchr(start, '\n', end_ - pos_);
+      size_t n = feed ? (size_t)(feed - start) : end_ - pos_;
+      size_t room = kLongestLine - line.size();
+      if (n > room) too_long = true;
+      line.append(start, n < room ? n : room);
+      pos_ += n + (feed ? 1 : 0);
+      if (feed) return true;
+    }
   }
-  return !line.empty();
-}
+
+ private:
+  FILE* in_;
+  char buffer_[8192];
+  size_t pos_ = 0, end_ = 0;
+};
 
 // Attempts taken in but not yet delivered: enough to ride out a slow line
 // without letting decisions run far ahead of what the monitor has seen.
@@ -91,6 +122,7 @@ int main(int argc, char** argv) {
       return 1;
     } else attempts.push_back(argv[i]);
   }
+  bool from_arguments = !attempts.empty();
 
   Session session;
   std::string error;
@@ -112,8 +144,11 @@ int main(int argc, char** argv) {
       kQueued, kDeciders,
       [&](Work& w) {
         w.outcome = session.decide(w.attempt);
-        if (explain_each)
-          w.text = format_explanation(explain(session.roots(), w.attempt), w.attempt, w.outcome.rule_key);
+        if (explain_each) {
+          Attempt looked = Session::looked_up(w.attempt, w.outcome);
+          w.text = format_explanation(explain(session.roots(), looked), looked, w.outcome.rule_key) +
+                   Session::program_form(w.attempt, w.outcome);
+        }
       },
       [&](Work& w) {
         if (w.rejected) {
@@ -125,35 +160,47 @@ int main(int argc, char** argv) {
         fputs(w.text.c_str(), stdout);
         puts(Session::summary(w.attempt, w.outcome).c_str());
       });
-  auto one = [&](const std::string& text) {
+  long decided = 0;
+  // Each line gets its own verdict, quoting at most a short excerpt of a bad one.
+  auto one = [&](const std::string& text, bool too_long) {
     number++;
     Work w;
-    switch (parse_attempt(text, w.attempt, error)) {
+    Parsed parsed = too_long ? Parsed::kError : parse_attempt(text, w.attempt, error);
+    if (too_long) error = "longer than " + std::to_string(kLongestLine) + " bytes";
+    switch (parsed) {
       case Parsed::kSkip:
         return;
       case Parsed::kError:
         rejected++;
         w.rejected = true;
-        w.text = std::string("interceptor: ") + (attempts.empty() ? "line " : "argument ") + std::to_string(number) +
-                 " rejected: " + error + "\n";
+        w.text = std::string("interceptor: ") + (from_arguments ? "argument " : "line ") + std::to_string(number) +
+                 " rejected: " + error + " (\"" + excerpt(text) + "\")\n";
         pipeline.submit(std::move(w), false);
         return;
       case Parsed::kAttempt:
+        decided++;
         pipeline.submit(std::move(w));
         return;
     }
   };
 
-  if (!attempts.empty()) {
-    for (const std::string& a : attempts) one(a);
+  if (from_arguments) {
+    for (const std::string& a : attempts) one(a, false);
   } else {
+    LineReader reader(stdin);
     std::string line;
-    while (read_line(stdin, line)) one(line);
+    bool too_long = false;
+    while (reader.next(line, too_long)) one(line, too_long);
   }
   pipeline.finish();
   session.settle();
   report_taken_back();
   fflush(stdout);
   session.close();
+  if (!decided && !rejected) {
+    // Nothing to decide, "--explain" alone or an empty argument: say how it is used.
+    fprintf(stderr, "interceptor: no connection attempt given\n%s", kUsage);
+    return 1;
+  }
   return rejected ? 3 : 0;
 }

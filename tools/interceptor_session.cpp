@@ -39,22 +39,67 @@ Outcome Session::handle(const Attempt& a) {
   return o;
 }
 
+Session::Found Session::lookup(const Attempt& a, const std::string& program) const {
+  Found f;
+  f.found = PFW_GetRule(roots_.rules, roots_.addresses, roots_.protocols, roots_.apps, a.port, a.transport,
+                        a.address, program.c_str(), a.direction, &f.key, &f.rule) != nullptr;
+  return f;
+}
+
+// A rule for one application, rather than for any: only such a rule shows that
+// the name, in the form tried, is one the rule set knows.
+bool Session::names_an_application(const Found& f) const {
+  if (!f.found) return false;
+  // The wildcard's key is known without a hold; only a list without one needs the entry.
+  if (f.rule.app_key != roots_.apps->any_key) return true;
+  PFW_APP app;
+  return PFW_GetAppByIndex(roots_.apps, (int)f.rule.app_key, &app) && !app.any;
+}
+
+std::string Session::names_of(const PFW_RULE& rule) const {
+  PFW_PROTO p;
+  PFW_ADR a;
+  PFW_APP x;
+  std::string protocol = PFW_GetProtocolByIndex(roots_.protocols, (int)rule.protocol_key, &p)
+                             ? std::string(p.name, strnlen(p.name, sizeof p.name))
+                             : "protocol " + std::to_string(rule.protocol_key) + " (gone)";
+  if (protocol.empty()) protocol = p.any ? "Any Protocol" : (p.transport == PFW_UDP ? "UDP/" : "TCP/") + std::to_string(p.port);
+  std::string address = PFW_GetAddressByIndex(roots_.addresses, (int)rule.address_key, &a)
+                            ? std::string(a.name, strnlen(a.name, sizeof a.name))
+                            : "address " + std::to_string(rule.address_key) + " (gone)";
+  if (address.empty()) address = a.any ? "Any Address" : dotted(a.low);
+  std::string app;
+  if (!PFW_GetAppByIndex(roots_.apps, (int)rule.app_key, &x)) app = "application " + std::to_string(rule.app_key) + " (gone)";
+  else if (x.any) app = x.name[0] ? std::string(x.name, strnlen(x.name, sizeof x.name)) : "Any Application";
+  else app = std::string(x.name, strnlen(x.name, sizeof x.name));
+  return std::string(rule.direction == PFW_INBOUND ? "in " : "out ") + excerpt(protocol) + ", " + excerpt(address) +
+         ", " + excerpt(app);
+}
+
 Outcome Session::decide(const Attempt& a) const {
   Outcome o;
-  int key = -1;
-  PFW_RULE copy;
-  memset(&copy, 0, sizeof copy);
-  bool found = PFW_GetRule(roots_.rules, roots_.addresses, roots_.protocols, roots_.apps, a.port, a.transport,
-                           a.address, a.program.c_str(), a.direction, &key, &copy) != nullptr;
-  if (found) {
-    o.rule_key = key;
-    o.rule = copy;
+  Found f = lookup(a, a.program);
+  o.names_application = names_an_application(f);
+  if (!o.names_application) {
+    std::string upper = capitals(a.program);
+    if (upper != a.program) {
+      Found again = lookup(a, upper);
+      if (names_an_application(again)) {
+        f = again;
+        o.in_capitals = o.names_application = true;
+      }
+    }
+  }
+  if (f.found) {
+    o.rule_key = f.key;
+    o.rule = f.rule;
+    o.rule_names = names_of(f.rule);
   }
   o.run_mode = PFW_GetRunMode();
-  o.decision = interceptor::decide(o.run_mode, found ? &o.rule : nullptr, current_switches());
+  o.decision = interceptor::decide(o.run_mode, f.found ? &o.rule : nullptr, current_switches());
   SYSTEMTIME now;
   GetLocalTime(&now);
-  o.line = traffic_line(now, a, o.decision, o.run_mode, o.rule_key, found ? &o.rule : nullptr);
+  o.line = traffic_line(now, a, o.decision, o.run_mode, o.rule_key, f.found ? &o.rule : nullptr);
   return o;
 }
 
@@ -65,9 +110,29 @@ void Session::deliver(Outcome& o) {
 }
 
 std::string Session::summary(const Attempt& a, const Outcome& o) {
-  std::string rule = o.rule_key >= 0 ? std::to_string(o.rule_key) : "none";
-  return describe(a) + " -> " + o.decision.word + " [" + o.decision.why + "] mode=" + mode_word(o.run_mode) +
+  std::string rule = o.rule_key >= 0 ? std::to_string(o.rule_key) + " (" + o.rule_names + ")" : "none";
+  std::string why = o.decision.why;
+  if (o.in_capitals) why += ", program matched in capitals";
+  return describe(a) + " -> " + o.decision.word + " [" + why + "] mode=" + mode_word(o.run_mode) +
          " rule=" + rule + "; log: " + delivery_word(o.delivery);
+}
+
+Attempt Session::looked_up(const Attempt& a, const Outcome& o) {
+  Attempt as = a;
+  if (o.in_capitals) as.program = capitals(a.program);
+  return as;
+}
+
+std::string Session::program_form(const Attempt& a, const Outcome& o) {
+  std::string given = excerpt(a.program), upper = capitals(a.program);
+  if (o.in_capitals)
+    return "  program name: " + given + " found only a rule for any application; in capitals, " + excerpt(upper) +
+           ", it matched a rule naming it\n";
+  if (o.names_application) return "  program name: " + given + " matched as given\n";
+  if (upper != a.program)
+    return "  program name: " + given + " found no rule naming it, as given or in capitals (" + excerpt(upper) +
+           ")\n";
+  return "  program name: " + given + " found no rule naming it\n";
 }
 
 }  // namespace interceptor

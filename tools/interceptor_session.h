@@ -19,6 +19,13 @@ struct Outcome {
   int rule_key = -1;  // -1: no rule governs
   PFW_RULE rule = {};
   Decision decision;
+  // The rule's direction and its protocol, address and application names, as
+  // the user can find it again: "out HTTP, Any Address, IEXPLORE.EXE".
+  std::string rule_names;
+  // The program name was looked up in capitals: as given it found no rule
+  // naming an application, in capitals it did.
+  bool in_capitals = false;
+  bool names_application = false;  // the governing rule is for one application, not any
   std::string line;   // the traffic line, also when it was not sent
   Delivery delivery = Delivery::kNotLogged;
   bool lamp = false;  // a lamp message was posted (lamps are throttled)
@@ -41,6 +48,9 @@ class Session {
   // decide() then deliver().
   Outcome handle(const Attempt& attempt);
   // The rule lookup, the run mode and switches as they are now, and the line.
+  // A program name that finds only a rule for any application is looked up
+  // again in capitals, the form the editor stores names in; a rule naming the
+  // application found that way governs.
   // Touches nothing deliver() does, so one thread may decide the next attempt
   // while another delivers the one before.
   Outcome decide(const Attempt& attempt) const;
@@ -53,10 +63,23 @@ class Session {
   int taken_back() const { return courier_ ? courier_->taken_back() : 0; }
   // "out TCP/80 10.0.0.1 FTP.EXE -> deny [no rule] mode=filter rule=none; log: not logged"
   static std::string summary(const Attempt& attempt, const Outcome& outcome);
+  // The attempt as it was looked up: the program name in capitals when that form matched.
+  static Attempt looked_up(const Attempt& attempt, const Outcome& outcome);
+  // For --explain: "  program name: ...", which form of the name matched.
+  static std::string program_form(const Attempt& attempt, const Outcome& outcome);
 
   const Roots& roots() const { return roots_; }
 
  private:
+  struct Found {
+    bool found = false;
+    int key = -1;
+    PFW_RULE rule = {};
+  };
+  Found lookup(const Attempt& attempt, const std::string& program) const;
+  bool names_an_application(const Found& f) const;
+  std::string names_of(const PFW_RULE& rule) const;
+
   Roots roots_;
   std::optional<Courier> courier_;
 };
