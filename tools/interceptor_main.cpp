@@ -35,10 +35,12 @@ namespace {
 
 const char kUsage[] =
     "usage: interceptor [--explain] [--answer-ms N] [attempt ...]\n"
+    "       interceptor --rules\n"
     "  attempt: <in|out> <tcp|udp> <port> <a.b.c.d> <program>, e.g. \"out tcp 80 192.168.1.5 IEXPLORE.EXE\"\n"
     "  Each argument is one attempt; without attempts they are read from standard input, one per line\n"
     "  (blank lines and lines starting with # are skipped). A program name that finds only a rule for\n"
     "  any application is looked up again in capitals.\n"
+    "  --rules         print the rule set, one rule per line, and decide nothing\n"
     "  --explain       also print every candidate the rule lookup weighs, and the winner\n"
     "  --answer-ms N   how long the monitor has to take a line before it is offered again\n"
     "                  (three offers in all, then the line is taken back); default 2000\n";
@@ -100,11 +102,12 @@ struct Work {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool explain_each = false;
+  bool explain_each = false, list_rules = false;
   DWORD answer_ms = Courier::kDefaultAnswerMs;
   std::vector<std::string> attempts;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--explain")) explain_each = true;
+    else if (!strcmp(argv[i], "--rules")) list_rules = true;
     else if (!strcmp(argv[i], "--answer-ms") && i + 1 < argc) {
       char* end = nullptr;
       unsigned long ms = strtoul(argv[++i], &end, 10);
@@ -129,6 +132,11 @@ int main(int argc, char** argv) {
   if (!session.open(error, answer_ms)) {
     fprintf(stderr, "interceptor: %s\n", error.c_str());
     return 2;
+  }
+
+  if (list_rules) {
+    fputs(session.rule_set().c_str(), stdout);
+    return 0;
   }
 
   int rejected = 0;

@@ -70,10 +70,24 @@ std::string Session::names_of(const PFW_RULE& rule) const {
   if (address.empty()) address = a.any ? "Any Address" : dotted(a.low);
   std::string app;
   if (!PFW_GetAppByIndex(roots_.apps, (int)rule.app_key, &x)) app = "application " + std::to_string(rule.app_key) + " (gone)";
-  else if (x.any) app = x.name[0] ? std::string(x.name, strnlen(x.name, sizeof x.name)) : "Any Application";
+  // The wildcard is known to the user by its description; its name may be "*".
+  else if (x.any) app = x.description[0] ? std::string(x.description, strnlen(x.description, sizeof x.description))
+                                         : "Any Application";
   else app = std::string(x.name, strnlen(x.name, sizeof x.name));
   return std::string(rule.direction == PFW_INBOUND ? "in " : "out ") + excerpt(protocol) + ", " + excerpt(address) +
          ", " + excerpt(app);
+}
+
+std::string Session::rule_set() const {
+  std::string out;
+  uint32_t end = roots_.rules ? roots_.rules->next_key : 0;
+  for (uint32_t key = 0; key < end; key++) {
+    PFW_RULE r;
+    if (!PFW_GetRuleByIndex(roots_.rules, (int)key, &r)) continue;
+    const char* action = r.action == PFW_ALLOW ? "allow" : r.action == PFW_DENY ? "deny" : r.action == PFW_ASK ? "ask" : "?";
+    out += "rule " + std::to_string(key) + ": " + names_of(r) + " -> " + action + (r.log ? ", logged" : "") + "\n";
+  }
+  return out;
 }
 
 Outcome Session::decide(const Attempt& a) const {

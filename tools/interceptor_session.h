@@ -69,6 +69,10 @@ class Session {
   static std::string program_form(const Attempt& attempt, const Outcome& outcome);
 
   const Roots& roots() const { return roots_; }
+  // "out HTTP, Any Address, IEXPLORE.EXE": the rule's direction and entries by name.
+  std::string names_of(const PFW_RULE& rule) const;
+  // The rule set, one line per rule in key order: "rule 2: out HTTP, ... -> allow, logged".
+  std::string rule_set() const;
 
  private:
   struct Found {
@@ -78,7 +82,6 @@ class Session {
   };
   Found lookup(const Attempt& attempt, const std::string& program) const;
   bool names_an_application(const Found& f) const;
-  std::string names_of(const PFW_RULE& rule) const;
 
   Roots roots_;
   std::optional<Courier> courier_;

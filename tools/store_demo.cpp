@@ -73,6 +73,12 @@ int main() {
     printf("The rule store is not available.\n");
     return 1;
   }
+  // Lists another program holds are the user's rule set: the demonstration
+  // must not add its rules to them.
+  if (l.protocols->count || l.addresses->count || l.apps->count || l.rules->count) {
+    printf("The shared lists are in use by another program; the demonstration needs them to itself.\n");
+    return 1;
+  }
   printf("Entries:\n");
   PFW_AddProtocol(l.protocols, 1, "Any Protocol", PFW_TCP, 0, 0);
   PFW_AddProtocol(l.protocols, 0, "HTTP", PFW_TCP, 80);

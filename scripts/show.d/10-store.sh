@@ -1,9 +1,5 @@
 # The store, the installer and the stand-in interceptor. Sourced by show.sh.
 
-echo "== the rule store at work"
-wine "$BIN/store_demo.exe" | tr -d '\r'
-
-echo
 echo "== installing Tarnwall silently into the private Wine prefix"
 wine "$BIN/tarnwall-setup.exe" /S
 INSTALLED='C:\Program Files\Velmora\Tarnwall'
@@ -19,16 +15,29 @@ wine "$BIN/add_rules.exe" \
   "Local Database;DBSERVER.EXE;Database;5432;tcp;in;allow;local" | tr -d '\r'
 
 echo
-echo "== connection attempts through the stand-in interceptor"
+echo "== the installed rule set, with the rules just added (interceptor.exe --rules)"
+wine "$INSTALLED\\interceptor.exe" --rules | tr -d '\r' | sed 's/^/  /'
+
+echo
+echo "== connection attempts through the stand-in interceptor, decided by the rule set above"
 wine "$INSTALLED\\interceptor.exe" \
   "out tcp 80 203.0.113.7 IEXPLORE.EXE" \
+  "out tcp 80 203.0.113.7 iexplore.exe" \
   "out tcp 8080 203.0.113.7 IEXPLORE.EXE" \
   "in tcp 139 192.168.1.20 SYSTEM" \
   "in tcp 5432 127.0.0.1 DBSERVER.EXE" \
   "in tcp 5432 192.168.1.20 DBSERVER.EXE" \
-  "out udp 53 192.168.1.1 NSLOOKUP.EXE" \
-  "sideways tcp 80 1.2.3.4 X.EXE" | tr -d '\r' || true  # the last attempt is malformed on purpose
+  "out udp 53 192.168.1.1 NSLOOKUP.EXE" | tr -d '\r'
+
+echo
+echo "== a malformed attempt, on purpose: the interceptor refuses it and says why"
+echo "  attempt: \"sideways tcp 80 1.2.3.4 X.EXE\""
+wine "$INSTALLED\\interceptor.exe" "sideways tcp 80 1.2.3.4 X.EXE" 2>&1 | tr -d '\r' | sed 's/^/  /' || true
 
 echo
 echo "== which rule decided this? (--explain)"
 wine "$INSTALLED\\interceptor.exe" --explain "out tcp 443 198.51.100.4 IEXPLORE.EXE" | tr -d '\r'
+
+echo
+echo "== apart from the installed set: store_demo.exe builds a small rule set of its own in fresh lists"
+wine "$BIN/store_demo.exe" | tr -d '\r' | sed 's/^/  /'
