@@ -338,6 +338,25 @@ PFW_API int PFW_RuleScore(int specific_protocol, int specific_app, int specific_
 }
 
 // ---------------------------------------------------------------------------
+// Changes to entries already in a list, each under one hold of that list, so
+// readers in other processes never see half a change. 1 done, 0 refused: the key
+// is not linked, the action is not 0, 1 or 2, or (renames) the text is empty, the
+// key is 0 (that entry keeps its installed text) or another entry of the list
+// already has the text. The text is cut to its field first, and the duplicate
+// test is made on the cut text in the same hold as the write. Renaming an entry
+// to its own text is done and changes nothing. The optional copy is the changed
+// entry (without its link), ready for the registry's modify functions.
+// An application is renamed by its description, the text the user sees; its
+// program name is what connections match and does not change.
+// ---------------------------------------------------------------------------
+extern "C" {
+PFW_API int PFW_SetRuleAction(PFW_RULE_ROOT* root, int key, int action, PFW_RULE* out_copy);
+PFW_API int PFW_RenameProtocol(PFW_PROTO_ROOT* root, int key, const char* name, PFW_PROTO* out_copy);
+PFW_API int PFW_RenameAddress(PFW_ADR_ROOT* root, int key, const char* name, PFW_ADR* out_copy);
+PFW_API int PFW_RenameApp(PFW_APP_ROOT* root, int key, const char* description, PFW_APP* out_copy);
+}
+
+// ---------------------------------------------------------------------------
 // Registry persistence
 // ---------------------------------------------------------------------------
 extern "C" {
