@@ -1,0 +1,130 @@
+#include "rule_view.h"
+
+#include <string.h>
+
+namespace edictor {
+
+int ProtocolPicture(unsigned port) {
+    switch (port) {
+    case 21: return kPicFileTransfer;
+    case 23: return kPicTerminal;
+    case 25:
+    case 30: return kPicMail;
+    default: return kPicProtocol;
+    }
+}
+
+int AppPicture(const char* fileName) {
+    // Exact and case-sensitive: the store keeps names in capitals, so these pictures only
+    // show for entries made with small letters by other means.
+    if (strcmp(fileName, "netscape.exe") == 0) return kPicBrowser;
+    if (strcmp(fileName, "iexplore.exe") == 0) return kPicWebGlobe;
+    if (strcmp(fileName, "outlook.exe") == 0) return kPicMailProgram;
+    return kPicApp;
+}
+
+const char* ActionWord(int action) {
+    switch (action) {
+    case PFW_ALLOW: return "Allow";
+    case PFW_DENY: return "Deny";
+    case PFW_ASK: return "Ask User";
+    default: return "";
+    }
+}
+
+const char* PolicySortText(int action) {
+    switch (action) {
+    case PFW_ALLOW: return "ALLOW";
+    case PFW_DENY: return "DENY";
+    case PFW_ASK: return "ASK";
+    default: return "";
+    }
+}
+
+const char* DirectionWord(int direction) { return direction == PFW_INBOUND ? "INBOUND" : "OUTBOUND"; }
+
+std::string DefaultCaption(int direction, int action) {
+    static const char* const words[] = {"Allow", "Deny", "Ask"};
+    if (action < PFW_ALLOW || action > PFW_ASK) return "";
+    return std::string(direction == PFW_INBOUND ? "Inbound: " : "Outbound: ") + words[action];
+}
+
+int LightPicture(int action) { return action >= PFW_ALLOW && action <= PFW_ASK ? action : -1; }
+
+bool LoadRuleView(const Lists& lists, int key, RuleView* view) {
+    RuleView v;
+    v.rule = PFW_GetRuleByIndex(lists.rules, key, nullptr);
+    if (!v.rule) return false;
+    v.app = PFW_GetAppByIndex(lists.apps, static_cast<int>(v.rule->app_key), nullptr);
+    v.address = PFW_GetAddressByIndex(lists.addresses, static_cast<int>(v.rule->address_key), nullptr);
+    v.protocol = PFW_GetProtocolByIndex(lists.protocols, static_cast<int>(v.rule->protocol_key), nullptr);
+    if (!v.app || !v.address || !v.protocol) return false;
+    *view = v;
+    return true;
+}
+
+// Shared text fields are NUL-terminated by the store, but another process may be writing
+// one: never read past the field.
+template <size_t N> static std::string FieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+Node NodeFor(const RuleView& view, Level level) {
+    switch (level) {
+    case kLevelProtocol:
+        return {view.protocol, FieldText(view.protocol->name), ProtocolPicture(view.protocol->port)};
+    case kLevelAddress:
+        return {view.address, FieldText(view.address->name), kPicAddress};
+    case kLevelApp: {
+        std::string name = FieldText(view.app->name);
+        return {view.app, FieldText(view.app->description), AppPicture(name.c_str())};
+    }
+    case kLevelRule:
+    default:
+        return {view.rule, ActionWord(view.rule->action), LightPicture(view.rule->action) < 0 ? kPicAllow
+                                                                                            : view.rule->action};
+    }
+}
+
+std::array<Level, 4> TabLevels(int tab) {
+    switch (tab) {
+    case kTabAddress: return {kLevelAddress, kLevelProtocol, kLevelApp, kLevelRule};
+    case kTabApplication: return {kLevelApp, kLevelAddress, kLevelProtocol, kLevelRule};
+    default: return {kLevelProtocol, kLevelAddress, kLevelApp, kLevelRule};
+    }
+}
+
+std::array<Node, 4> TreePath(const RuleView& view, int tab) {
+    std::array<Node, 4> path;
+    std::array<Level, 4> levels = TabLevels(tab);
+    for (size_t i = 0; i < path.size(); ++i) path[i] = NodeFor(view, levels[i]);
+    return path;
+}
+
+std::array<std::string, 5> RowTexts(const RuleView& view) {
+    return {FieldText(view.protocol->name), FieldText(view.address->name), FieldText(view.app->description),
+            DirectionWord(view.rule->direction), ActionWord(view.rule->action)};
+}
+
+std::string SortText(const RuleView& view, int column) {
+    switch (column) {
+    case 0: return FieldText(view.protocol->name);
+    case 1: return FieldText(view.address->name);
+    case 2: return FieldText(view.app->description);
+    case 3: return DirectionWord(view.rule->direction);
+    case 4: return PolicySortText(view.rule->action);
+    default: return "";
+    }
+}
+
+int CompareSortTexts(const std::string& a, const std::string& b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace edictor

@@ -1,0 +1,76 @@
+// rule_view.h - what each tree node and list row of Edictor shows, worked out from the
+// store's records alone, so that it can be checked without a window.
+//
+// A rule is shown through its four records (rule, protocol, address, application). Each tab
+// groups the same four records in another order; the window code only puts these texts and
+// pictures into the controls.
+#pragma once
+#include <array>
+#include <string>
+
+#include "tessary.h"
+
+namespace edictor {
+
+// The four shared lists every view and dialog of Edictor works on; obtained once per
+// process and never released.
+struct Lists {
+    PFW_PROTO_ROOT* protocols = nullptr;
+    PFW_ADR_ROOT* addresses = nullptr;
+    PFW_APP_ROOT* apps = nullptr;
+    PFW_RULE_ROOT* rules = nullptr;
+};
+
+// Picture indexes of the shared tree image list.
+enum Picture {
+    kPicAllow = 0, kPicDeny = 1, kPicAsk = 2, kPicProtocol = 3, kPicApp = 4, kPicAddress = 5,
+    kPicWebGlobe = 6, kPicBrowser = 7, kPicMailProgram = 8, kPicTerminal = 9, kPicMail = 10,
+    kPicFileTransfer = 11, kPictureCount = 12
+};
+
+enum Tab { kTabProtocol = 0, kTabAddress = 1, kTabApplication = 2, kTabList = 3, kTabCount = 4 };
+enum Level { kLevelProtocol, kLevelAddress, kLevelApp, kLevelRule };
+
+int ProtocolPicture(unsigned port);
+int AppPicture(const char* fileName);
+// "Allow", "Deny", "Ask User", or "" for any other action.
+const char* ActionWord(int action);
+// "ALLOW", "DENY", "ASK", or "": what the Policy column sorts by.
+const char* PolicySortText(int action);
+const char* DirectionWord(int direction);
+// "Inbound: Deny" and the like for the default rules (key 0 inbound, key 1 outbound);
+// "" for another action.
+std::string DefaultCaption(int direction, int action);
+// The traffic light for an action, or -1 when the light is to stay as it is.
+int LightPicture(int action);
+
+// One rule with the records it names, all pointing into this process's views of the lists.
+struct RuleView {
+    const PFW_RULE* rule = nullptr;
+    const PFW_PROTO* protocol = nullptr;
+    const PFW_ADR* address = nullptr;
+    const PFW_APP* app = nullptr;
+};
+
+// Looks the rule and its three records up (four store calls); false when any is missing.
+bool LoadRuleView(const Lists& lists, int key, RuleView* view);
+
+// What one node shows: the record it stands for, its text and picture.
+struct Node {
+    const void* record = nullptr;
+    std::string text;
+    int picture = 0;
+};
+Node NodeFor(const RuleView& view, Level level);
+// The four levels of a tab's trees, top first: protocol, address, application or another order.
+std::array<Level, 4> TabLevels(int tab);
+// The four nodes from the top of a tab's tree down to the rule's leaf.
+std::array<Node, 4> TreePath(const RuleView& view, int tab);
+// The five column texts of the rule's list row.
+std::array<std::string, 5> RowTexts(const RuleView& view);
+// The text the list sorts a column by.
+std::string SortText(const RuleView& view, int column);
+// Byte-wise, as unsigned characters; a prefix is smaller. Negative, zero or positive.
+int CompareSortTexts(const std::string& a, const std::string& b);
+
+}  // namespace edictor

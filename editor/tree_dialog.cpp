@@ -1,0 +1,371 @@
+#include "tree_dialog.h"
+
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "add_rule_dialog.h"
+#include "seams.h"
+#include "window.h"
+
+namespace edictor {
+
+const char* const kProgramTitle = "Tarnwall Edictor";
+const char* const kFrameClass = "TarnwallEdictorFrame";
+
+namespace {
+
+WinsockStartup g_startup = WSAStartup;
+long g_storeCalls = 0;
+
+int TreeId(int tab, int direction) { return IDC_TREE_PROTOCOL_IN + tab * 2 + (direction == PFW_INBOUND ? 0 : 1); }
+
+const char* const kTabCaptions[kTabCount] = {"Protocol View", "Address View", "Application View", "List View"};
+
+struct Column {
+    const char* header;
+    int width;
+};
+const Column kColumns[] = {{"Protocol", 100}, {"Address", 100}, {"Application", 100}, {"Direction", 80}, {"Policy", 80}};
+
+}  // namespace
+
+WinsockStartup SetWinsockStartup(WinsockStartup startup) {
+    WinsockStartup old = g_startup;
+    g_startup = startup ? startup : WSAStartup;
+    return old;
+}
+
+long StoreCallCount() { return g_storeCalls; }
+
+bool IsEditorWindow(HWND hwnd) {
+    if (!hwnd || !IsWindow(hwnd)) return false;
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    char name[64] = "";
+    GetClassNameA(root ? root : hwnd, name, sizeof name);
+    return strcmp(name, kFrameClass) == 0;
+}
+
+CTreeDialog::CTreeDialog() : Dialog(IDD_TREE_FORM) {
+    WSADATA data{};
+    if (g_startup(MAKEWORD(2, 2), &data) == 0) {
+        winsockStarted_ = true;
+        online_ = LOBYTE(data.wVersion) == 2;
+    }
+    if (!online_) {
+        winui::ShowMessageBox(nullptr, "WinSock startup failed, working in offline mode.", kProgramTitle, MB_OK);
+    }
+}
+
+CTreeDialog::~CTreeDialog() {
+    CleanupWinsock();
+    for (HICON& icon : lights_) {
+        if (icon) DestroyIcon(icon);
+        icon = nullptr;
+    }
+    images_.Destroy();
+}
+
+void CTreeDialog::CleanupWinsock() {
+    // Only a start that the replaceable start-up did for real is undone.
+    if (winsockStarted_ && g_startup == WSAStartup) WSACleanup();
+    winsockStarted_ = false;
+}
+
+BOOL CTreeDialog::OnInitDialog() { return TRUE; }
+
+winui::TreeCtrl CTreeDialog::Tree(int tab, int direction) const {
+    return winui::TreeCtrl(Item(TreeId(tab, direction)));
+}
+
+winui::TabCtrl CTreeDialog::Tabs() const { return winui::TabCtrl(Item(IDC_TAB)); }
+
+bool CTreeDialog::OnInitialUpdate(HWND frame) {
+    PFW_InitializeGlobalData();
+    HWND recorded = PFW_GetGlobalEdictorHwnd();
+    // A recorded window that is gone, or is no editor's, belonged to an editor that was
+    // killed: it does not stop this one.
+    if (recorded && IsEditorWindow(recorded) && recorded != hwnd_) {
+        closing_ = true;
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        return false;
+    }
+    return true;
+}
+
+void CTreeDialog::OnActivateView() {
+    // A closing second instance leaves the running editor's registration alone.
+    if (built_ || closing_ || !hwnd_) return;
+    built_ = true;
+    BuildView();
+}
+
+void CTreeDialog::BuildView() {
+    winui::TabCtrl tabs = Tabs();
+    for (int i = 0; i < kTabCount; ++i) tabs.Insert(i, kTabCaptions[i]);
+    ascending_ = true;
+    sortColumn_ = 0;
+    winui::ListCtrl list = List();
+    for (int c = 0; c < 5; ++c) list.InsertColumn(c, kColumns[c].header, kColumns[c].width);
+    list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+    images_ = winui::ImageList::Create(16, 16, kPictureCount, 20);
+    images_.AddBitmap(IDB_NODES, RGB(255, 255, 255));
+    for (int tab = 0; tab < 3; ++tab) {
+        Tree(tab, PFW_INBOUND).SetImageList(images_);
+        Tree(tab, PFW_OUTBOUND).SetImageList(images_);
+    }
+
+    PFW_SetGlobalEdictorHwnd(hwnd_);
+    registered_ = true;
+    lists_.protocols = PFW_CreateProtocolList();
+    lists_.addresses = PFW_CreateAddressList();
+    lists_.apps = PFW_CreateAppList();
+    lists_.rules = PFW_CreateRuleList();
+    PFW_LoadProtocolSetFromRegistry(lists_.protocols);
+    PFW_LoadAddressSetFromRegistry(lists_.addresses);
+    PFW_LoadApplicationSetFromRegistry(lists_.apps);
+    PFW_LoadRuleSetFromRegistry(lists_.rules);
+
+    // Filling six trees draws nothing until they are shown.
+    for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) SendItem(id, WM_SETREDRAW, FALSE);
+    SendItem(IDC_RULE_LIST, WM_SETREDRAW, FALSE);
+    unsigned next = lists_.rules ? lists_.rules->next_key : 0;
+    for (unsigned key = 0; key < next; ++key) InsertRule(static_cast<int>(key), false);
+    for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) SendItem(id, WM_SETREDRAW, TRUE);
+    SendItem(IDC_RULE_LIST, WM_SETREDRAW, TRUE);
+
+    for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_RULE_LIST; ++id) ShowItem(id, false);
+    current_ = nullptr;
+    tabs.SetCurrent(kTabProtocol);
+    ShowTab(kTabProtocol);
+
+    static const UINT lightIds[3] = {IDI_LIGHT_GREEN, IDI_LIGHT_RED, IDI_LIGHT_YELLOW};
+    for (int i = 0; i < 3; ++i) {
+        lights_[i] = static_cast<HICON>(
+            LoadImageA(winui::Instance(), MAKEINTRESOURCEA(lightIds[i]), IMAGE_ICON, 16, 16, 0));
+    }
+    UpdateDefaultRule(0);
+    UpdateDefaultRule(1);
+    for (int id : {IDC_LIGHT_IN, IDC_CAPTION_IN, IDC_LIGHT_OUT, IDC_CAPTION_OUT}) ShowItem(id, true);
+}
+
+void CTreeDialog::UpdateDefaultRule(int key) {
+    PFW_RULE* rule = lists_.rules ? PFW_GetRuleByIndex(lists_.rules, key, nullptr) : nullptr;
+    ++g_storeCalls;
+    int action = rule ? rule->action : -1;
+    int direction = key == 0 ? PFW_INBOUND : PFW_OUTBOUND;
+    SetItemText(key == 0 ? IDC_CAPTION_IN : IDC_CAPTION_OUT, DefaultCaption(direction, action).c_str());
+    int light = LightPicture(action);
+    if (light >= 0 && lights_[light]) {
+        SendItem(key == 0 ? IDC_LIGHT_IN : IDC_LIGHT_OUT, STM_SETICON, reinterpret_cast<WPARAM>(lights_[light]));
+    }
+}
+
+bool CTreeDialog::InsertRule(int key, bool update) {
+    RuleView view;
+    bool found = LoadRuleView(lists_, key, &view);
+    g_storeCalls += 4;
+    if (!found) return false;
+    // Address, application, then protocol trees of the rule's direction, then the list.
+    InsertIntoTree(kTabAddress, view, update);
+    InsertIntoTree(kTabApplication, view, update);
+    InsertIntoTree(kTabProtocol, view, update);
+    InsertIntoList(view, update);
+    return true;
+}
+
+void CTreeDialog::InsertIntoTree(int tab, const RuleView& view, bool update) {
+    int direction = view.rule->direction == PFW_INBOUND ? PFW_INBOUND : PFW_OUTBOUND;
+    winui::TreeCtrl tree = Tree(tab, direction);
+    TreeIndex& index = index_[tab * 2 + direction];
+    std::array<Node, 4> path = TreePath(view, tab);
+    HTREEITEM parent = nullptr;
+    for (size_t level = 0; level < path.size(); ++level) {
+        const Node& node = path[level];
+        auto it = index.nodes.find({parent, node.record});
+        HTREEITEM item = it == index.nodes.end() ? nullptr : it->second;
+        bool leaf = level + 1 == path.size();
+        if (!item) {
+            item = tree.Insert(parent ? parent : TVI_ROOT, TVI_SORT, node.text.c_str(), node.picture,
+                               node.picture, reinterpret_cast<LPARAM>(node.record));
+            if (!item) return;
+            index.nodes[{parent, node.record}] = item;
+            if (leaf) index.leaves[node.record] = item;
+        } else if (leaf) {
+            if (!update) {
+                winui::ShowMessageBox(hwnd_, "Something's terribly wrong!\nThis rule's already in the tree!!!!",
+                                      "Inbound Address Tree", MB_OK);
+            }
+        } else if (update) {
+            tree.SetText(item, node.text.c_str());
+        }
+        if (leaf) {
+            tree.SetText(item, node.text.c_str());
+            tree.SetImage(item, node.picture, node.picture);
+        }
+        parent = item;
+    }
+}
+
+void CTreeDialog::InsertIntoList(const RuleView& view, bool update) {
+    winui::ListCtrl list = List();
+    LPARAM data = reinterpret_cast<LPARAM>(view.rule);
+    std::array<std::string, 5> texts = RowTexts(view);
+    int row = list.FindData(data);
+    if (row >= 0 && !update) return;
+    if (row >= 0) {
+        list.SetItemText(row, 0, texts[0].c_str());
+    } else {
+        // The list places the row by its first column.
+        row = list.InsertItem(list.Count(), texts[0].c_str(), -1, data);
+        if (row < 0) return;
+    }
+    for (int c = 1; c < 5; ++c) list.SetItemText(row, c, texts[c].c_str());
+}
+
+void CTreeDialog::RefreshRule(int key) {
+    InsertRule(key, true);
+    if (key == 0 || key == 1) UpdateDefaultRule(key);
+}
+
+void CTreeDialog::DeleteTreeNode(int treeIndex, HTREEITEM item) {
+    winui::TreeCtrl tree(Item(IDC_TREE_PROTOCOL_IN + treeIndex));
+    TreeIndex& index = index_[treeIndex];
+    const void* record = reinterpret_cast<const void*>(tree.GetData(item));
+    index.nodes.erase({tree.Parent(item), record});
+    auto leaf = index.leaves.find(record);
+    if (leaf != index.leaves.end() && leaf->second == item) index.leaves.erase(leaf);
+    tree.Delete(item);
+}
+
+void CTreeDialog::RemoveRule(const PFW_RULE* rule) {
+    for (int t = 0; t < 6; ++t) {
+        auto leaf = index_[t].leaves.find(rule);
+        if (leaf == index_[t].leaves.end()) continue;
+        winui::TreeCtrl tree(Item(IDC_TREE_PROTOCOL_IN + t));
+        HTREEITEM item = leaf->second;
+        while (item) {
+            if (tree.Child(item)) break;
+            HTREEITEM parent = tree.Parent(item);
+            DeleteTreeNode(t, item);
+            item = parent;
+        }
+    }
+    if (current_ == rule) current_ = nullptr;
+    winui::ListCtrl list = List();
+    int row = list.FindData(reinterpret_cast<LPARAM>(rule));
+    if (row >= 0) list.DeleteItem(row);
+}
+
+void CTreeDialog::ShowTab(int index) {
+    for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) ShowItem(id, false);
+    ShowItem(IDC_RULE_LIST, false);
+    if (index == kTabList) {
+        ShowItem(IDC_RULE_LIST, true);
+    } else if (index >= 0 && index < kTabList) {
+        ShowItem(TreeId(index, PFW_INBOUND), true);
+        ShowItem(TreeId(index, PFW_OUTBOUND), true);
+    }
+}
+
+void CTreeDialog::AddRule() {
+    if (!built_) return;
+    CAddRuleDialog dialog(lists_, online_);
+    HWND owner = GetAncestor(hwnd_, GA_ROOT);
+    if (dialog.DoModal(owner) == IDOK && dialog.resultKey() != -1) InsertRule(dialog.resultKey(), false);
+    RedrawWindow(owner, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+bool CTreeDialog::OnCommand(int id, int code, HWND control) {
+    if (id == ID_RULE_ADD) {
+        AddRule();
+        return true;
+    }
+    // Enter and Escape in a form have nothing to close.
+    if (id == IDOK || id == IDCANCEL) return true;
+    return false;
+}
+
+namespace {
+struct SortContext {
+    std::unordered_map<LPARAM, std::string> texts;
+    bool ascending;
+};
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM context) {
+    const SortContext* sort = reinterpret_cast<const SortContext*>(context);
+    const std::string& x = sort->texts.at(a);
+    const std::string& y = sort->texts.at(b);
+    return sort->ascending ? CompareSortTexts(x, y) : CompareSortTexts(y, x);
+}
+}  // namespace
+
+void CTreeDialog::SortList(int column) {
+    if (column == sortColumn_) ascending_ = !ascending_;
+    sortColumn_ = column;
+    // Each row's sort text is looked up once, not once per comparison.
+    SortContext sort;
+    sort.ascending = ascending_;
+    winui::ListCtrl list = List();
+    for (int row = 0, n = list.Count(); row < n; ++row) {
+        LPARAM data = list.GetData(row);
+        const PFW_RULE* rule = reinterpret_cast<const PFW_RULE*>(data);
+        RuleView view;
+        std::string text;
+        if (rule && LoadRuleView(lists_, static_cast<int>(rule->key), &view)) text = SortText(view, column);
+        sort.texts[data] = text;
+    }
+    list.Sort(CompareRows, reinterpret_cast<LPARAM>(&sort));
+}
+
+void CTreeDialog::OnTreeClick(HWND treeWindow, bool doubleClick) {
+    winui::TreeCtrl tree(treeWindow);
+    POINT point;
+    GetCursorPos(&point);
+    ScreenToClient(treeWindow, &point);
+    UINT flags = 0;
+    HTREEITEM hit = tree.HitTest(point, &flags);
+    if (!hit || !(flags & TVHT_ONITEM)) return;
+    current_ = reinterpret_cast<const void*>(tree.GetData(hit));
+    if (!doubleClick) return;
+    // The whole branch opens: the node, its children and theirs.
+    tree.Expand(hit);
+    for (HTREEITEM child = tree.Child(hit); child; child = tree.Sibling(child)) {
+        tree.Expand(child);
+        for (HTREEITEM grand = tree.Child(child); grand; grand = tree.Sibling(grand)) tree.Expand(grand);
+    }
+}
+
+void CTreeDialog::OnListClick() {
+    winui::ListCtrl list = List();
+    POINT point;
+    GetCursorPos(&point);
+    ScreenToClient(list.hwnd(), &point);
+    int row = list.HitTest(point);
+    if (row >= 0) current_ = reinterpret_cast<const void*>(list.GetData(row));
+}
+
+LRESULT CTreeDialog::OnNotify(NMHDR* header) {
+    int id = static_cast<int>(header->idFrom);
+    if (id == IDC_TAB && header->code == TCN_SELCHANGE) {
+        ShowTab(Tabs().Current());
+    } else if (id >= IDC_TREE_PROTOCOL_IN && id <= IDC_TREE_APP_OUT) {
+        if (header->code == NM_CLICK) OnTreeClick(header->hwndFrom, false);
+        if (header->code == NM_DBLCLK) OnTreeClick(header->hwndFrom, true);
+    } else if (id == IDC_RULE_LIST) {
+        if (header->code == NM_CLICK || header->code == NM_DBLCLK) OnListClick();
+        if (header->code == LVN_COLUMNCLICK) SortList(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+    }
+    return 0;
+}
+
+void CTreeDialog::OnDestroy() {
+    CleanupWinsock();
+    // Only our own registration is taken back: another editor's stays.
+    if (registered_ && PFW_GetGlobalEdictorHwnd() == hwnd_) PFW_SetGlobalEdictorHwnd(nullptr);
+    registered_ = false;
+}
+
+}  // namespace edictor

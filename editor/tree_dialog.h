@@ -1,0 +1,105 @@
+// CTreeDialog - Edictor's form view: four tabs over six rule trees (by protocol, address
+// and application; inbound left, outbound right) and one rule list, with the default
+// rules' captions and lights above.
+//
+// The view starts WinSock when constructed, decides at its initial update whether another
+// editor already runs, and at its first activation registers its window, joins and loads
+// the four shared lists and shows every rule. Nodes and rows carry a pointer to the shared
+// record they show and are found again by it, never by text; an index per tree keeps that
+// search from walking the whole tree for each rule.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include <map>
+#include <utility>
+
+#include "dialog.h"
+#include "controls.h"
+#include "edictor_ids.h"
+#include "rule_view.h"
+
+namespace edictor {
+
+// The caption of the program's own message boxes.
+extern const char* const kProgramTitle;
+// The class of Edictor's main frame: a recorded editor window must have one as its root.
+extern const char* const kFrameClass;
+
+// WinSock start-up, replaceable so that tests can start Edictor offline.
+using WinsockStartup = int(WINAPI*)(WORD, LPWSADATA);
+WinsockStartup SetWinsockStartup(WinsockStartup startup);
+
+// Store calls the view has made to show rules: what showing one rule costs.
+long StoreCallCount();
+
+// True when `hwnd` is a live window whose top-level window is an Edictor frame.
+bool IsEditorWindow(HWND hwnd);
+
+class CTreeDialog : public winui::Dialog {
+public:
+    CTreeDialog();
+    ~CTreeDialog() override;
+
+    // After the form is made: true when this instance may run; false when another editor
+    // runs, in which case a close has been posted to `frame`.
+    bool OnInitialUpdate(HWND frame);
+    // The first activation builds and fills the view; later ones do nothing.
+    void OnActivateView();
+
+    bool InsertRule(int key, bool update);
+    void RefreshRule(int key);
+    void RemoveRule(const PFW_RULE* rule);
+    void ShowTab(int index);
+    // The Add Rule command: the dialog, then the new rule shown.
+    void AddRule();
+
+    winui::TreeCtrl Tree(int tab, int direction) const;
+    winui::ListCtrl List() const { return winui::ListCtrl(Item(IDC_RULE_LIST)); }
+    winui::TabCtrl Tabs() const;
+    const Lists& lists() const { return lists_; }
+    const void* currentRecord() const { return current_; }
+    bool online() const { return online_; }
+    bool registered() const { return registered_; }
+    bool closing() const { return closing_; }
+    bool built() const { return built_; }
+    int sortColumn() const { return sortColumn_; }
+    bool ascending() const { return ascending_; }
+    HICON lightIcon(int action) const { return action >= 0 && action < 3 ? lights_[action] : nullptr; }
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    LRESULT OnNotify(NMHDR* header) override;
+    void OnDestroy() override;
+
+private:
+    struct TreeIndex {
+        std::map<std::pair<HTREEITEM, const void*>, HTREEITEM> nodes;  // (parent, record) -> node
+        std::map<const void*, HTREEITEM> leaves;                       // rule -> its leaf
+    };
+    void BuildView();
+    void InsertIntoTree(int tab, const RuleView& view, bool update);
+    void InsertIntoList(const RuleView& view, bool update);
+    void DeleteTreeNode(int treeIndex, HTREEITEM item);
+    void UpdateDefaultRule(int key);
+    void SortList(int column);
+    void OnTreeClick(HWND tree, bool doubleClick);
+    void OnListClick();
+    void CleanupWinsock();
+
+    Lists lists_;
+    bool online_ = false;
+    bool winsockStarted_ = false;
+    bool registered_ = false;
+    bool closing_ = false;
+    bool built_ = false;
+    const void* current_ = nullptr;
+    int sortColumn_ = 0;
+    bool ascending_ = true;
+    TreeIndex index_[6];
+    winui::ImageList images_;
+    HICON lights_[3] = {};
+};
+
+}  // namespace edictor

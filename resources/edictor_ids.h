@@ -1,0 +1,69 @@
+// Identifiers of Edictor's resources: shared by edictor.rc and the program's code.
+#pragma once
+
+#define IDR_MAINFRAME            128   // menu, icon, accelerators, title string
+#define IDB_NODES                130   // the twelve tree pictures
+#define IDI_LIGHT_GREEN          131
+#define IDI_LIGHT_RED            132
+#define IDI_LIGHT_YELLOW         133
+
+#define IDD_TREE_FORM            200
+#define IDD_ADD_RULE             201
+#define IDD_ADD_PROTOCOL         202
+#define IDD_ADD_APPLICATION      203
+#define IDD_ADD_ADDRESS          204
+
+// The form.
+#define IDC_TAB                  1000
+#define IDC_LIGHT_IN             1001
+#define IDC_CAPTION_IN           1002
+#define IDC_LIGHT_OUT            1003
+#define IDC_CAPTION_OUT          1004
+#define IDC_TREE_PROTOCOL_IN     1010
+#define IDC_TREE_PROTOCOL_OUT    1011
+#define IDC_TREE_ADDRESS_IN      1012
+#define IDC_TREE_ADDRESS_OUT     1013
+#define IDC_TREE_APP_IN          1014
+#define IDC_TREE_APP_OUT         1015
+#define IDC_RULE_LIST            1020
+
+// Add Rule.
+#define IDC_PROTOCOL_BOX         1100
+#define IDC_NEW_PROTOCOL         1101
+#define IDC_ADDRESS_BOX          1102
+#define IDC_NEW_ADDRESS          1103
+#define IDC_APP_BOX              1104
+#define IDC_NEW_APP              1105
+#define IDC_INBOUND              1106
+#define IDC_OUTBOUND             1107
+#define IDC_ALLOW                1108
+#define IDC_DENY                 1109
+#define IDC_ASK                  1110
+#define IDC_LOG                  1111
+
+// Add Protocol.
+#define IDC_PROTO_NAME           1200
+#define IDC_PROTO_PORT           1201
+#define IDC_PROTO_SPIN           1202
+#define IDC_PROTO_TCP            1203
+#define IDC_PROTO_UDP            1204
+
+// Add Application.
+#define IDC_APP_NAME             1300
+#define IDC_APP_BROWSE           1301
+#define IDC_APP_DESCRIPTION      1302
+
+// Add Address.
+#define IDC_ADR_NAME             1400
+#define IDC_ADR_RESOLVE          1401
+#define IDC_ADR_SINGLE           1402
+#define IDC_ADR_NETWORK          1403
+#define IDC_ADR_FIRST1           1410  // four octet boxes, 1410..1413
+#define IDC_ADR_LAST1            1420  // four octet boxes, 1420..1423
+
+// Commands.
+#define ID_RULE_ADD              32771
+#define ID_APP_EXIT_CMD          32772
+
+// Strings.
+#define IDS_DOC_TYPE             61000

@@ -1,0 +1,175 @@
+#include "editor_fixture.h"
+
+#include <commctrl.h>
+
+#include "frame.h"
+#include "screenshot.h"
+
+using namespace regtest;
+
+namespace {
+
+void DumpLevel(const winui::TreeCtrl& tree, HTREEITEM item, int depth, std::string* out) {
+    for (; item; item = tree.Sibling(item)) {
+        *out += std::string(static_cast<size_t>(depth) * 2, ' ') + tree.GetText(item) + " [" +
+                std::to_string(tree.GetImage(item)) + "]\n";
+        DumpLevel(tree, tree.Child(item), depth + 1, out);
+    }
+}
+
+struct FindDialog {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindEnabledDialog(HWND hwnd, LPARAM param) {
+    auto* find = reinterpret_cast<FindDialog*>(param);
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+    if (WindowText(hwnd) != find->caption) return TRUE;
+    find->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+std::string DumpTree(const winui::TreeCtrl& tree) {
+    std::string out;
+    DumpLevel(tree, tree.Root(), 0, &out);
+    return out;
+}
+
+std::vector<std::string> DumpList(const winui::ListCtrl& list) {
+    std::vector<std::string> rows;
+    for (int row = 0; row < list.Count(); ++row) {
+        std::string text;
+        for (int c = 0; c < 5; ++c) text += (c ? "|" : "") + list.GetItemText(row, c);
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+std::string WindowText(HWND hwnd) {
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+void Screenshot(HWND hwnd, const char* name) {
+    CreateDirectoryA("..\\screenshots", nullptr);
+    winui::PumpMessages();
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    winui::PumpMessages();
+    winui::SaveScreenshot(hwnd, (std::string("..\\screenshots\\") + name + ".bmp").c_str());
+}
+
+DialogScript* DialogScript::active_ = nullptr;
+
+DialogScript& DialogScript::Then(const char* caption, Action action) {
+    steps_.push_back({caption, std::move(action)});
+    return *this;
+}
+
+void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+    DialogScript* script = active_;
+    if (!script || script->next_ >= script->steps_.size()) return;
+    FindDialog find{script->steps_[script->next_].caption.c_str(), nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindEnabledDialog, reinterpret_cast<LPARAM>(&find));
+    if (!find.found) return;
+    // Taken before it acts: the action may open a dialog whose loop ticks again.
+    Action action = script->steps_[script->next_++].action;
+    action(find.found);
+}
+
+bool DialogScript::Run(const std::function<void()>& trigger) {
+    active_ = this;
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, Tick);
+    trigger();
+    KillTimer(nullptr, timer);
+    active_ = nullptr;
+    return next_ == steps_.size();
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+void SetText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+
+bool Choose(HWND dialog, int boxId, const char* text) {
+    LRESULT index = SendDlgItemMessageA(dialog, boxId, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(text));
+    if (index == CB_ERR) return false;
+    SendDlgItemMessageA(dialog, boxId, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    return true;
+}
+
+void EditorTest::SetUp() {
+    PersistTest::SetUp();
+    install_starting_set();
+    PFW_LoadProtocolSetFromRegistry(protocols);
+    PFW_LoadAddressSetFromRegistry(addresses);
+    PFW_LoadApplicationSetFromRegistry(apps);
+    PFW_LoadRuleSetFromRegistry(rules);
+    PFW_InitializeGlobalData();
+    PFW_SetGlobalEdictorHwnd(nullptr);
+    winui::InitCommonControls();
+    winui::SetMessageBoxHook([this](const winui::MessageBoxCall& call) {
+        boxes.push_back(call);
+        return answer;
+    });
+}
+
+void EditorTest::TearDown() {
+    Close();
+    winui::SetMessageBoxHook(nullptr);
+    edictor::SetWinsockStartup(nullptr);
+    PersistTest::TearDown();
+}
+
+int EditorTest::Protocol(const char* name, int transport, unsigned port) {
+    PFW_AddProtocol(protocols, 0, name, static_cast<PFW_TRANSPORT>(transport), port);
+    int key = -1;
+    PFW_PROTO* entry = PFW_GetProtocolByName(protocols, name, &key, nullptr);
+    if (entry) PFW_AddProtocolIntoRegistry(*entry);
+    return key;
+}
+
+int EditorTest::Address(const char* name, const char* low, const char* high) {
+    PFW_AddAddress(addresses, 0, ip(low), ip(high ? high : low), name,
+                   high ? PFW_NETWORK_ADDRESS : PFW_SINGLE_ADDRESS);
+    int key = -1;
+    PFW_ADR* entry = PFW_GetAddressByName(addresses, name, &key, nullptr);
+    if (entry) PFW_AddAddressIntoRegistry(*entry);
+    return key;
+}
+
+int EditorTest::App(const char* name, const char* description) {
+    PFW_AddApp(apps, 0, name, description);
+    int key = -1;
+    PFW_APP* entry = PFW_GetExactAppByName(apps, name, &key, nullptr);
+    if (entry) PFW_AddApplicationIntoRegistry(*entry);
+    return key;
+}
+
+int EditorTest::Rule(int protocol, int address, int app, int direction, int action) {
+    PFW_AddRule(rules, protocol, address, app, direction, action, 0);
+    int key = -1;
+    PFW_RULE* entry = PFW_GetRuleByNumbers(rules, protocol, address, app, direction, &key, nullptr);
+    if (entry) PFW_AddRuleIntoRegistry(*entry);
+    return key;
+}
+
+void EditorTest::Open() {
+    view_ = std::make_unique<edictor::CTreeDialog>();
+    frame_ = std::make_unique<edictor::CMainFrame>();
+    frame_->SetQuitOnDestroy(false);
+    ASSERT_TRUE(frame_->Create(view_.get(), SW_SHOW));
+    winui::PumpMessages();
+}
+
+void EditorTest::Close() {
+    if (frame_ && frame_->hwnd()) DestroyWindow(frame_->hwnd());
+    winui::PumpMessages();
+    frame_.reset();
+    view_.reset();
+}

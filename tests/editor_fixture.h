@@ -1,0 +1,76 @@
+// editor_fixture.h - Edictor's windows made inside the test program, a rule set in the
+// shared lists and the registry, and helpers that read trees and lists back as text and
+// answer modal dialogs from inside their own message loops.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "main_frame.h"
+#include "registry_fixture.h"
+#include "seams.h"
+
+// One level per line, two spaces of indent per level: "text [picture]".
+std::string DumpTree(const winui::TreeCtrl& tree);
+// "col0|col1|col2|col3|col4" per row, in the list's order.
+std::vector<std::string> DumpList(const winui::ListCtrl& list);
+// The text of a window or control.
+std::string WindowText(HWND hwnd);
+// Saves a picture of `hwnd` under <build>/screenshots/<name>.bmp.
+void Screenshot(HWND hwnd, const char* name);
+
+// Steps run in turn while modal dialogs are up: each waits for an enabled dialog of this
+// thread with its caption and then acts on it (an action may open the next dialog).
+class DialogScript {
+public:
+    using Action = std::function<void(HWND dialog)>;
+    DialogScript& Then(const char* caption, Action action);
+    // Runs `trigger` (which opens the first dialog) with the steps armed; true when every
+    // step ran.
+    bool Run(const std::function<void()>& trigger);
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    struct Step {
+        std::string caption;
+        Action action;
+    };
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    static DialogScript* active_;
+};
+
+// Common dialog actions.
+void Click(HWND dialog, int id);
+void SetText(HWND dialog, int id, const char* text);
+// Selects the combo-box item with this text.
+bool Choose(HWND dialog, int boxId, const char* text);
+
+class EditorTest : public PersistTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Objects and rules put straight into the shared lists; each returns the new key.
+    int Protocol(const char* name, int transport, unsigned port);
+    int Address(const char* name, const char* low, const char* high = nullptr);
+    int App(const char* name, const char* description);
+    int Rule(int protocol, int address, int app, int direction, int action);
+
+    // Opens an editor on the lists (the frame does not post WM_QUIT when it ends).
+    void Open();
+    void Close();
+    edictor::CTreeDialog& view() { return *view_; }
+    HWND frameHwnd() { return frame_->hwnd(); }
+
+    // Message boxes shown while the hook is on; each is answered with `answer`.
+    std::vector<winui::MessageBoxCall> boxes;
+    int answer = IDOK;
+
+    std::unique_ptr<edictor::CTreeDialog> view_;
+    std::unique_ptr<edictor::CMainFrame> frame_;
+};

@@ -1,0 +1,108 @@
+// What Edictor's nodes and rows show, without a window: pictures, words, captions, sort
+// texts and the small text helpers of the dialogs.
+#include <gtest/gtest.h>
+
+#include "object_dialogs.h"
+#include "rule_view.h"
+
+using namespace edictor;
+
+namespace {
+
+TEST(EditorModel, PicturesByPortAndProgramName) {
+    const std::pair<unsigned, int> ports[] = {{21, kPicFileTransfer}, {23, kPicTerminal}, {25, kPicMail},
+                                              {30, kPicMail},         {80, kPicProtocol}, {0, kPicProtocol},
+                                              {65536 + 21, kPicProtocol}};
+    for (auto [port, picture] : ports) EXPECT_EQ(ProtocolPicture(port), picture) << port;
+    const std::pair<const char*, int> programs[] = {{"netscape.exe", kPicBrowser},     {"NETSCAPE.EXE", kPicApp},
+                                                    {"iexplore.exe", kPicWebGlobe},    {"outlook.exe", kPicMailProgram},
+                                                    {"Outlook.exe", kPicApp},          {"", kPicApp}};
+    for (auto [name, picture] : programs) EXPECT_EQ(AppPicture(name), picture) << name;
+}
+
+TEST(EditorModel, WordsAndCaptionsForEachAction) {
+    struct Case {
+        int action;
+        const char *word, *sort, *inbound, *outbound;
+        int light;
+    };
+    const Case cases[] = {{PFW_ALLOW, "Allow", "ALLOW", "Inbound: Allow", "Outbound: Allow", 0},
+                          {PFW_DENY, "Deny", "DENY", "Inbound: Deny", "Outbound: Deny", 1},
+                          {PFW_ASK, "Ask User", "ASK", "Inbound: Ask", "Outbound: Ask", 2},
+                          {3, "", "", "", "", -1},
+                          {-1, "", "", "", "", -1}};
+    for (const Case& c : cases) {
+        EXPECT_STREQ(ActionWord(c.action), c.word);
+        EXPECT_STREQ(PolicySortText(c.action), c.sort);
+        EXPECT_EQ(DefaultCaption(PFW_INBOUND, c.action), c.inbound);
+        EXPECT_EQ(DefaultCaption(PFW_OUTBOUND, c.action), c.outbound);
+        EXPECT_EQ(LightPicture(c.action), c.light);
+    }
+}
+
+TEST(EditorModel, SortTextsCompareAsUnsignedBytes) {
+    EXPECT_LT(CompareSortTexts("ALLOW", "ASK"), 0);
+    EXPECT_LT(CompareSortTexts("ASK", "DENY"), 0);
+    EXPECT_LT(CompareSortTexts("HTTP", "HTTPS"), 0);  // a prefix is smaller
+    EXPECT_GT(CompareSortTexts("a", "Z"), 0);          // bytes, not letters
+    EXPECT_GT(CompareSortTexts("\xE9t\xE9", "zoo"), 0);  // above 127 sorts after ASCII
+    EXPECT_EQ(CompareSortTexts("", ""), 0);
+    EXPECT_LT(CompareSortTexts("", "A"), 0);
+}
+
+TEST(EditorModel, TreeLevelsOfEachTab) {
+    using L = std::array<Level, 4>;
+    EXPECT_EQ(TabLevels(kTabProtocol), (L{kLevelProtocol, kLevelAddress, kLevelApp, kLevelRule}));
+    EXPECT_EQ(TabLevels(kTabAddress), (L{kLevelAddress, kLevelProtocol, kLevelApp, kLevelRule}));
+    EXPECT_EQ(TabLevels(kTabApplication), (L{kLevelApp, kLevelAddress, kLevelProtocol, kLevelRule}));
+}
+
+TEST(EditorModel, RecordTextsNeverReadPastTheirFields) {
+    // Fields filled to the last byte, as another process might leave them mid-write.
+    PFW_PROTO protocol{};
+    PFW_ADR address{};
+    PFW_APP app{};
+    PFW_RULE rule{};
+    memset(protocol.name, 'P', sizeof protocol.name);
+    memset(address.name, 'A', sizeof address.name);
+    memset(app.description, 'D', sizeof app.description);
+    memset(app.name, 'N', sizeof app.name);
+    rule.direction = PFW_INBOUND;
+    rule.action = PFW_DENY;
+    RuleView view{&rule, &protocol, &address, &app};
+    std::array<std::string, 5> row = RowTexts(view);
+    EXPECT_EQ(row[0], std::string(20, 'P'));
+    EXPECT_EQ(row[1], std::string(32, 'A'));
+    EXPECT_EQ(row[2], std::string(42, 'D'));
+    EXPECT_EQ(row[3], "INBOUND");
+    EXPECT_EQ(row[4], "Deny");
+    EXPECT_EQ(SortText(view, 4), "DENY");
+    EXPECT_EQ(NodeFor(view, kLevelApp).picture, kPicApp);
+    EXPECT_EQ(NodeFor(view, kLevelRule).picture, kPicDeny);
+}
+
+TEST(EditorModel, NumbersAndNamesFromTheBoxes) {
+    struct Case {
+        const char* text;
+        unsigned long max;
+        bool ok;
+        unsigned long value;
+    };
+    const Case cases[] = {{"0", 255, true, 0},      {"255", 255, true, 255},   {"256", 255, false, 0},
+                          {"", 255, false, 0},       {"1a", 255, false, 0},     {" 1", 255, false, 0},
+                          {"-1", 255, false, 0},     {"007", 255, true, 7},     {"65535", 65535, true, 65535},
+                          {"65536", 65535, false, 0}, {"99999999999", 4294967295ul, false, 0}};
+    for (const Case& c : cases) {
+        unsigned long value = 12345;
+        EXPECT_EQ(ParseNumber(c.text, c.max, &value), c.ok) << c.text;
+        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+    }
+    EXPECT_EQ(BareFileName("C:\\Program Files\\Deep\\Folder\\browser.exe"), "browser.exe");
+    EXPECT_EQ(BareFileName("D:tool.exe"), "tool.exe");
+    EXPECT_EQ(BareFileName("plain.exe"), "plain.exe");
+    EXPECT_EQ(Capitals("netscape.exe"), "NETSCAPE.EXE");
+    EXPECT_EQ(DottedAddress(0x0100007Ful), "127.0.0.1");
+    EXPECT_EQ(DottedAddress(0xFF01A8C0ul), "192.168.1.255");
+}
+
+}  // namespace
