@@ -269,7 +269,7 @@ endif()
 
 # Files the lead may add later: the wizard's provider and application lists with their
 # icons, and the help file. Each is taken only when it is there.
-set(TARNWALL_WIZARD_DATA_DIR ${CMAKE_SOURCE_DIR}/wizard/data CACHE PATH
+set(TARNWALL_WIZARD_DATA_DIR ${CMAKE_SOURCE_DIR}/data CACHE PATH
     "Folder whose files (PROVIDER.LST, list and icon files) are installed beside the wizard")
 set(TARNWALL_HELP_FILE ${CMAKE_SOURCE_DIR}/resources/Tarnwall.hlp CACHE FILEPATH
     "Help file installed into the Windows directory when it exists")

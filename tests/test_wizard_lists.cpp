@@ -1,0 +1,259 @@
+// Kindler's readers with no window: the field syntax, the provider list, the application
+// lists, the port values and the group and rule tables. Files come from memory, except
+// where the disk itself is the point (a missing PROVIDER.LST).
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "lists.h"
+
+using namespace kindler;
+
+namespace {
+
+// Files in memory, and the messages the user was shown.
+struct Fixture {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> messages;
+    WizardLists lists{[this](const std::string& name, std::string& content, Failure& failure) {
+                          auto it = files.find(name);
+                          if (it == files.end()) {
+                              failure = {2, "No such file or directory"};
+                              return false;
+                          }
+                          content = it->second;
+                          return true;
+                      },
+                      [this](const std::string& message) { messages.push_back(message); }};
+};
+
+std::string Line(const std::string& group, const std::string& port = "80", const std::string& transport = "TCP",
+                 const std::string& app = "iexplore.exe") {
+    return group + ",Web browser," + app + ",HTTP," + port + "," + transport + ",OUT,ALL\r\n";
+}
+
+std::vector<std::string> Names(const WizardLists& lists) {
+    std::vector<std::string> names;
+    for (const auto& g : lists.Groups()) names.push_back(g.name);
+    return names;
+}
+
+TEST(WizardFields, SyntaxOfFields) {
+    struct Case {
+        const char* data;
+        int count;
+        std::vector<std::string> fields;
+    } cases[] = {
+        {"a,b,c", 3, {"a", "b", "c"}},
+        {"  a  ,\tb ,c  \r\n", 3, {"a", "b", "c"}},
+        {"\"x, y\",b,c", 3, {"x, y", "b", "c"}},
+        {"\"  quoted  \" ignored,b,c", 3, {"  quoted  ", "b", "c"}},
+        {"a\nb\r\nc", 3, {"a", "b", "c"}},
+        {"a,,c\n", 3, {"a", "", "c"}},
+        {"a,b,", 3, {"a", "b", ""}},
+    };
+    for (const auto& c : cases) {
+        FieldReader reader(c.data);
+        std::vector<std::string> fields;
+        Failure failure;
+        ASSERT_FALSE(reader.AtEnd()) << c.data;
+        ASSERT_TRUE(reader.ReadRecord(c.count, fields, failure)) << c.data;
+        EXPECT_EQ(fields, c.fields) << c.data;
+        EXPECT_TRUE(reader.AtEnd()) << c.data;
+    }
+}
+
+TEST(WizardFields, EndOfDataInsideARecordFails) {
+    for (const char* data : {"a,b\r\n", "a,b", "a,\"b, c", "a\n\n"}) {
+        FieldReader reader(data);
+        std::vector<std::string> fields;
+        Failure failure;
+        EXPECT_FALSE(reader.ReadRecord(3, fields, failure)) << data;
+        EXPECT_NE(failure.code, 0);
+        EXPECT_FALSE(failure.text.empty());
+    }
+    // Blank lines between records are no record.
+    FieldReader reader("\r\n  \r\na,b,c\r\n\r\n\r\n");
+    std::vector<std::string> fields;
+    Failure failure;
+    EXPECT_FALSE(reader.AtEnd());
+    EXPECT_TRUE(reader.ReadRecord(3, fields, failure));
+    EXPECT_EQ(fields[0], "a");
+    EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(WizardPort, ValuesAndRounding) {
+    struct Case {
+        const char* field;
+        bool ok;
+        int32_t port;
+    } cases[] = {
+        {"80", true, 80},      {"abc", true, 0},          {"80.5", true, 80},   {"81.5", true, 82},
+        {"80.51", true, 81},   {"80.49", true, 80},       {"-2.5", true, -2},   {"-3.5", true, -4},
+        {"+7", true, 7},       {"0000000000443", true, 443}, {"25abc", true, 25}, {".5", true, 0},
+        {"32767", true, 32767}, {"-32768", true, -32768}, {"32767.5", false, 0}, {"-32768.6", false, 0},
+        {"70000", false, 0},   {"99999999999999999999", false, 0}, {"", true, 0},
+    };
+    for (const auto& c : cases) {
+        int32_t port = 12345;
+        EXPECT_EQ(ParsePort(c.field, port), c.ok) << c.field;
+        if (c.ok) {
+            EXPECT_EQ(port, c.port) << c.field;
+        }
+    }
+}
+
+TEST(WizardProviders, EmptyFieldsSkippedAndFiftyRead) {
+    Fixture f;
+    std::string text = "A.LST,,Skipped\r\n\"\",B.ICO,Skipped too\r\n";
+    for (int i = 0; i < 60; ++i) text += "P" + std::to_string(i) + ".LST,P.ICO,\"Provider " + std::to_string(i) + "\"\r\n";
+    f.files["PROVIDER.LST"] = text;
+    Failure failure;
+    int step = 0;
+    ASSERT_TRUE(f.lists.LoadProviderList(failure, step));
+    ASSERT_EQ(f.lists.ProviderCount(), 50);
+    EXPECT_EQ(f.lists.Providers()[0].listFile, "P0.LST");
+    EXPECT_EQ(f.lists.Providers()[0].iconFile, "P.ICO");
+    EXPECT_EQ(f.lists.Providers()[49].name, "Provider 49");
+}
+
+TEST(WizardProviders, FailuresNameTheirStep) {
+    // A missing file on disk: step 1, with the C library's code and text.
+    namespace fs = std::filesystem;
+    const fs::path before = fs::current_path();
+    const fs::path empty = before / "wizard_no_lists";
+    fs::create_directories(empty);
+    fs::current_path(empty);
+    WizardLists disk(ReadFileFromDisk, {});
+    Failure failure;
+    int step = 0;
+    bool loaded = disk.LoadProviderList(failure, step);
+    fs::current_path(before);
+    fs::remove_all(empty);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(step, 1);
+    EXPECT_EQ(ProviderListFailureMessage(failure, step),
+              "Could not load the provider list - wizard cannot continue.  Error code = " + std::to_string(ENOENT) +
+                  ",1.  Error text = " + std::strerror(ENOENT));
+
+    Fixture f;
+    f.files["PROVIDER.LST"] = "A.LST,A.ICO,Alpha\r\nB.LST,B.ICO\r\n";
+    ASSERT_FALSE(f.lists.LoadProviderList(failure, step));
+    EXPECT_EQ(step, 2);
+    EXPECT_EQ(ProviderListFailureMessage(failure, step),
+              "Could not load the provider list - wizard cannot continue.  Error code = " +
+                  std::to_string(kEndInRecord) + ",2.  Error text = The file ends in the middle of a record.");
+}
+
+TEST(WizardApplications, InvalidRecordsGiveOneMessageAfterTheWholeFile) {
+    Fixture f;
+    f.files["A.LST"] = Line("Web") + Line("Mail") + Line("Chat", "6667", "tcp") + Line("News") +
+                       "Web,Web browser,iexplore.exe,HTTP,80,TCP,out,ALL\r\n" + Line("Files");
+    EXPECT_EQ(f.lists.LoadApplicationList("A.LST", "Alpha"), -1);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0], "Errors found processing application list for Alpha (A.LST).");
+    EXPECT_EQ(f.lists.RuleCount(), 4);
+    EXPECT_EQ(Names(f.lists), (std::vector<std::string>{"Web", "Mail", "News", "Files"}));
+}
+
+TEST(WizardApplications, ReadOrConvertFailureStopsTheList) {
+    struct Case {
+        const char* content;  // null: the file is missing
+        int rulesKept;
+    } cases[] = {
+        {nullptr, 0},
+        {"Web,Web browser,iexplore.exe,HTTP,80,TCP,OUT,ALL\r\nMail,m,outlook.exe,SMTP,70000,TCP,OUT,ALL\r\n"
+         "News,n,news.exe,NNTP,119,TCP,OUT,ALL\r\n", 1},
+        {"Web,Web browser,iexplore.exe,HTTP,80,TCP,OUT,ALL\r\nMail,m,outlook.exe,SMTP,25\r\n", 1},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        if (c.content) f.files["A.LST"] = c.content;
+        EXPECT_NE(f.lists.LoadApplicationList("A.LST", "Alpha"), 0);
+        ASSERT_EQ(f.messages.size(), 1u);
+        EXPECT_EQ(f.messages[0], "Could not process application list for Alpha (A.LST).");
+        EXPECT_EQ(f.lists.RuleCount(), c.rulesKept);
+    }
+}
+
+TEST(WizardApplications, FieldsTrimmedCutAndCoded) {
+    Fixture f;
+    const std::string description50(50, 'd'), app35(35, 'a'), protocol25(25, 'p');
+    f.files["A.LST"] = "Mail,  " + description50 + "  ,  " + app35 + "  ," + protocol25 + ",  25  , TCP , OUT , ALL \r\n" +
+                       "Names,\"Resolver, local\",cache.exe,DNS,53,UDP,IN,LOCAL\r\n" +
+                       // Blanks in quotes are no name: it would be an entry without one.
+                       "Mail,\"   \",x.exe,SMTP,25,TCP,OUT,ALL\r\n";
+    EXPECT_EQ(f.lists.LoadApplicationList("A.LST", "Alpha"), -1);
+    ASSERT_EQ(f.lists.RuleCount(), 2);
+    const WizardRule& mail = f.lists.Rules()[0];
+    EXPECT_EQ(mail.description, description50.substr(0, 40));
+    EXPECT_EQ(mail.applicationName, app35.substr(0, 29));
+    EXPECT_EQ(mail.protocolName, protocol25.substr(0, 19));
+    EXPECT_EQ(mail.port, 25);
+    EXPECT_EQ(std::vector<int32_t>({mail.transport, mail.direction, mail.localOnly}), std::vector<int32_t>({0, 1, 0}));
+    const WizardRule& names = f.lists.Rules()[1];
+    EXPECT_EQ(names.description, "Resolver, local");
+    EXPECT_EQ(std::vector<int32_t>({names.transport, names.direction, names.localOnly}), std::vector<int32_t>({1, 0, 1}));
+}
+
+TEST(WizardGroups, SharedGroupsAndChoosingAgain) {
+    Fixture f;
+    f.files["A.LST"] = Line("Email") + Line("Web") + Line("A only");
+    f.files["B.LST"] = Line("Web", "443") + Line("B only") + Line("Email", "110");
+    f.lists.LoadApplicationList("A.LST", "A");
+    f.lists.LoadApplicationList("B.LST", "B");
+    f.lists.RemoveEmptyGroups();
+    EXPECT_EQ(Names(f.lists), (std::vector<std::string>{"Email", "Web", "A only", "B only"}));
+    EXPECT_EQ(f.lists.RuleCount(), 6);
+    f.lists.SetAccess(1, kDeny);   // Web
+    f.lists.SetAccess(3, kAllow);  // B only
+
+    // Back to the provider page, A alone.
+    f.lists.EmptyRuleTable();
+    f.lists.LoadApplicationList("A.LST", "A");
+    f.lists.RemoveEmptyGroups();
+    EXPECT_EQ(Names(f.lists), (std::vector<std::string>{"Email", "Web", "A only"}));
+    EXPECT_EQ(f.lists.Groups()[1].access, kDeny);
+    for (const auto& rule : f.lists.Rules()) EXPECT_LT(rule.group, f.lists.GroupCount());
+    EXPECT_EQ(f.lists.Rules()[2].group, 2);
+
+    // B again: its group comes back new, at Ask.
+    f.lists.LoadApplicationList("B.LST", "B");
+    EXPECT_EQ(f.lists.Groups()[3].name, "B only");
+    EXPECT_EQ(f.lists.Groups()[3].access, kAsk);
+}
+
+TEST(WizardGroups, FullTablesDropSilently) {
+    Fixture f;
+    std::string text;
+    for (int g = 0; g < 51; ++g) text += Line("Group " + std::to_string(g));
+    for (int r = 0; r < 960; ++r) text += Line("Group 0", std::to_string(r % 30000 + 1));
+    f.files["A.LST"] = text;
+    EXPECT_EQ(f.lists.LoadApplicationList("A.LST", "A"), 0);
+    EXPECT_TRUE(f.messages.empty());
+    EXPECT_EQ(f.lists.GroupCount(), 50);
+    EXPECT_EQ(f.lists.FindOrAddGroup("Group 50"), -1);
+    EXPECT_EQ(f.lists.FindOrAddGroup("Group 49"), 49);
+    // 50 from the group lines, then 950 of the 960 more: the rule table is full.
+    ASSERT_EQ(f.lists.RuleCount(), 1000);
+    EXPECT_EQ(f.lists.Rules()[999].port, 950);
+}
+
+TEST(WizardGroups, RemovingEmptyGroupsRenumbersRules) {
+    Fixture f;
+    for (const char* name : {"unused 0", "kept 1", "unused 2", "unused 3", "kept 4"}) f.lists.FindOrAddGroup(name);
+    f.lists.AddWizardRule("kept 4", "d", "a.exe", "p", 1, 0, 0, 0);
+    f.lists.AddWizardRule("kept 1", "d", "b.exe", "p", 2, 0, 0, 0);
+    f.lists.SetAccess(4, kAllow);
+    f.lists.RemoveEmptyGroups();
+    EXPECT_EQ(Names(f.lists), (std::vector<std::string>{"kept 1", "kept 4"}));
+    EXPECT_EQ(f.lists.Groups()[1].access, kAllow);
+    EXPECT_EQ(f.lists.Rules()[0].group, 1);
+    EXPECT_EQ(f.lists.Rules()[1].group, 0);
+}
+
+}  // namespace

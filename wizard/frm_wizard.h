@@ -1,0 +1,109 @@
+// frmWizard: Kindler's one window. Six pages in a fixed area beside the side picture, and
+// Help, Back, Next (Finish) and Cancel below a rule. Controls stand at positions given in
+// 1/1440 inch, converted to pixels for the screen.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+#include "lists.h"
+#include "save.h"
+#include "window.h"
+
+namespace kindler {
+
+// The title of the two provider-page messages and of the exit question.
+constexpr const char kConfigurationTitle[] = "Tarnwall Configuration Wizard";
+
+// The page-3 sentence's names: "A", "A and B", "A, B and C"; beyond 21 names, the first
+// three and how many others.
+std::string JoinProviderNames(const std::vector<std::string>& names);
+
+class FrmWizard : public winui::Window {
+public:
+    // Starts Edictor by its command line; false when it could not be started.
+    using ProgramStarter = std::function<bool(const std::string& commandLine)>;
+
+    explicit FrmWizard(WizardLists& lists, std::string libraryName = "tessary");
+    ~FrmWizard() override;
+
+    // Form_Load: makes the window and its controls, fills the provider list and shows
+    // page 1. False with `failure` set when the window or a provider's icon cannot be made.
+    bool Create(Failure& failure);
+
+    // Whether the program ends (PostQuitMessage) when the window closes; tests keep it off.
+    void SetQuitOnClose(bool quit) { quitOnClose_ = quit; }
+    void SetProgramStarter(ProgramStarter starter) { startProgram_ = std::move(starter); }
+
+    int currentPage() const { return currentPage_; }
+    int groupPage() const { return groupPage_; }
+    int groupPageCount() const { return groupPageCount_; }
+    bool otherOnly() const { return otherOnly_; }
+    bool cancelRequested() const { return cancelRequested_; }
+    const std::string& edictorPath() const { return edictorPath_; }
+    WizardLists& lists() { return lists_; }
+
+    // The window event handlers, also reached through WM_COMMAND.
+    void cmdNext_Click();
+    void cmdBack_Click();
+    void cmdCancel_Click();
+    void cmdHelp_Click();
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    struct Twips {
+        int left, top, width, height;
+    };
+    HWND MakeControl(HWND parent, const char* className, const char* text, DWORD style, int id, const Twips& at);
+    HWND MakeIcon(int id, UINT iconId, int left, int top);
+    bool MakeGroupRows();
+    int Px(int twips, bool horizontal) const;
+
+    void ShowPage(int page);
+    void HidePage(int page);
+    void PlaceControl(HWND control, int left, int top);
+    void HideControl(HWND control) { ShowWindow(control, SW_HIDE); }
+    void CenterWindow();
+    void FillGroupRow(int row);
+
+    // Form_QueryUnload: true when the window may close. mode 0: close box or system
+    // menu; 1: the program itself (Cancel, Finish).
+    bool Form_QueryUnload(int unloadMode);
+    void CloseForm(int unloadMode);
+    void Finish();
+    void OptionClick(int row, int index);
+    void OptionFocus(int row, bool focus);
+    bool AcceptProviderPage();
+    std::vector<int> SelectedItems() const;
+
+    WizardLists& lists_;
+    RuleStoreLink store_;
+    ProgramStarter startProgram_;
+    bool quitOnClose_ = false;
+
+    int16_t currentPage_ = 1;
+    int16_t groupPage_ = 0;
+    int16_t groupPageCount_ = 0;
+    bool otherOnly_ = false;
+    bool cancelRequested_ = false;
+    std::string pageThreeTemplate_;
+    std::string edictorPath_;
+
+    int dpiX_ = 96, dpiY_ = 96;
+    HFONT font_ = nullptr;
+    HFONT boldFont_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    std::vector<HICON> icons_;
+    HWND rows_[6] = {};
+};
+
+// Start-up after the current directory is the program's folder: reads PROVIDER.LST and
+// makes and shows the window. On failure tells the user (the stop message with its
+// error code, step and text) and returns false; the program then ends.
+bool StartWizard(FrmWizard& wizard, WizardLists& lists);
+
+}  // namespace kindler
