@@ -6,4 +6,9 @@ source "$(dirname "$0")/common.sh"
 ensure_packages
 mkdir -p "$TARNWALL_BUILD"
 build_all
-in_display bash "$TARNWALL_ROOT/scripts/run-tests.sh"
+status=0
+in_display bash "$TARNWALL_ROOT/scripts/run-tests.sh" || status=$?
+# The wizard's list readers, natively under the address and undefined-behaviour checks.
+echo "== fuzzing the wizard's list readers for 5 seconds"
+bash "$TARNWALL_ROOT/wizard/fuzz/run.sh" 5 || status=1
+exit $status
