@@ -51,14 +51,34 @@ std::string DefaultCaption(int direction, int action) {
 
 int LightPicture(int action) { return action >= PFW_ALLOW && action <= PFW_ASK ? action : -1; }
 
-bool LoadRuleView(const Lists& lists, int key, RuleView* view) {
+namespace {
+template <typename Record, typename Lookup>
+const Record* Cached(std::unordered_map<unsigned, const Record*>* cache, unsigned key, long* calls, Lookup lookup) {
+    if (cache) {
+        auto found = cache->find(key);
+        if (found != cache->end()) return found->second;
+    }
+    const Record* record = lookup(static_cast<int>(key));
+    if (calls) ++*calls;
+    if (cache) (*cache)[key] = record;
+    return record;
+}
+}  // namespace
+
+bool LoadRuleView(const Lists& lists, int key, RuleView* view, RecordCache* cache, long* storeCalls) {
     RuleView v;
     v.rule = PFW_GetRuleByIndex(lists.rules, key, nullptr);
+    if (storeCalls) ++*storeCalls;
     if (!v.rule) return false;
-    v.app = PFW_GetAppByIndex(lists.apps, static_cast<int>(v.rule->app_key), nullptr);
-    v.address = PFW_GetAddressByIndex(lists.addresses, static_cast<int>(v.rule->address_key), nullptr);
-    v.protocol = PFW_GetProtocolByIndex(lists.protocols, static_cast<int>(v.rule->protocol_key), nullptr);
-    if (!v.app || !v.address || !v.protocol) return false;
+    v.app = Cached(cache ? &cache->apps : nullptr, v.rule->app_key, storeCalls,
+                   [&](int k) { return PFW_GetAppByIndex(lists.apps, k, nullptr); });
+    if (!v.app) return false;
+    v.address = Cached(cache ? &cache->addresses : nullptr, v.rule->address_key, storeCalls,
+                       [&](int k) { return PFW_GetAddressByIndex(lists.addresses, k, nullptr); });
+    if (!v.address) return false;
+    v.protocol = Cached(cache ? &cache->protocols : nullptr, v.rule->protocol_key, storeCalls,
+                        [&](int k) { return PFW_GetProtocolByIndex(lists.protocols, k, nullptr); });
+    if (!v.protocol) return false;
     *view = v;
     return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <unordered_map>
 
 #include "tessary.h"
 
@@ -52,8 +53,18 @@ struct RuleView {
     const PFW_APP* app = nullptr;
 };
 
-// Looks the rule and its three records up (four store calls); false when any is missing.
-bool LoadRuleView(const Lists& lists, int key, RuleView* view);
+// Records already looked up by key, for showing many rules at once: rules share their
+// objects, and each object is then asked of the store once.
+struct RecordCache {
+    std::unordered_map<unsigned, const PFW_PROTO*> protocols;
+    std::unordered_map<unsigned, const PFW_ADR*> addresses;
+    std::unordered_map<unsigned, const PFW_APP*> apps;
+};
+
+// Looks the rule and its three records up (four store calls, fewer with a cache); false
+// when any is missing. `storeCalls`, when given, counts the calls made.
+bool LoadRuleView(const Lists& lists, int key, RuleView* view, RecordCache* cache = nullptr,
+                  long* storeCalls = nullptr);
 
 // What one node shows: the record it stands for, its text and picture.
 struct Node {

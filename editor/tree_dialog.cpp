@@ -133,7 +133,22 @@ void CTreeDialog::BuildView() {
     for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) SendItem(id, WM_SETREDRAW, FALSE);
     SendItem(IDC_RULE_LIST, WM_SETREDRAW, FALSE);
     unsigned next = lists_.rules ? lists_.rules->next_key : 0;
+    // The list is sorted once at the end rather than searched at every row.
+    list = List();
+    LONG_PTR listStyle = GetWindowLongPtrA(list.hwnd(), GWL_STYLE);
+    SetWindowLongPtrA(list.hwnd(), GWL_STYLE, listStyle & ~static_cast<LONG_PTR>(LVS_SORTASCENDING));
+    RecordCache cache;
+    cache_ = &cache;
+    bulk_ = true;
     for (unsigned key = 0; key < next; ++key) InsertRule(static_cast<int>(key), false);
+    bulk_ = false;
+    cache_ = nullptr;
+    SortByFirstColumn();
+    SetWindowLongPtrA(list.hwnd(), GWL_STYLE, listStyle);
+    for (int tab = 0; tab < 3; ++tab) {
+        SortBranch(Tree(tab, PFW_INBOUND), TVI_ROOT);
+        SortBranch(Tree(tab, PFW_OUTBOUND), TVI_ROOT);
+    }
     for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) SendItem(id, WM_SETREDRAW, TRUE);
     SendItem(IDC_RULE_LIST, WM_SETREDRAW, TRUE);
 
@@ -152,6 +167,29 @@ void CTreeDialog::BuildView() {
     for (int id : {IDC_LIGHT_IN, IDC_CAPTION_IN, IDC_LIGHT_OUT, IDC_CAPTION_OUT}) ShowItem(id, true);
 }
 
+namespace {
+int CALLBACK CompareFirstColumn(LPARAM a, LPARAM b, LPARAM context) {
+    auto* texts = reinterpret_cast<std::unordered_map<LPARAM, std::string>*>(context);
+    return lstrcmpA((*texts)[a].c_str(), (*texts)[b].c_str());
+}
+}  // namespace
+
+void CTreeDialog::SortByFirstColumn() {
+    // The order the list keeps by itself when rows are inserted one by one.
+    winui::ListCtrl list = List();
+    std::unordered_map<LPARAM, std::string> texts;
+    for (int row = 0, n = list.Count(); row < n; ++row) texts[list.GetData(row)] = list.GetItemText(row, 0);
+    list.Sort(CompareFirstColumn, reinterpret_cast<LPARAM>(&texts));
+}
+
+void CTreeDialog::SortBranch(const winui::TreeCtrl& tree, HTREEITEM parent) {
+    // The control's own order, the one a node inserted later is placed by.
+    SendMessageA(tree.hwnd(), TVM_SORTCHILDREN, FALSE, reinterpret_cast<LPARAM>(parent));
+    for (HTREEITEM child = parent == TVI_ROOT ? tree.Root() : tree.Child(parent); child; child = tree.Sibling(child)) {
+        if (tree.Child(child)) SortBranch(tree, child);
+    }
+}
+
 void CTreeDialog::UpdateDefaultRule(int key) {
     PFW_RULE* rule = lists_.rules ? PFW_GetRuleByIndex(lists_.rules, key, nullptr) : nullptr;
     ++g_storeCalls;
@@ -166,9 +204,7 @@ void CTreeDialog::UpdateDefaultRule(int key) {
 
 bool CTreeDialog::InsertRule(int key, bool update) {
     RuleView view;
-    bool found = LoadRuleView(lists_, key, &view);
-    g_storeCalls += 4;
-    if (!found) return false;
+    if (!LoadRuleView(lists_, key, &view, cache_, &g_storeCalls)) return false;
     // Address, application, then protocol trees of the rule's direction, then the list.
     InsertIntoTree(kTabAddress, view, update);
     InsertIntoTree(kTabApplication, view, update);
@@ -189,7 +225,7 @@ void CTreeDialog::InsertIntoTree(int tab, const RuleView& view, bool update) {
         HTREEITEM item = it == index.nodes.end() ? nullptr : it->second;
         bool leaf = level + 1 == path.size();
         if (!item) {
-            item = tree.Insert(parent ? parent : TVI_ROOT, TVI_SORT, node.text.c_str(), node.picture,
+            item = tree.Insert(parent ? parent : TVI_ROOT, bulk_ ? TVI_LAST : TVI_SORT, node.text.c_str(), node.picture,
                                node.picture, reinterpret_cast<LPARAM>(node.record));
             if (!item) return;
             index.nodes[{parent, node.record}] = item;
@@ -214,7 +250,8 @@ void CTreeDialog::InsertIntoList(const RuleView& view, bool update) {
     winui::ListCtrl list = List();
     LPARAM data = reinterpret_cast<LPARAM>(view.rule);
     std::array<std::string, 5> texts = RowTexts(view);
-    int row = list.FindData(data);
+    // Shown in bulk, every rule is new to the list.
+    int row = bulk_ ? -1 : list.FindData(data);
     if (row >= 0 && !update) return;
     if (row >= 0) {
         list.SetItemText(row, 0, texts[0].c_str());

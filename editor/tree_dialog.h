@@ -79,6 +79,9 @@ private:
         std::map<const void*, HTREEITEM> leaves;                       // rule -> its leaf
     };
     void BuildView();
+    // Sorts every level of a tree filled in bulk.
+    void SortBranch(const winui::TreeCtrl& tree, HTREEITEM parent);
+    void SortByFirstColumn();
     void InsertIntoTree(int tab, const RuleView& view, bool update);
     void InsertIntoList(const RuleView& view, bool update);
     void DeleteTreeNode(int treeIndex, HTREEITEM item);
@@ -94,6 +97,9 @@ private:
     bool registered_ = false;
     bool closing_ = false;
     bool built_ = false;
+    // While every rule is shown at start, nodes go last and each level is sorted once after.
+    bool bulk_ = false;
+    RecordCache* cache_ = nullptr;
     const void* current_ = nullptr;
     int sortColumn_ = 0;
     bool ascending_ = true;
