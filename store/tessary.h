@@ -53,6 +53,7 @@ enum PFW_KIND : int32_t { PFW_KIND_PROTOCOL = 0, PFW_KIND_ADDRESS = 1, PFW_KIND_
 // wParam of PFW_PRIVATEWINDOWSMESSAGE.
 #define PFW_TRAFFIC_NOTIFY           1
 #define PFW_ACTIVITY_NOTIFY          2
+#define PFW_PROMPT_NOTIFY            3   // a prompt request waits in the prompt channel
 
 // ---------------------------------------------------------------------------
 // Shared list layout
@@ -420,6 +421,80 @@ PFW_API int PFW_GetGlobalTraffic(PFW_TRAFFIC* traffic);
 }
 
 // ---------------------------------------------------------------------------
+// Prompt channel: the interceptor asks the user about a connection that an Ask
+// rule governs, through the monitor. A named mapping of its own,
+// "PFW_PROMPT_MAP" (PFW_PROMPT_BLOCK), guarded by "PFW_PROMPT_SEMAPHORE", holds
+// PFW_PROMPT_SLOTS requests; the asker posts PFW_PROMPT_NOTIFY to the monitor
+// and waits, up to its time-out, on the event "PFW_PROMPT_ANSWER_<id>", which
+// an answer sets. A request records its asker's process id and when the asker
+// stops waiting: a request whose asker is gone or whose time is up is never
+// shown and its slot is reused. One taken by a monitor that has since ended is
+// offered again, so a new monitor starts clean.
+// ---------------------------------------------------------------------------
+#define PFW_PROMPT_MAP_NAME          "PFW_PROMPT_MAP"
+#define PFW_PROMPT_SEMAPHORE_NAME    "PFW_PROMPT_SEMAPHORE"
+#define PFW_PROMPT_EVENT_PREFIX      "PFW_PROMPT_ANSWER_"
+#define PFW_PROMPT_SLOTS             128
+#define PFW_PROMPT_PROGRAM_SIZE      PFW_APP_NAME_SIZE
+#define PFW_PROMPT_PROTOCOL_SIZE     PFW_PROTO_NAME_SIZE
+// state of a slot
+#define PFW_PROMPT_FREE              0
+#define PFW_PROMPT_WAITING           1   // asked, not yet taken by a monitor
+#define PFW_PROMPT_SHOWN             2   // taken by the monitor whose process id is taker_pid
+#define PFW_PROMPT_ANSWERED          3   // answer holds PFW_ALLOW or PFW_DENY
+
+#pragma pack(push, 4)
+struct PFW_PROMPT_REQUEST {  // 92 bytes
+  uint32_t id;         // unique while the channel exists; 0 in a free slot
+  int32_t state;
+  uint32_t asker_pid;
+  uint32_t taker_pid;
+  uint32_t expires;    // GetTickCount() when the asker stops waiting
+  int32_t direction;   // PFW_INBOUND, PFW_OUTBOUND
+  int32_t transport;   // PFW_TCP, PFW_UDP
+  uint32_t port;
+  uint32_t address;    // remote address, network byte order
+  int32_t answer;
+  char program[PFW_PROMPT_PROGRAM_SIZE];         // the program's name as the connection gave it
+  char protocol_name[PFW_PROMPT_PROTOCOL_SIZE];  // the service's name, or empty when none is known
+  char reserved[2];
+};
+struct PFW_PROMPT_BLOCK {  // "PFW_PROMPT_MAP"
+  uint32_t next_id;
+  uint32_t slot_count;  // PFW_PROMPT_SLOTS
+  PFW_PROMPT_REQUEST slots[PFW_PROMPT_SLOTS];
+};
+#pragma pack(pop)
+
+extern "C" {
+// Creates or joins the channel; null when it cannot be had. Each open is closed once.
+PFW_API PFW_PROMPT_BLOCK* PFW_OpenPromptChannel(void);
+PFW_API int PFW_ClosePromptChannel(PFW_PROMPT_BLOCK* channel);
+// Puts a request in a free slot: direction, transport, port, address, program
+// and protocol_name are taken from question (texts cut to their fields); the
+// asker's process id and expiry (now + timeout_ms) are filled in. out_answered,
+// if not null, receives the request's answer event, which the caller closes.
+// 1 asked, 0 refused (no free slot, empty program name, no channel).
+PFW_API int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question, unsigned timeout_ms,
+                          uint32_t* out_id, HANDLE* out_answered);
+// The asking process waits up to timeout_ms for the answer. Either way the
+// request is finished: 1 answered (out_answer PFW_ALLOW or PFW_DENY), 0 no
+// answer; the slot is freed. Every request asked is finished this way once.
+PFW_API int PFW_WaitPromptAnswer(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeout_ms, int* out_answer);
+// The monitor's side. The oldest request that waits, whose asker lives and
+// still waits, is marked shown by this process and copied out: 1, or 0 when
+// none waits. Requests whose asker is gone or whose time is up are freed.
+PFW_API int PFW_TakePromptRequest(PFW_PROMPT_BLOCK* channel, PFW_PROMPT_REQUEST* out_request);
+// Answers the request and every other waiting one for the same program,
+// direction, transport, port and address (those shown by another live
+// monitor excepted). Returns how many were answered; 0 when the request is
+// gone (its asker gave up).
+PFW_API int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer);
+// 1 while the request stands unanswered and its asker still waits.
+PFW_API int PFW_PromptIsWaiting(PFW_PROMPT_BLOCK* channel, uint32_t id);
+}
+
+// ---------------------------------------------------------------------------
 // Setup-wizard entry points (stdcall, plain names; bound by name at run time)
 // ---------------------------------------------------------------------------
 extern "C" {
@@ -486,5 +561,8 @@ static_assert(sizeof(PFW_ADR_RECORD) == 52 && offsetof(PFW_ADR_RECORD, low) == 8
 static_assert(sizeof(PFW_APP_RECORD) == 80 && offsetof(PFW_APP_RECORD, name) == 8 &&
               offsetof(PFW_APP_RECORD, description) == 38);
 static_assert(sizeof(PFW_RULE_RECORD) == 24);
+static_assert(sizeof(PFW_PROMPT_REQUEST) == 92 && offsetof(PFW_PROMPT_REQUEST, answer) == 36 &&
+              offsetof(PFW_PROMPT_REQUEST, program) == 40 && offsetof(PFW_PROMPT_REQUEST, protocol_name) == 70);
+static_assert(sizeof(PFW_PROMPT_BLOCK) == 8 + 92 * PFW_PROMPT_SLOTS);
 
 #endif  // TARNWALL_TESSARY_H

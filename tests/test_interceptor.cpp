@@ -618,7 +618,7 @@ TEST_F(InterceptorTest, MalformedLinesAreRejectedAndTheRestDecided) {
   ASSERT_EQ(printed.size(), 2u);
   EXPECT_NE(printed[0].find("GOOD.EXE -> allow"), std::string::npos) << printed[0];
   // The outbound default (key 1) asks, and nobody can be asked yet.
-  EXPECT_NE(printed[1].find("-> ask:deny [ask rule, no prompt] mode=filter rule=1"), std::string::npos)
+  EXPECT_NE(printed[1].find("-> ask:deny [ask rule, no monitor to ask] mode=filter rule=1"), std::string::npos)
       << printed[1];
 }
 
@@ -645,7 +645,7 @@ TEST_F(InterceptorTest, EachInputLineGetsItsOwnVerdictWhateverItsBytes) {
       {"out tcp 80 10.0.0.1 good.exe", "good.exe -> allow [rule, program matched in capitals]", nullptr},
       {"out tcp 80 10.0.0.1 bad.exe", "bad.exe -> deny [rule, program matched in capitals] mode=filter rule=3",
        nullptr},
-      {"out tcp 80 10.0.0.1 other.exe", "other.exe -> ask:deny [ask rule, no prompt] mode=filter rule=1 (out", nullptr},
+      {"out tcp 80 10.0.0.1 other.exe", "other.exe -> ask:deny [ask rule, no monitor to ask] mode=filter rule=1 (out", nullptr},
       {"in udp 53 10.0.0.2 GOOD.EXE", "-> deny [rule] mode=filter rule=0 (in Any Protocol", nullptr},
   };
   std::string input;
@@ -691,6 +691,84 @@ TEST_F(InterceptorTest, ExplainSaysWhichFormOfTheProgramNameMatched) {
   EXPECT_EQ(forms[2], "  program name: new.exe found no rule naming it, as given or in capitals (NEW.EXE)");
   // The candidates shown are those of the form that matched.
   EXPECT_NE(run.out.find("winner: rule 2 (score 2); PFW_GetRule: rule 2, the same"), std::string::npos) << run.out;
+}
+
+// ---------------------------------------------------------------------------
+// Asking the user: the consumer window stands in for the monitor's prompt
+// ---------------------------------------------------------------------------
+
+TEST_F(InterceptorTest, AnAskRuleAsksTheMonitorAndTheDecisionFollowsTheAnswer) {
+  PFW_AddProtocol(protocols, 0, "Alt Web", PFW_TCP, 8080);
+  const std::string long_name(40, 'L');
+  struct Case {
+    int answer;
+    std::string program;
+    const char* word;
+    const char* why;
+  } cases[] = {
+      {PFW_ALLOW, "NEW.EXE", "ask:allow", "asked, the user allowed it"},
+      {PFW_DENY, "NEW.EXE", "ask:deny", "asked, the user denied it"},
+      {TrafficConsumer::kIgnore, "NEW.EXE", "ask:timeout", "asked, no answer in time"},
+      {PFW_ALLOW, long_name, "ask:allow", "asked, the user allowed it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.word);
+    TrafficConsumer consumer;
+    PFW_SetGlobalMonitorHwnd(consumer.hwnd());
+    consumer.prompt_answer = c.answer;
+    ProgramRun run = interceptor("--explain --ask-ms 1500 \"out tcp 8080 10.0.0.9 " + c.program + "\"", "", &consumer);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    std::string verdict = std::string("-> ") + c.word + " [" + c.why + "] mode=filter rule=1 (out Any Protocol";
+    EXPECT_NE(run.out.find(verdict), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  winner: rule 1"), std::string::npos) << "--explain shows it too\n" << run.out;
+    ASSERT_EQ(consumer.lines.size(), 1u);
+    EXPECT_NE(consumer.lines[0].find(std::string(" ") + c.word + " mode=filter rule=1:"), std::string::npos)
+        << consumer.lines[0];
+    EXPECT_EQ(consumer.prompt_messages, 1);
+    if (c.answer == TrafficConsumer::kIgnore) continue;
+    ASSERT_EQ(consumer.prompts.size(), 1u);
+    const PFW_PROMPT_REQUEST& r = consumer.prompts[0];
+    EXPECT_EQ(std::string(r.program), c.program.substr(0, PFW_PROMPT_PROGRAM_SIZE - 1));
+    EXPECT_STREQ(r.protocol_name, "Alt Web");
+    EXPECT_EQ(r.direction, PFW_OUTBOUND);
+    EXPECT_EQ(r.transport, PFW_TCP);
+    EXPECT_EQ(r.port, 8080u);
+    EXPECT_EQ(r.address, (uint32_t)ip("10.0.0.9"));
+  }
+
+  // Block mode decides without asking; so does a rule that is not Ask.
+  TrafficConsumer consumer;
+  PFW_SetGlobalMonitorHwnd(consumer.hwnd());
+  consumer.prompt_answer = PFW_ALLOW;
+  PFW_SetRunMode(PFW_MODE_BLOCK);
+  ProgramRun run = interceptor("\"out tcp 8080 10.0.0.9 NEW.EXE\"", "", &consumer);
+  PFW_SetRunMode(PFW_MODE_FILTER);
+  run = interceptor("\"out tcp 8080 10.0.0.9 GOOD.EXE\"", "", &consumer);
+  EXPECT_EQ(consumer.prompt_messages, 0);
+}
+
+// One attempt waits for its answer while the others are decided and delivered;
+// twenty attempts of one program to one place give one prompt, whose answer
+// reaches them all.
+TEST_F(InterceptorTest, AskedAttemptsHoldUpNoOtherAndOneAnswerServesTheSameConnection) {
+  TrafficConsumer consumer;
+  PFW_SetGlobalMonitorHwnd(consumer.hwnd());
+  consumer.prompt_answer = PFW_ALLOW;
+  consumer.prompt_delay_ms = 1500;
+  std::string input = "out tcp 8080 10.0.0.9 NEW.EXE\n";
+  for (int i = 0; i < 19; i++) input += "out tcp 8080 10.0.0.9 NEW.EXE\nout tcp " + std::to_string(81 + i) + " 10.0.0.1 GOOD.EXE\n";
+  ProgramRun run = interceptor("", input, &consumer);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::string> printed = lines_of(run.out);
+  ASSERT_EQ(printed.size(), 39u) << run.out;
+  // Every GOOD.EXE line comes first, in input order; then the twenty answered ones.
+  for (int i = 0; i < 19; i++)
+    EXPECT_NE(printed[i].find("out TCP/" + std::to_string(81 + i) + " 10.0.0.1 GOOD.EXE -> allow"), std::string::npos)
+        << printed[i];
+  for (int i = 19; i < 39; i++) EXPECT_NE(printed[i].find("NEW.EXE -> ask:allow"), std::string::npos) << printed[i];
+  EXPECT_EQ(consumer.prompts.size(), 1u);
+  EXPECT_EQ(consumer.answered, std::vector<int>{20});
+  EXPECT_EQ(consumer.lines.size(), 39u);
 }
 
 TEST_F(InterceptorTest, ExplainOptionNamesTheSameWinnerAsTheLookup) {

@@ -46,10 +46,31 @@ TrafficConsumer::TrafficConsumer() {
   hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kClass, "traffic consumer", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                           wc.hInstance, nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, (LONG_PTR)this);
+  channel_ = PFW_OpenPromptChannel();
 }
 
 TrafficConsumer::~TrafficConsumer() {
   if (hwnd_) DestroyWindow(hwnd_);
+  if (channel_) PFW_ClosePromptChannel(channel_);
+}
+
+constexpr UINT_PTR kPromptTimer = 7;
+
+void TrafficConsumer::take_prompt() {
+  if (prompt_open_ || prompt_answer == kIgnore) return;
+  PFW_PROMPT_REQUEST r;
+  if (!PFW_TakePromptRequest(channel_, &r)) return;
+  prompts.push_back(r);
+  prompt_open_ = true;
+  if (prompt_delay_ms) SetTimer(hwnd_, kPromptTimer, prompt_delay_ms, nullptr);
+  else answer_prompt();
+}
+
+void TrafficConsumer::answer_prompt() {
+  KillTimer(hwnd_, kPromptTimer);
+  answered.push_back(PFW_AnswerPrompt(channel_, prompts.back().id, prompt_answer));
+  prompt_open_ = false;
+  take_prompt();
 }
 
 LRESULT CALLBACK TrafficConsumer::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -66,6 +87,15 @@ LRESULT CALLBACK TrafficConsumer::procedure(HWND hwnd, UINT message, WPARAM wpar
       self->lamps[lparam == 1 ? 1 : 0]++;
       return 1;
     }
+    if (wparam == PFW_PROMPT_NOTIFY) {
+      self->prompt_messages++;
+      self->take_prompt();
+      return 1;
+    }
+  }
+  if (self && message == WM_TIMER && wparam == kPromptTimer && self->prompt_open_) {
+    self->answer_prompt();
+    return 0;
   }
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "tessary.h"
+
 #include <string>
 #include <vector>
 
@@ -32,8 +34,23 @@ class TrafficConsumer {
   // answers 0 and leaves the mailbox alone.
   bool ready = true;
 
+  // A monitor's side of the prompt channel, one prompt at a time: on
+  // PFW_PROMPT_NOTIFY it takes the next request and, unless prompt_answer is
+  // kIgnore, answers it prompt_delay_ms later (answering every waiting request
+  // for the same connection), then takes the next.
+  static constexpr int kIgnore = -1;
+  int prompt_answer = kIgnore;
+  DWORD prompt_delay_ms = 0;
+  std::vector<PFW_PROMPT_REQUEST> prompts;  // requests taken, in order
+  std::vector<int> answered;                // how many requests each answer reached
+  int prompt_messages = 0;
+
  private:
   static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  void take_prompt();
+  void answer_prompt();
+  PFW_PROMPT_BLOCK* channel_ = nullptr;
+  bool prompt_open_ = false;
   HWND hwnd_ = nullptr;
   UINT message_ = 0;
 };

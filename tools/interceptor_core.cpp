@@ -179,7 +179,8 @@ Decision decide(int run_mode, const PFW_RULE* rule, const Switches& s) {
       break;
     case PFW_ASK:
       d.word = "ask:deny";
-      d.why = "ask rule, no prompt";
+      d.why = "ask rule, no monitor to ask";
+      d.ask = true;
       break;
     case PFW_DENY:
       break;
@@ -188,6 +189,23 @@ Decision decide(int run_mode, const PFW_RULE* rule, const Switches& s) {
       break;
   }
   d.log = rule->log != 0 && (d.allow ? s.log_allow : s.log_deny) != 0;
+  return d;
+}
+
+Decision answered(const PFW_RULE& rule, int answer, const Switches& s) {
+  Decision d;
+  if (answer == PFW_ALLOW) {
+    d.allow = true;
+    d.word = "ask:allow";
+    d.why = "asked, the user allowed it";
+  } else if (answer == PFW_DENY) {
+    d.word = "ask:deny";
+    d.why = "asked, the user denied it";
+  } else {
+    d.word = "ask:timeout";
+    d.why = "asked, no answer in time";
+  }
+  d.log = rule.log != 0 && (d.allow ? s.log_allow : s.log_deny) != 0;
   return d;
 }
 

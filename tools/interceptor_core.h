@@ -22,12 +22,15 @@
 //   Stand By     any, or none    allow      log_stand_by and log_allow
 //   Filter       allow           allow      the rule's log flag and log_allow
 //   Filter       deny            deny       the rule's log flag and log_deny
-//   Filter       ask             deny       the rule's log flag and log_deny
+//   Filter       ask             the user's the rule's log flag and log_allow or
+//                                answer     log_deny, as the answer went
 //   Filter       none            deny       log_deny
 //   other mode   any, or none    deny       log_deny
 //
-// Nothing can put the question to the user yet, so an ask rule denies and its
-// line says "ask:deny". An unknown run mode or action denies: a stand-in that is
+// An ask rule in Filter mode puts the question to the user through the monitor
+// (interceptor_asker.h): the line says "ask:allow" or "ask:deny" as the user
+// answered, "ask:timeout" when no answer came in time, and "ask:deny" when no
+// monitor could be asked; all but ask:allow deny. An unknown run mode or action denies: a stand-in that is
 // unsure stops the connection. In Block and Stand By the mode decides, not the
 // rule, so the mode's switch stands in for the rule's log flag.
 //
@@ -81,13 +84,21 @@ Switches current_switches();
 
 struct Decision {
   bool allow = false;
-  const char* word = "deny";  // "allow", "deny" or "ask:deny", as the line shows it
+  const char* word = "deny";  // "allow", "deny" or "ask:...", as the line shows it
   const char* why = "";       // what decided: "block mode", "stand-by mode", "rule", "no rule", ...
   bool log = false;           // whether a traffic line goes to the monitor
+  bool ask = false;           // an ask rule in Filter mode: the user is to be asked
 };
 
-// rule: the governing rule's copy, or null when the lookup found none.
+// rule: the governing rule's copy, or null when the lookup found none. An ask
+// rule in Filter mode gives ask set and, until answered, "ask:deny" as when no
+// monitor can be asked.
 Decision decide(int run_mode, const PFW_RULE* rule, const Switches& switches);
+
+// The decision once the user was asked: answer PFW_ALLOW or PFW_DENY, or -1
+// when no answer came in time.
+constexpr int kNoAnswer = -1;
+Decision answered(const PFW_RULE& rule, int answer, const Switches& switches);
 
 // "filter", "block", "standby", or the number of an unknown mode.
 std::string mode_word(int run_mode);

@@ -10,6 +10,12 @@
 // attempts' order, on standard output as in the monitor's log, and bounds what
 // is held; the run mode and switches are still read as each attempt is decided.
 //
+// An attempt that an ask rule governs (Filter mode) is put to the user through
+// the monitor as soon as it is decided (interceptor_asker.h) and waits for the
+// answer off the ring, so it holds up no other attempt. Order kept: attempts
+// not asked are delivered in input order; an asked one is delivered when its
+// answer comes or its time is up, never before any attempt that came before it.
+//
 // Each decision is printed as one line, "log: sent" meaning the line was put in
 // the mailbox and the monitor told. Whether the monitor took it shows while the
 // next attempts are decided; a line it did not take is reported by a line
@@ -34,7 +40,7 @@ using namespace interceptor;
 namespace {
 
 const char kUsage[] =
-    "usage: interceptor [--explain] [--answer-ms N] [attempt ...]\n"
+    "usage: interceptor [--explain] [--answer-ms N] [--ask-ms N] [attempt ...]\n"
     "       interceptor --rules\n"
     "  attempt: <in|out> <tcp|udp> <port> <a.b.c.d> <program>, e.g. \"out tcp 80 192.168.1.5 IEXPLORE.EXE\"\n"
     "  Each argument is one attempt; without attempts they are read from standard input, one per line\n"
@@ -43,7 +49,9 @@ const char kUsage[] =
     "  --rules         print the rule set, one rule per line, and decide nothing\n"
     "  --explain       also print every candidate the rule lookup weighs, and the winner\n"
     "  --answer-ms N   how long the monitor has to take a line before it is offered again\n"
-    "                  (three offers in all, then the line is taken back); default 2000\n";
+    "                  (three offers in all, then the line is taken back); default 2000\n"
+    "  --ask-ms N      how long an attempt that an ask rule governs waits for the user's answer\n"
+    "                  through the monitor before it is denied (ask:timeout); default 30000\n";
 
 // Lines longer than this are refused whole: no attempt comes near it, and a
 // stream without line feeds must not be gathered into memory without end.
@@ -97,25 +105,28 @@ struct Work {
   Attempt attempt;
   Outcome outcome;
   std::string text;  // the explanation, if asked for; or why the line was rejected
+  bool asked = false;  // the user is being asked through the monitor
+  Asker::Question question;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   bool explain_each = false, list_rules = false;
-  DWORD answer_ms = Courier::kDefaultAnswerMs;
+  DWORD answer_ms = Courier::kDefaultAnswerMs, ask_ms = Asker::kDefaultTimeoutMs;
   std::vector<std::string> attempts;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--explain")) explain_each = true;
     else if (!strcmp(argv[i], "--rules")) list_rules = true;
-    else if (!strcmp(argv[i], "--answer-ms") && i + 1 < argc) {
+    else if ((!strcmp(argv[i], "--answer-ms") || !strcmp(argv[i], "--ask-ms")) && i + 1 < argc) {
+      const char* option = argv[i];
       char* end = nullptr;
       unsigned long ms = strtoul(argv[++i], &end, 10);
       if (!*argv[i] || *end || ms == 0 || ms > 600000) {
-        fprintf(stderr, "interceptor: --answer-ms wants milliseconds from 1 to 600000\n");
+        fprintf(stderr, "interceptor: %s wants milliseconds from 1 to 600000\n", option);
         return 1;
       }
-      answer_ms = (DWORD)ms;
+      (!strcmp(option, "--ask-ms") ? ask_ms : answer_ms) = (DWORD)ms;
     }
     else if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h") || !strcmp(argv[i], "/?")) {
       fputs(kUsage, stdout);
@@ -129,7 +140,7 @@ int main(int argc, char** argv) {
 
   Session session;
   std::string error;
-  if (!session.open(error, answer_ms)) {
+  if (!session.open(error, answer_ms, ask_ms)) {
     fprintf(stderr, "interceptor: %s\n", error.c_str());
     return 2;
   }
@@ -148,10 +159,28 @@ int main(int argc, char** argv) {
     for (; taken_back < session.taken_back(); taken_back++)
       puts("note: the monitor did not take the last line sent; it was taken back");
   };
+  // Lines are delivered and printed by the delivering thread in input order,
+  // and by the asker's thread as answers come in: one at a time.
+  CRITICAL_SECTION delivering;
+  InitializeCriticalSection(&delivering);
+  auto deliver_now = [&](Work& w) {
+    EnterCriticalSection(&delivering);
+    if (w.rejected) {
+      fputs(w.text.c_str(), stderr);
+    } else {
+      session.deliver(w.outcome);
+      report_taken_back();
+      fputs(w.text.c_str(), stdout);
+      puts(Session::summary(w.attempt, w.outcome).c_str());
+    }
+    LeaveCriticalSection(&delivering);
+  };
   Ordered<Work> pipeline(
       kQueued, kDeciders,
       [&](Work& w) {
         w.outcome = session.decide(w.attempt);
+        // Asked as soon as decided, so the monitor is told while earlier lines are delivered.
+        if (w.outcome.decision.ask) w.asked = session.ask(w.attempt, w.question);
         if (explain_each) {
           Attempt looked = Session::looked_up(w.attempt, w.outcome);
           w.text = format_explanation(explain(session.roots(), looked), looked, w.outcome.rule_key) +
@@ -159,14 +188,13 @@ int main(int argc, char** argv) {
         }
       },
       [&](Work& w) {
-        if (w.rejected) {
-          fputs(w.text.c_str(), stderr);
-          return;
-        }
-        session.deliver(w.outcome);
-        report_taken_back();
-        fputs(w.text.c_str(), stdout);
-        puts(Session::summary(w.attempt, w.outcome).c_str());
+        if (!w.asked) return deliver_now(w);
+        // An attempt waiting for its answer holds up no other: it is delivered
+        // when the answer comes, after every attempt before it in the input.
+        session.asker().wait_async(w.question, [&, w](int answer) mutable {
+          session.answer(w.attempt, w.outcome, answer);
+          deliver_now(w);
+        });
       });
   long decided = 0;
   // Each line gets its own verdict, quoting at most a short excerpt of a bad one.
@@ -201,6 +229,7 @@ int main(int argc, char** argv) {
     while (reader.next(line, too_long)) one(line, too_long);
   }
   pipeline.finish();
+  session.asker().finish();
   session.settle();
   report_taken_back();
   fflush(stdout);

@@ -5,7 +5,7 @@
 
 namespace interceptor {
 
-bool Session::open(std::string& error, DWORD answer_ms) {
+bool Session::open(std::string& error, DWORD answer_ms, DWORD ask_ms) {
   roots_.protocols = PFW_JoinProtocolList();
   roots_.addresses = PFW_JoinAddressList();
   roots_.apps = PFW_JoinAppList();
@@ -21,6 +21,7 @@ bool Session::open(std::string& error, DWORD answer_ms) {
   PFW_LoadApplicationSetFromRegistry(roots_.apps);
   PFW_LoadRuleSetFromRegistry(roots_.rules);
   courier_.emplace(answer_ms);
+  asker_.emplace(ask_ms);
   return true;
 }
 
@@ -30,13 +31,32 @@ void Session::close() {
   if (roots_.addresses) PFW_RemoveAddressList(roots_.addresses);
   if (roots_.protocols) PFW_RemoveProtocolList(roots_.protocols);
   roots_ = Roots{};
+  asker_.reset();
   courier_.reset();
 }
 
 Outcome Session::handle(const Attempt& a) {
   Outcome o = decide(a);
+  Asker::Question q;
+  if (o.decision.ask && ask(a, q)) answer(a, o, asker_->wait(q));
   deliver(o);
   return o;
+}
+
+bool Session::ask(const Attempt& a, Asker::Question& q) const {
+  // The service's name as the protocol list knows it, whatever rule governs.
+  PFW_PROTO p;
+  std::string service;
+  if (PFW_GetExactProtocolByService(roots_.protocols, a.transport, a.port, nullptr, &p) && !p.any)
+    service.assign(p.name, strnlen(p.name, sizeof p.name));
+  return asker_ && asker_->ask(a, service, q);
+}
+
+void Session::answer(const Attempt& a, Outcome& o, int answer) const {
+  o.decision = answered(o.rule, answer, current_switches());
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  o.line = traffic_line(now, a, o.decision, o.run_mode, o.rule_key, &o.rule);
 }
 
 Session::Found Session::lookup(const Attempt& a, const std::string& program) const {

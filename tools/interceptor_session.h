@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "interceptor_asker.h"
 #include "interceptor_courier.h"
 #include "interceptor_explain.h"
 
@@ -36,8 +37,9 @@ class Session {
   // Joins the four lists, initialises the global state block and loads the
   // lists from the registry (a filled list loads nothing). False when a list
   // cannot be had, with error saying so.
-  // answer_ms: see Courier.
-  bool open(std::string& error, DWORD answer_ms = Courier::kDefaultAnswerMs);
+  // answer_ms: see Courier. ask_ms: how long an asked attempt waits for the user.
+  bool open(std::string& error, DWORD answer_ms = Courier::kDefaultAnswerMs,
+            DWORD ask_ms = Asker::kDefaultTimeoutMs);
   // Lets go of the four lists.
   void close();
   ~Session() { close(); }
@@ -45,7 +47,7 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // decide() then deliver().
+  // decide(), ask() and wait for the answer when the decision says so, then deliver().
   Outcome handle(const Attempt& attempt);
   // The rule lookup, the run mode and switches as they are now, and the line.
   // A program name that finds only a rule for any application is looked up
@@ -54,6 +56,12 @@ class Session {
   // Touches nothing deliver() does, so one thread may decide the next attempt
   // while another delivers the one before.
   Outcome decide(const Attempt& attempt) const;
+  // When the decision is to ask: puts the question to the monitor. False when
+  // nobody can be asked; the outcome then stands as it is (ask:deny).
+  bool ask(const Attempt& attempt, Asker::Question& question) const;
+  // The outcome once the answer is in (PFW_ALLOW, PFW_DENY or kNoAnswer).
+  void answer(const Attempt& attempt, Outcome& outcome, int answer) const;
+  Asker& asker() { return *asker_; }
   // The lamp and, when the decision says so, the traffic line. Only one
   // thread at a time, in the attempts' order.
   void deliver(Outcome& outcome);
@@ -85,6 +93,7 @@ class Session {
 
   Roots roots_;
   std::optional<Courier> courier_;
+  mutable std::optional<Asker> asker_;  // asking from deciding threads changes no state of the session
 };
 
 }  // namespace interceptor
