@@ -1,0 +1,76 @@
+#include "startup.h"
+
+#include <string.h>
+
+#include "controls.h"
+#include "tessary.h"
+#include "wayguard_ids.h"
+
+namespace wayguard {
+
+CAboutDialog::CAboutDialog() : Dialog(IDD_ABOUT) {}
+
+bool AnotherMonitorRuns() {
+    HWND recorded = PFW_GetGlobalMonitorHwnd();
+    return recorded && IsWindow(recorded);
+}
+
+CStartupDialog::CStartupDialog(DWORD splashMs) : Dialog(IDD_STARTUP), splashMs_(splashMs) {}
+
+BOOL CStartupDialog::OnInitDialog() {
+    HideStartupWindow(hwnd_);
+    PFW_InitializeGlobalData();
+    if (AnotherMonitorRuns()) {
+        refused_ = true;
+        PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+        return TRUE;
+    }
+    Splash();
+    monitor_.onQuit = [this] { EndDialog(0); };
+    monitor_.Create(hwnd_);
+    return TRUE;
+}
+
+void CStartupDialog::Splash() {
+    CAboutDialog about;
+    if (!about.Create(hwnd_)) return;
+    ShowWindow(about.Item(IDOK), SW_HIDE);
+    ShowWindow(about.hwnd(), SW_SHOW);
+    UpdateWindow(about.hwnd());
+    Sleep(splashMs_);
+    about.EndDialog(0);
+}
+
+bool CStartupDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_SHOWWINDOW && wParam) {
+        HideStartupWindow(hwnd_);
+        result = 0;
+        return true;
+    }
+    if (msg == WM_WINDOWPOSCHANGING) {
+        // The modal loop shows its dialog; this one is never to be seen.
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+        return false;
+    }
+    return false;
+}
+
+const char* HelpFilePath() {
+    static char path[360] = "";
+    if (!path[0]) {
+        UINT length = GetWindowsDirectoryA(path, sizeof path - 14);
+        if (length == 0 || length >= sizeof path - 14) path[0] = 0;
+        strcat(path, "\\Tarnwall.hlp");
+    }
+    return path;
+}
+
+int CMonitorApp::Run() {
+    winui::InitCommonControls();
+    HelpFilePath();
+    CStartupDialog startup;
+    startup.DoModal(nullptr);
+    return startup.refused() ? 1 : 0;
+}
+
+}  // namespace wayguard

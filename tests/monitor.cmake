@@ -1,0 +1,19 @@
+# Wayguard, the connection monitor: its rules without a window, its windows in the test's
+# own process, and the real program.
+if(TARGET wayguard_core)
+  include(GoogleTest)
+  add_library(monitor_fixture STATIC monitor_fixture.cpp registry_fixture.cpp store_fixture.cpp)
+  target_link_libraries(monitor_fixture PUBLIC wayguard_core gtest)
+
+  add_executable(test_monitor_rules test_monitor_rules.cpp)
+  target_link_libraries(test_monitor_rules PRIVATE wayguard_core gtest gtest_main)
+  gtest_add_tests(TARGET test_monitor_rules WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+
+  foreach(name test_monitor test_monitor_options)
+    if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
+      add_executable(${name} ${name}.cpp ${WAYGUARD_RC})
+      target_link_libraries(${name} PRIVATE monitor_fixture gtest_main)
+      gtest_add_tests(TARGET ${name} WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+    endif()
+  endforeach()
+endif()

@@ -1,0 +1,147 @@
+// test_monitor_rules.cpp - the monitor's rules without a window: the countdown, the
+// refused entries, the mode table's lookups, the lock and the connection log's text.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "connection_log.h"
+#include "monitor_rules.h"
+#include "wayguard_ids.h"
+
+using namespace wayguard;
+
+TEST(MonitorRules, ModesTipsAndMenuState) {
+  struct Case {
+    int mode, index, button;
+    UINT command, icon;
+    const char *start, *change;
+  } cases[] = {
+      {PFW_MODE_STANDBY, 0, IDC_STANDBY, ID_MODE_STANDBY, IDI_STANDBY, "Tarnwall - Stand By", "Tarnwall - Stand By"},
+      {PFW_MODE_FILTER, 1, IDC_FILTER, ID_MODE_FILTER, IDI_FILTER, "Tarnwall - Filter", "Tarnwall - Armed and Active"},
+      {PFW_MODE_BLOCK, 2, IDC_BLOCK, ID_MODE_BLOCK, IDI_BLOCK, "Tarnwall - Block", "Tarnwall - Fully Armed"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ModeIndexOf(c.mode), c.index);
+    EXPECT_EQ(ModeOfButton(c.button), c.mode);
+    EXPECT_EQ(ModeOfCommand(c.command), c.mode);
+    EXPECT_EQ(TrayIcon(c.mode), c.icon);
+    EXPECT_EQ(TrayTip(c.mode, true), c.start);
+    EXPECT_EQ(TrayTip(c.mode, false), c.change);
+    EXPECT_EQ(MenuFor(c.mode, false, false, false).checkedMode, c.command);
+  }
+  // A mode the monitor never sets: nothing painted or checked, but a tip and an icon all the same.
+  for (int odd : {-1, 3, 1000}) {
+    EXPECT_EQ(LookOfMode(odd), nullptr);
+    EXPECT_EQ(ModeIndexOf(odd), -1);
+    EXPECT_EQ(MenuFor(odd, false, false, false).checkedMode, 0u);
+    EXPECT_NE(TrayIcon(odd), 0u);
+    EXPECT_FALSE(TrayTip(odd, true).empty());
+  }
+  EXPECT_EQ(ModeOfButton(IDC_LOCK), -1);
+  EXPECT_EQ(ModeOfCommand(ID_ABOUT), -1);
+  MenuState locked = MenuFor(PFW_MODE_BLOCK, true, true, true);
+  EXPECT_TRUE(locked.modesGrayed && locked.advancedChecked);
+  EXPECT_STREQ(locked.showText, "Hide Monitor");
+  EXPECT_STREQ(MenuFor(PFW_MODE_BLOCK, false, false, false).showText, "Show Monitor");
+  EXPECT_EQ(MonitorHeight(false), 125);
+  EXPECT_EQ(MonitorHeight(true), 205);
+}
+
+TEST(MonitorRules, LockLooksAndPasswordsCompareExactly) {
+  EXPECT_STREQ(LookOfLock(true).statusText, "Locked");
+  EXPECT_FALSE(LookOfLock(true).controlsEnabled);
+  EXPECT_EQ(LookOfLock(true).lockIcon, (UINT)IDI_LOCKED);
+  EXPECT_STREQ(LookOfLock(false).statusText, "Unlocked");
+  EXPECT_TRUE(LookOfLock(false).controlsEnabled);
+  EXPECT_EQ(LookOfLock(false).lockIcon, (UINT)IDI_UNLOCKED);
+  struct Case {
+    const char *entered, *stored;
+    bool match;
+  } cases[] = {{"Secret", "Secret", true}, {"secret", "Secret", false}, {"Secret ", "Secret", false},
+               {"Secre", "Secret", false},  {"", "", true},              {"x", "", false},
+               {"", nullptr, false}};
+  for (const Case& c : cases) EXPECT_EQ(PasswordMatches(c.entered, c.stored), c.match) << c.entered;
+}
+
+// With N minutes set the first tick shows N:00, tick N*60 shows 0:01, the next expires; the
+// stored copy goes down with it and once more at expiry, ending one below zero.
+TEST(MonitorRules, CountdownRunsDownToBlockAndTheStoredCountEndsBelowZero) {
+  for (uint32_t minutes : {0u, 1u, 2u}) {
+    uint32_t global = minutes * 60, storedCount = minutes * 60;
+    std::vector<std::string> shown;
+    int ticks = 0;
+    for (;;) {
+      Tick t = CountdownTick(global, storedCount);
+      ticks++;
+      storedCount = t.nextStored;
+      if (t.expired) {
+        EXPECT_TRUE(t.statusText.empty());
+        break;
+      }
+      global = t.nextGlobal;
+      shown.push_back(t.statusText);
+      ASSERT_LT(ticks, 1000);
+    }
+    EXPECT_EQ(ticks, (int)minutes * 60 + 1);
+    EXPECT_EQ(storedCount, 0xFFFFFFFFu);
+    EXPECT_EQ(global, 0u);
+    if (minutes == 2) {
+      EXPECT_EQ(shown.front(), "Time-out in 2:00");
+      EXPECT_EQ(shown[1], "Time-out in 1:59");
+      EXPECT_EQ(shown[60], "Time-out in 1:00");
+      EXPECT_EQ(shown[61], "Time-out in 0:59");
+      EXPECT_EQ(shown.back(), "Time-out in 0:01");
+    }
+  }
+  EXPECT_EQ(TimeoutText(0xFFFFFFFCu), "Time-out in 71582788:12");  // counted unsigned
+}
+
+TEST(MonitorRules, MinutesPasswordsAndLogNamesAreRefusedWithAMessage) {
+  struct Minutes {
+    const char* text;
+    bool ok;
+    uint32_t seconds;
+    const char* error_part;
+  } minutes[] = {
+      {"0", true, 0, nullptr},         {"2", true, 120, nullptr},        {" 15 ", true, 900, nullptr},
+      {"71582788", true, 4294967280u, nullptr},
+      {"71582789", false, 0, "at most 71582788 minutes"},
+      {"99999999999999999999", false, 0, "at most"},
+      {"", false, 0, "Enter timer value first!"}, {"   ", false, 0, "Enter timer value first!"},
+      {"12abc", false, 0, "whole number"},    {"-5", false, 0, "whole number"}, {"1.5", false, 0, "whole number"},
+  };
+  for (const Minutes& m : minutes) {
+    std::string error;
+    std::optional<uint32_t> seconds = SecondsFromMinutes(m.text, error);
+    EXPECT_EQ(seconds.has_value(), m.ok) << m.text;
+    if (m.ok) {
+      EXPECT_EQ(*seconds, m.seconds) << m.text;
+    } else {
+      EXPECT_NE(error.find(m.error_part), std::string::npos) << m.text << ": " << error;
+    }
+  }
+  std::string error;
+  EXPECT_TRUE(PasswordFits(std::string(59, 'p'), error));
+  EXPECT_FALSE(PasswordFits(std::string(60, 'p'), error));
+  EXPECT_NE(error.find("at most 59 characters"), std::string::npos);
+  EXPECT_TRUE(LogFileNameFits(std::string(259, 'f'), error));
+  for (size_t length : {260u, 499u, 500u, 5000u}) {
+    error.clear();
+    EXPECT_FALSE(LogFileNameFits(std::string(length, 'f'), error)) << length;
+    EXPECT_NE(error.find("at most 259 characters"), std::string::npos);
+  }
+}
+
+TEST(MonitorRules, TrafficTextEndsAtItsNulOrAt199) {
+  PFW_TRAFFIC record;
+  memset(record.text, 'x', sizeof record.text);
+  EXPECT_EQ(TrafficText(record), std::string(199, 'x'));
+  strcpy(record.text, "short\n");
+  EXPECT_EQ(TrafficText(record), "short\n");
+  record.text[0] = 0;
+  EXPECT_EQ(TrafficText(record), "");
+  EXPECT_EQ(InTextMode("a\nb\r\n\n"), "a\r\nb\r\r\n\r\n");
+  EXPECT_EQ(InTextMode("no end"), "no end");
+  EXPECT_FALSE(AppendToLog("", "x"));
+  EXPECT_FALSE(AppendToLog(nullptr, "x"));
+}
