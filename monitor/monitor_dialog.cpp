@@ -7,6 +7,7 @@
 #include "connection_log.h"
 #include "monitor_rules.h"
 #include "options_dialog.h"
+#include "prompt.h"
 #include "seams.h"
 #include "startup.h"
 #include "stored_options.h"
@@ -327,6 +328,9 @@ LRESULT CMonitorDialog::OnTraffic(WPARAM wParam, LPARAM lParam, bool& handled) {
     }
     case PFW_ACTIVITY_NOTIFY:
         FlashLamp(lParam == 1);
+        return 1;
+    case PFW_PROMPT_NOTIFY:
+        OnPromptRequest(hwnd_);
         return 1;
     default:
         handled = false;

@@ -1,0 +1,254 @@
+#include "prompt.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "seams.h"
+#include "startup.h"
+#include "wayguard_ids.h"
+
+namespace wayguard {
+
+namespace {
+
+// How often an open prompt looks whether its asker still waits.
+constexpr UINT_PTR kAskerTimer = 1;
+constexpr UINT kAskerCheckMs = 500;
+
+const char kAnyApplication[] = "Any Application";
+const char kAnyProtocol[] = "Any Protocol";
+const char kAnyAddress[] = "Any Address";
+
+template <size_t N> std::string Text(const char (&field)[N]) { return std::string(field, strnlen(field, N)); }
+
+std::string Dotted(uint32_t address) {
+    char text[16];
+    snprintf(text, sizeof text, "%u.%u.%u.%u", address & 0xFF, (address >> 8) & 0xFF, (address >> 16) & 0xFF,
+             (address >> 24) & 0xFF);
+    return text;
+}
+
+std::string PortText(const PFW_PROMPT_REQUEST& r) {
+    return std::string(r.transport == PFW_UDP ? "UDP" : "TCP") + " port " + std::to_string(r.port);
+}
+
+// The four lists, joined (or made and loaded from the registry when no other
+// program holds them) for one change, and let go after it.
+struct Lists {
+    PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
+    PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
+    PFW_APP_ROOT* apps = PFW_CreateAppList();
+    PFW_RULE_ROOT* rules = PFW_CreateRuleList();
+    Lists() {
+        if (!ok()) return;
+        PFW_LoadProtocolSetFromRegistry(protocols);
+        PFW_LoadAddressSetFromRegistry(addresses);
+        PFW_LoadApplicationSetFromRegistry(apps);
+        PFW_LoadRuleSetFromRegistry(rules);
+    }
+    ~Lists() {
+        if (rules) PFW_RemoveRuleList(rules);
+        if (apps) PFW_RemoveAppList(apps);
+        if (addresses) PFW_RemoveAddressList(addresses);
+        if (protocols) PFW_RemoveProtocolList(protocols);
+    }
+    bool ok() const { return protocols && addresses && apps && rules; }
+};
+
+// The wildcard entry's key, or -1 when the list has none.
+template <typename Root, typename Entry, typename ByIndex>
+int WildcardKey(Root* root, ByIndex byIndex) {
+    Entry entry;
+    if (byIndex(root, static_cast<int>(root->any_key), &entry) && entry.any) return static_cast<int>(root->any_key);
+    return -1;
+}
+
+int ProtocolKey(Lists& l, const PFW_PROMPT_REQUEST& r, bool any) {
+    if (any) return WildcardKey<PFW_PROTO_ROOT, PFW_PROTO>(l.protocols, PFW_GetProtocolByIndex);
+    int key = -1;
+    PFW_PROTO entry;
+    if (PFW_GetExactProtocolByService(l.protocols, r.transport, r.port, &key, &entry) && !entry.any) return key;
+    // A new entry under the service's name, or its port when the name is unknown or taken.
+    std::string name = Text(r.protocol_name);
+    if (name.empty() || PFW_GetProtocolByName(l.protocols, name.c_str(), nullptr, nullptr)) name = PortText(r);
+    if (!PFW_AddProtocol(l.protocols, 0, name.c_str(), static_cast<PFW_TRANSPORT>(r.transport), r.port)) return -1;
+    PFW_PROTO* added = PFW_GetExactProtocolByService(l.protocols, r.transport, r.port, &key, nullptr);
+    if (!added) return -1;
+    PFW_AddProtocolIntoRegistry(*added);
+    return key;
+}
+
+int AddressKey(Lists& l, const PFW_PROMPT_REQUEST& r, bool any) {
+    if (any) return WildcardKey<PFW_ADR_ROOT, PFW_ADR>(l.addresses, PFW_GetAddressByIndex);
+    int key = -1;
+    PFW_ADR entry;
+    if (PFW_GetExactAddressByRange(l.addresses, r.address, r.address, &key, &entry) && !entry.any) return key;
+    std::string name = Dotted(r.address);
+    if (!PFW_AddAddress(l.addresses, 0, r.address, r.address, name.c_str(), PFW_SINGLE_ADDRESS)) return -1;
+    PFW_ADR* added = PFW_GetExactAddressByRange(l.addresses, r.address, r.address, &key, nullptr);
+    if (!added) return -1;
+    PFW_AddAddressIntoRegistry(*added);
+    return key;
+}
+
+int AppKey(Lists& l, const PFW_PROMPT_REQUEST& r, bool any) {
+    if (any) return WildcardKey<PFW_APP_ROOT, PFW_APP>(l.apps, PFW_GetAppByIndex);
+    int key = -1;
+    std::string name = Text(r.program);
+    if (PFW_GetExactAppByName(l.apps, name.c_str(), &key, nullptr)) return key;
+    if (!PFW_AddApp(l.apps, 0, name.c_str(), name.c_str())) return -1;
+    PFW_APP* added = PFW_GetExactAppByName(l.apps, name.c_str(), &key, nullptr);
+    if (!added) return -1;
+    PFW_AddApplicationIntoRegistry(*added);
+    return key;
+}
+
+void FillChoices(HWND box, const std::string& own, const char* wildcard) {
+    SendMessageA(box, CB_RESETCONTENT, 0, 0);
+    SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(own.c_str()));
+    SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wildcard));
+    SendMessageA(box, CB_SETCURSEL, 0, 0);
+}
+
+}  // namespace
+
+PromptTexts TextsOf(const PFW_PROMPT_REQUEST& r) {
+    PromptTexts t;
+    t.direction = r.direction == PFW_INBOUND ? "Inbound" : "Outbound";
+    t.application = Text(r.program);
+    std::string name = Text(r.protocol_name);
+    t.service = name.empty() ? PortText(r) : name + " (" + PortText(r) + ")";
+    t.address = Dotted(r.address);
+    return t;
+}
+
+AddResult AddRuleFor(const PFW_PROMPT_REQUEST& r, const NewRule& rule, int* key) {
+    Lists l;
+    if (!l.ok()) return AddResult::kFailed;
+    int p = ProtocolKey(l, r, rule.anyProtocol), a = AddressKey(l, r, rule.anyAddress),
+        x = AppKey(l, r, rule.anyApplication);
+    if (p < 0 || a < 0 || x < 0) return AddResult::kFailed;
+    if (PFW_GetRuleByNumbers(l.rules, p, a, x, r.direction, key, nullptr)) return AddResult::kExists;
+    PFW_AddRule(l.rules, p, a, x, r.direction, rule.action, 1);
+    PFW_RULE* added = PFW_GetRuleByNumbers(l.rules, p, a, x, r.direction, key, nullptr);
+    if (!added) return AddResult::kFailed;
+    PFW_AddRuleIntoRegistry(*added);
+    return AddResult::kAdded;
+}
+
+// --- "Tarnwall" ----------------------------------------------------------------------------
+
+CPromptDialog::CPromptDialog(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST& request, bool locked)
+    : Dialog(IDD_PROMPT_REQUEST), channel_(channel), request_(request), locked_(locked) {}
+
+BOOL CPromptDialog::OnInitDialog() {
+    PromptTexts t = TextsOf(request_);
+    SetItemText(IDC_PROMPT_DIRECTION, t.direction.c_str());
+    SetItemText(IDC_PROMPT_APPLICATION, t.application.c_str());
+    SetItemText(IDC_PROMPT_SERVICE, t.service.c_str());
+    SetItemText(IDC_PROMPT_ADDRESS, t.address.c_str());
+    // Locked, the monitor changes nothing lasting: this connection only.
+    SetCheck(IDC_PROMPT_ADD_RULE, false);
+    ShowItem(IDC_PROMPT_ADD_RULE, !locked_);
+    EnableItem(IDC_PROMPT_ADD_RULE, !locked_);
+    SetTimer(hwnd_, kAskerTimer, kAskerCheckMs, nullptr);
+    // The question comes unbidden, while the user works elsewhere.
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(hwnd_);
+    SetFocus(Item(IDOK));
+    return FALSE;
+}
+
+void CPromptDialog::Answer(INT_PTR result) {
+    addRule_ = !locked_ && IsChecked(IDC_PROMPT_ADD_RULE);
+    KillTimer(hwnd_, kAskerTimer);
+    EndDialog(result);
+}
+
+void CPromptDialog::OnOK() { Answer(IDOK); }
+
+// Closing the prompt without a choice stops the connection, as no answer would.
+void CPromptDialog::OnCancel() { Answer(IDC_PROMPT_DENY); }
+
+bool CPromptDialog::OnCommand(int id, int code, HWND control) {
+    if (id == IDC_PROMPT_DENY && code == BN_CLICKED) {
+        Answer(IDC_PROMPT_DENY);
+        return true;
+    }
+    if (id == IDHELP && code == BN_CLICKED) {
+        WinHelpA(hwnd_, HelpFilePath(), HELP_FINDER, 0);
+        return true;
+    }
+    return Dialog::OnCommand(id, code, control);
+}
+
+void CPromptDialog::OnTimer(UINT_PTR id) {
+    if (id != kAskerTimer || PFW_PromptIsWaiting(channel_, request_.id)) return;
+    addRule_ = false;
+    KillTimer(hwnd_, kAskerTimer);
+    EndDialog(kGone);
+}
+
+// --- "Configure new rule" -----------------------------------------------------------------
+
+CNewRuleDialog::CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action)
+    : Dialog(IDD_PROMPT_NEW_RULE), request_(request) {
+    rule_.action = action;
+}
+
+BOOL CNewRuleDialog::OnInitDialog() {
+    PromptTexts t = TextsOf(request_);
+    std::string heading = std::string(rule_.action == PFW_ALLOW ? "Allow" : "Deny") + " this " +
+                          (request_.direction == PFW_INBOUND ? "inbound" : "outbound") + " connection:";
+    SetItemText(IDC_RULE_HEADING, heading.c_str());
+    FillChoices(Item(IDC_RULE_APPLICATION), t.application, kAnyApplication);
+    FillChoices(Item(IDC_RULE_PROTOCOL), t.service, kAnyProtocol);
+    FillChoices(Item(IDC_RULE_ADDRESS), t.address, kAnyAddress);
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(hwnd_);
+    return TRUE;
+}
+
+void CNewRuleDialog::OnOK() {
+    rule_.anyApplication = SendItem(IDC_RULE_APPLICATION, CB_GETCURSEL) == 1;
+    rule_.anyProtocol = SendItem(IDC_RULE_PROTOCOL, CB_GETCURSEL) == 1;
+    rule_.anyAddress = SendItem(IDC_RULE_ADDRESS, CB_GETCURSEL) == 1;
+    switch (AddRuleFor(request_, rule_, &ruleKey_)) {
+    case AddResult::kAdded:
+        EndDialog(IDOK);
+        return;
+    case AddResult::kExists:
+        winui::ShowMessageBox(hwnd_, "A rule with these parameters already exists!", "Configure new rule",
+                              MB_OK | MB_ICONINFORMATION);
+        return;
+    case AddResult::kFailed:
+        winui::ShowMessageBox(hwnd_, "Rule creation failed!", "Tarnwall", MB_OK);
+        return;
+    }
+}
+
+// --- The monitor's handler ----------------------------------------------------------------
+
+void OnPromptRequest(HWND monitor) {
+    static bool open = false;
+    static PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();  // kept while the monitor runs
+    if (open || !channel) return;
+    open = true;
+    PFW_PROMPT_REQUEST request;
+    while (PFW_TakePromptRequest(channel, &request)) {
+        CPromptDialog prompt(channel, request, PFW_GetLockStatus() != 0);
+        INT_PTR result = prompt.DoModal(monitor);
+        if (result != IDOK && result != IDC_PROMPT_DENY) {
+            // Gone, or the prompt could not be shown: nobody answers, the asker's time runs out.
+            if (result == CPromptDialog::kGone) continue;
+            break;
+        }
+        int answer = result == IDOK ? PFW_ALLOW : PFW_DENY;
+        // The rule first, so the attempts that follow this answer are decided by it.
+        if (prompt.addRule()) CNewRuleDialog(request, answer).DoModal(monitor);
+        PFW_AnswerPrompt(channel, request.id, answer);
+    }
+    open = false;
+}
+
+}  // namespace wayguard
