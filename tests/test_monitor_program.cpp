@@ -1,0 +1,230 @@
+// test_monitor_program.cpp - the real wayguard.exe: one monitor at a time, a dead one not
+// counting, the end of the session as its way out; and, installed, the connection log
+// filled by the stand-in interceptor and the run mode switched through the monitor.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "store_fixture.h"
+#include "tessary.h"
+#include "traffic_consumer.h"
+#include "wayguard_ids.h"
+
+namespace {
+
+const char* const kMakerKey = "SOFTWARE\\Velmora";
+
+struct Seen {
+  DWORD process;
+  const char* title;
+  bool found;
+};
+
+BOOL CALLBACK find_window_of(HWND hwnd, LPARAM param) {
+  auto* seen = reinterpret_cast<Seen*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  char text[128] = "";
+  GetWindowTextA(hwnd, text, sizeof text);
+  if (process == seen->process && IsWindowVisible(hwnd) && strcmp(text, seen->title) == 0) seen->found = true;
+  return TRUE;
+}
+
+bool shows_window(DWORD process, const char* title) {
+  Seen seen{process, title, false};
+  EnumWindows(find_window_of, reinterpret_cast<LPARAM>(&seen));
+  return seen.found;
+}
+
+template <typename Done>
+bool wait_for(Done done, DWORD ms) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > ms) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// A running wayguard.exe, ended by the end of the session (or killed) when the test is done.
+struct Monitor {
+  PROCESS_INFORMATION pi{};
+  bool start(const std::string& program) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + program + "\"";
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    return true;
+  }
+  // The monitor window it recorded, once it has one that exists.
+  HWND window(DWORD ms = 15000) const {
+    HWND found = nullptr;
+    wait_for([&] {
+      HWND h = PFW_GetGlobalMonitorHwnd();
+      DWORD owner = 0;
+      if (h && IsWindow(h)) GetWindowThreadProcessId(h, &owner);
+      if (owner == pi.dwProcessId) found = h;
+      return found != nullptr;
+    }, ms);
+    return found;
+  }
+  int end_session() {
+    HWND h = window(0);
+    if (h) {
+      SendMessageTimeoutA(h, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, nullptr);
+      SendMessageTimeoutA(h, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 5000, nullptr);
+    }
+    return wait_exit(10000);
+  }
+  int wait_exit(DWORD ms) {
+    DWORD code = (DWORD)-2;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    return (int)code;
+  }
+  void kill() {
+    if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(pi.hProcess, 9);
+      WaitForSingleObject(pi.hProcess, 5000);
+    }
+  }
+  ~Monitor() {
+    kill();
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+  }
+};
+
+std::string built(const char* name) { return program_directory() + name; }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+TEST(MonitorProgram, ASecondMonitorShowsNothingAndEnds) {
+  PFW_InitializeGlobalData();
+  Monitor first;
+  ASSERT_TRUE(first.start(built("wayguard.exe")));
+  HWND running = first.window();
+  ASSERT_NE(running, nullptr);
+  EXPECT_FALSE(shows_window(first.pi.dwProcessId, "About Tarnwall"));  // the splash is over
+
+  Monitor second;
+  DWORD started = GetTickCount();
+  ASSERT_TRUE(second.start(built("wayguard.exe")));
+  bool splashed = false;
+  while (WaitForSingleObject(second.pi.hProcess, 20) == WAIT_TIMEOUT && GetTickCount() - started < 10000)
+    splashed = splashed || shows_window(second.pi.dwProcessId, "About Tarnwall");
+  EXPECT_EQ(second.wait_exit(0), 1);
+  EXPECT_FALSE(splashed);
+  EXPECT_LT(GetTickCount() - started, 2000u);  // no two-second splash
+  EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), running);
+  EXPECT_TRUE(IsWindow(running));
+  EXPECT_EQ(first.end_session(), 0);
+  EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), nullptr);
+}
+
+// A handle left by a monitor that was killed does not lock out the next one; the end of the
+// session ends a monitor and leaves no handle behind, so the next start is not refused.
+TEST(MonitorProgram, AKilledMonitorDoesNotLockOutTheNext) {
+  PFW_InitializeGlobalData();
+  {
+    Monitor killed;
+    ASSERT_TRUE(killed.start(built("wayguard.exe")));
+    ASSERT_NE(killed.window(), nullptr);
+    killed.kill();
+  }
+  HWND dead = PFW_GetGlobalMonitorHwnd();
+  ASSERT_NE(dead, nullptr);
+  EXPECT_FALSE(IsWindow(dead));
+
+  Monitor next;
+  ASSERT_TRUE(next.start(built("wayguard.exe")));
+  EXPECT_TRUE(wait_for([&] { return shows_window(next.pi.dwProcessId, "About Tarnwall"); }, 5000));
+  HWND window = next.window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(window, dead);
+  EXPECT_FALSE(IsWindowVisible(window));  // hidden behind its tray icon
+  EXPECT_EQ(next.end_session(), 0);
+  EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), nullptr);
+
+  Monitor again;
+  ASSERT_TRUE(again.start(built("wayguard.exe")));
+  EXPECT_NE(again.window(), nullptr);
+  EXPECT_EQ(again.end_session(), 0);
+}
+
+// Installed: connections through the installed interceptor reach the log in order; the run
+// mode switched in the monitor decides the interceptor's next answers.
+TEST(MonitorProgram, InstalledMonitorLogsTheInterceptorsLinesAndSwitchesItsMode) {
+  char folder[MAX_PATH] = "";
+  SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder);
+  const std::string dir = std::string(folder) + "\\Velmora\\Tarnwall";
+  ASSERT_EQ(run_helper("\"" + built("tarnwall-setup.exe") + "\" /S", 120000), 0);
+  PFW_InitializeGlobalData();  // made now, from the installed options
+  std::string log = PFW_GetLogFileName();
+  ASSERT_FALSE(log.empty());
+  DeleteFileA(log.c_str());
+
+  Monitor monitor;
+  ASSERT_TRUE(monitor.start(dir + "\\wayguard.exe"));
+  HWND window = monitor.window();
+  ASSERT_NE(window, nullptr);
+
+  // Inbound attempts meet the installed inbound rule, Deny, logged.
+  std::string attempts;
+  const int kCount = 40;
+  for (int i = 0; i < kCount; i++) attempts += "in tcp " + std::to_string(1000 + i) + " 192.0.2.1 SERVER.EXE\n";
+  ProgramRun filter = run_program("\"" + dir + "\\interceptor.exe\"", attempts, nullptr);
+  EXPECT_EQ(filter.exit_code, 0) << filter.err;
+  std::vector<std::string> logged;
+  EXPECT_TRUE(wait_for([&] { return (int)(logged = lines_of(read_file(log))).size() >= kCount; }, 10000));
+  ASSERT_EQ((int)logged.size(), kCount);
+  for (int i = 0; i < kCount; i++) {
+    EXPECT_NE(logged[i].find("/" + std::to_string(1000 + i) + " "), std::string::npos) << logged[i];
+    EXPECT_NE(logged[i].find("deny"), std::string::npos) << logged[i];
+    EXPECT_EQ(logged[i].back(), '\r');  // CR LF in the file
+  }
+
+  // Stand By through the monitor's menu command: the next decisions allow, and (as installed)
+  // Stand By logs nothing. Then Block: denied and logged again.
+  SendMessageA(window, WM_COMMAND, ID_MODE_STANDBY, 0);
+  EXPECT_EQ(PFW_GetRunMode(), PFW_MODE_STANDBY);
+  ProgramRun standby = run_program("\"" + dir + "\\interceptor.exe\" \"in tcp 2000 192.0.2.1 SERVER.EXE\"", "", nullptr);
+  EXPECT_NE(standby.out.find("allow"), std::string::npos) << standby.out;
+  SendMessageA(window, WM_COMMAND, ID_MODE_BLOCK, 0);
+  ProgramRun block = run_program("\"" + dir + "\\interceptor.exe\" \"in tcp 2001 192.0.2.1 SERVER.EXE\"", "", nullptr);
+  EXPECT_NE(block.out.find("deny"), std::string::npos) << block.out;
+  EXPECT_TRUE(wait_for([&] { return (int)(logged = lines_of(read_file(log))).size() == kCount + 1; }, 5000));
+  EXPECT_NE(logged.back().find("/2001 "), std::string::npos);
+
+  // Killed, and a new one starts at once.
+  monitor.kill();
+  Monitor next;
+  ASSERT_TRUE(next.start(dir + "\\wayguard.exe"));
+  EXPECT_NE(next.window(), nullptr);
+  EXPECT_EQ(next.end_session(), 0);
+
+  EXPECT_EQ(run_helper("\"" + dir + "\\uninstall.exe\" /S _?=" + dir, 120000), 0);
+  DeleteFileA((dir + "\\uninstall.exe").c_str());
+  RemoveDirectoryA(dir.c_str());
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kMakerKey);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMakerKey);
+  DeleteFileA(log.c_str());
+}
