@@ -10,5 +10,5 @@ status=0
 in_display bash "$TARNWALL_ROOT/scripts/run-tests.sh" || status=$?
 # The wizard's list readers, natively under the address and undefined-behaviour checks.
 echo "== fuzzing the wizard's list readers for 5 seconds"
-bash "$TARNWALL_ROOT/wizard/fuzz/run.sh" 5 || status=1
+TARNWALL_BUILD="$TARNWALL_BUILD" bash "$TARNWALL_ROOT/wizard/fuzz/run.sh" 5 || status=1
 exit $status
