@@ -22,11 +22,13 @@ std::string InTextMode(const std::string& text) {
 
 bool AppendToLog(const char* path, const std::string& text) {
     if (!path || !*path) return false;
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Append-only access puts every write at the end as it is then, so a line never lands
+    // inside another writer's, and no seek is needed.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     std::string bytes = InTextMode(text);
-    bool ok = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+    bool ok = true;
     DWORD written = 0;
     if (ok && !bytes.empty())
         ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
