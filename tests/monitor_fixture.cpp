@@ -160,7 +160,7 @@ PFW_OPTIONS MonitorTest::stored() const {
 
 std::string MonitorTest::stored_log_name() const {
   std::vector<unsigned char> bytes;
-  if (!regtest::read_value(regtest::kRules, "LogFile", &bytes)) return "(missing)";
+  if (!regtest::read_value(regtest::kRuleSet, "LogFile", &bytes)) return "(missing)";
   return std::string(bytes.begin(), bytes.end()).c_str();
 }
 
