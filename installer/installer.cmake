@@ -275,7 +275,12 @@ set(TARNWALL_HELP_FILE ${CMAKE_SOURCE_DIR}/resources/Tarnwall.hlp CACHE FILEPATH
     "Help file installed into the Windows directory when it exists")
 file(GLOB sv_wizard_data CONFIGURE_DEPENDS ${TARNWALL_WIZARD_DATA_DIR}/*)
 set(sv_help_dep)
-if(EXISTS ${TARNWALL_HELP_FILE})
+get_property(sv_help_made GLOBAL PROPERTY TARNWALL_HELP_OUTPUT)
+if(sv_help_made)
+  # Compiled from resources/help/Tarnwall.txt by tools/help.cmake.
+  set(TARNWALL_HELP_FILE ${sv_help_made})
+  set(sv_help_dep tarnwall_help ${sv_help_made})
+elseif(EXISTS ${TARNWALL_HELP_FILE})
   set(sv_help_dep ${TARNWALL_HELP_FILE})
 endif()
 

@@ -11,7 +11,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-TARNWALL_PACKAGES="g++-mingw-w64-x86-64 wine64 wine xvfb xauth x11-apps imagemagick nsis cmake googletest make clang libclang-rt-14-dev"
+TARNWALL_PACKAGES="g++-mingw-w64-x86-64 wine64 wine xvfb xauth x11-apps imagemagick nsis cmake googletest make clang libclang-rt-14-dev python3"
 
 ensure_packages() {
   local missing=""
