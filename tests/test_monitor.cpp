@@ -379,7 +379,7 @@ TEST_F(MonitorTest, LogAppendsRecordsInTextMode) {
 TEST_F(MonitorTest, OtherCodesOfTheTrafficMessageDoNothing) {
   start_monitor();
   deposit("waiting\n");
-  for (WPARAM code : {0, 3, 99}) {
+  for (WPARAM code : {0, 4, 99}) {  // 3 asks the user: the prompt tests
     EXPECT_EQ(traffic(code, 1), 0) << code;
     EXPECT_FALSE(monitor->lampLit(true) || monitor->lampLit(false));
   }
@@ -406,4 +406,27 @@ TEST_F(MonitorTest, EndOfSessionTakesTheQuitPath) {
   EXPECT_EQ(removed->data.uID, 1u);
   EXPECT_EQ(removed->data.hWnd, window);
   EXPECT_EQ(std::count_if(tray.begin(), tray.end(), [](const TrayCall& c) { return c.message == NIM_DELETE; }), 1);
+}
+
+// "Edictor" starts whatever "EdictorPath" names, without looking whether it runs; with no
+// path stored nothing happens and nothing is said.
+TEST_F(MonitorTest, EdictorStartsFromItsStoredPath) {
+  start_monitor();
+  ASSERT_TRUE(regtest::delete_value(regtest::kRules, "EdictorPath"));
+  command(ID_EDICTOR);
+  EXPECT_TRUE(boxes.empty());
+
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const std::string marker = std::string(temp) + "edictor-started.txt", script = std::string(temp) + "edictor.bat";
+  DeleteFileA(marker.c_str());
+  FILE* bat = fopen(script.c_str(), "w");
+  ASSERT_NE(bat, nullptr);
+  fprintf(bat, "@echo started> \"%s\"\n", marker.c_str());
+  fclose(bat);
+  ASSERT_TRUE(regtest::write_string(regtest::kRules, "EdictorPath", script.c_str()));
+  command(ID_EDICTOR);
+  EXPECT_TRUE(winui::PumpUntil([&] { return file_exists(marker); }, 15000));
+  DeleteFileA(marker.c_str());
+  DeleteFileA(script.c_str());
 }
