@@ -15,6 +15,7 @@ between topics. The source format:
     A paragraph runs until the next blank line.
     * A bullet paragraph.
     ! A heading inside a topic.
+    keywords: first; second words   (right after a topic line: its help index entries)
     Text with a {shown words|context-name} jump to another topic.
 
 The first topic is the contents topic. Errors name the line and stop the build.
@@ -81,6 +82,7 @@ class Topic:
     def __init__(self, context, map_id, title, line):
         self.context, self.map_id, self.title, self.line = context, map_id, title, line
         self.paragraphs = []   # (kind, [(text, target or None)], line)
+        self.keywords = []     # words the help index lists for this topic
 
 
 def parse_inline(text, line):
@@ -135,6 +137,12 @@ def parse(text):
             if key.strip() in ("title", "copyright"):
                 meta[key.strip()] = value.strip()
                 continue
+        if topics and not para and line.startswith("keywords:"):
+            words = [w.strip() for w in line[len("keywords:"):].split(";")]
+            if not all(words):
+                raise HelpError(f"line {n}: keywords are separated by ';' and none is empty")
+            topics[-1].keywords += words
+            continue
         if line.startswith(("* ", "! ")):
             flush()
             para_kind, para_line = ("bullet" if line[0] == "*" else "heading"), n
@@ -245,7 +253,7 @@ def paragraph(kind, runs, hashes, line):
     return data1, data2, len(data2)
 
 
-def topic_records(topic, number, hashes):
+def topic_records(topic, hashes):
     """The records of one topic: its header (filled in later) and its paragraphs."""
     records = [[TOPIC_HEADER_RECORD, None, topic.title.encode("cp1252") + b"\0", 0]]
     for kind, runs, line in [("title", [(topic.title, None)], topic.line)] + topic.paragraphs:
@@ -270,7 +278,7 @@ def build_topic_file(topics, hashes):
     Returns the |TOPIC bytes and each topic's TOPICOFFSET."""
     records = []  # [type, data1, data2, chars, topic index]
     for i, t in enumerate(topics):
-        for r in topic_records(t, i, hashes):
+        for r in topic_records(t, hashes):
             records.append(r + [i])
     # A closing record without usable data, as readers expect at the end.
     records.append([TOPIC_HEADER_RECORD, None, b"\0", 0, len(topics)])
@@ -388,6 +396,23 @@ def build_titles(topics, topic_offset):
     return btree("Lz", 0x0800, [struct.pack("<i", o) + title.encode("cp1252") + b"\0" for o, title in entries])
 
 
+def build_keywords(topics, topic_offset):
+    """The help index: |KWBTREE lists each keyword once, in the order the index shows
+    them, with where its topics' offsets start in |KWDATA; |KWMAP finds the page."""
+    index = {}
+    for i, t in enumerate(topics):
+        for word in t.keywords:
+            offsets = index.setdefault(word, [])
+            if topic_offset[i] not in offsets:
+                offsets.append(topic_offset[i])
+    words = sorted(index, key=lambda w: (w.lower(), w))
+    entries, data = [], b""
+    for w in words:
+        entries.append(w.encode("cp1252") + b"\0" + struct.pack("<hi", len(index[w]), len(data)))
+        data += b"".join(struct.pack("<i", o) for o in index[w])
+    return {"|KWBTREE": btree("F24", 0x0800, entries), "|KWDATA": data, "|KWMAP": struct.pack("<iH", 0, 0)}
+
+
 def file_header(data):
     return struct.pack("<iiB", len(data) + 9, len(data), 4)
 
@@ -419,6 +444,8 @@ def compile_help(source_text):
         "|CTXOMAP": build_ctxomap(topics, topic_offset),
         "|TTLBTREE": build_titles(topics, topic_offset),
     }
+    if any(t.keywords for t in topics):
+        files.update(build_keywords(topics, topic_offset))
     return assemble(files)
 
 

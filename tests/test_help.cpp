@@ -116,6 +116,7 @@ struct HelpFile {
   std::map<int32_t, int32_t> context;  // hash -> topic offset
   std::map<int32_t, int32_t> map_ids;  // map number -> topic offset
   std::map<int32_t, std::string> titles;
+  std::map<std::string, std::vector<int32_t>> keywords;  // the help index
 
   const Topic* topic_at(int32_t offset) const {
     for (const Topic& t : topics)
@@ -332,6 +333,23 @@ HelpFile read_help(const std::vector<unsigned char>& f) {
     return true;
   });
   if (!why.empty()) FAIL_WITH("|TTLBTREE: %s", why.c_str());
+
+  // The help index: each keyword once, in the order the index lists them (letter
+  // case aside), with a run of topic offsets in |KWDATA.
+  size_t data_start, data_size;
+  std::string last_word;
+  if (!open("|KWBTREE", &start, &size) || !open("|KWDATA", &data_start, &data_size)) FAIL_WITH("no index");
+  why = read_btree(f.data() + start, size, [&](Bytes& e) {
+    std::string word = e.sz();
+    int32_t count = e.i16(), at = e.i32();
+    if (count < 1 || at < 0 || (size_t)at + 4 * count > data_size || h.keywords.count(word)) return false;
+    if (!last_word.empty() && _stricmp(last_word.c_str(), word.c_str()) > 0) return false;
+    last_word = word;
+    Bytes d(f.data(), data_start + data_size, data_start + at);
+    for (int i = 0; i < count; i++) h.keywords[word].push_back(d.i32());
+    return true;
+  });
+  if (!why.empty()) FAIL_WITH("|KWBTREE: %s", why.c_str());
   return h;
 }
 
@@ -400,6 +418,25 @@ TEST_F(HelpFileTest, EveryJumpLeadsToATopicAndTheContentsReachesAllThree) {
         if (&t == &help.topics[0]) reached.insert(to->title.substr(0, to->title.find(',')));
       }
   EXPECT_EQ((std::set<std::string>{"Edictor", "Kindler", "Wayguard"}), reached);
+}
+
+TEST_F(HelpFileTest, TheIndexLeadsEachKeywordToTheTopicsThatExplainIt) {
+  struct Expected {
+    const char* word;
+    const char* title_starts;
+  } expected[] = {{"Stand By", "Wayguard"}, {"password", "Wayguard"}, {"rule, deleting", "Edictor"},
+                  {"Internet service provider", "Kindler"}, {"Edictor", "Edictor"}};
+  for (const Expected& e : expected) {
+    auto it = help.keywords.find(e.word);
+    ASSERT_NE(help.keywords.end(), it) << e.word;
+    ASSERT_EQ(1u, it->second.size()) << e.word;
+    const Topic* t = help.topic_at(it->second[0]);
+    ASSERT_NE(nullptr, t) << e.word;
+    EXPECT_EQ(0u, t->title.find(e.title_starts)) << e.word;
+  }
+  for (const auto& [word, offsets] : help.keywords)
+    for (int32_t o : offsets) EXPECT_NE(nullptr, help.topic_at(o)) << word;
+  EXPECT_EQ(2u, help.keywords["rules"].size()) << "a keyword of two topics leads to both";
 }
 
 TEST_F(HelpFileTest, DamagedFilesAreReportedNotReadPastTheirEnd) {
@@ -522,7 +559,7 @@ bool wait_for_caption(HWND w, const char* text) {
 
 }  // namespace
 
-TEST(HelpViewerTest, WinHelpShowsTheContentsTheTopicOfEachMapNumberAndFollowsAJump) {
+TEST(HelpViewerTest, WinHelpShowsTheContentsEachMapNumbersTopicAJumpsTargetAndTheIndex) {
   CreateDirectoryA("..\\screenshots", nullptr);
   HWND owner = CreateWindowA("STATIC", "Tarnwall help test", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
@@ -564,6 +601,50 @@ TEST(HelpViewerTest, WinHelpShowsTheContentsTheTopicOfEachMapNumberAndFollowsAJu
   PostMessageA(text, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
   PostMessageA(text, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
   EXPECT_EQ(shots[0].title, wait_for_title(viewer, contents)) << "the jump did not show the Wayguard topic";
+
+  // The Index button lists the keywords: the index dialog holds the programs' names.
+  HWND index_button = nullptr;
+  EnumChildWindows(
+      viewer,
+      [](HWND w, LPARAM found) {
+        char t[32] = "";
+        GetWindowTextA(w, t, sizeof t);
+        if (strcmp(t, "&Index") && strcmp(t, "Index")) return TRUE;
+        *(HWND*)found = w;
+        return FALSE;
+      },
+      (LPARAM)&index_button);
+  ASSERT_NE(nullptr, index_button) << "the viewer has no Index button";
+  PostMessageA(index_button, BM_CLICK, 0, 0);
+  HWND index_list = nullptr;
+  HWND index_dialog = nullptr;
+  for (int i = 0; i < 50 && !index_list; i++) {
+    Sleep(100);
+    for (HWND w = GetTopWindow(nullptr); w && !index_list; w = GetWindow(w, GW_HWNDNEXT)) {
+      if (w == viewer || !IsWindowVisible(w)) continue;
+      DWORD pid = 0, viewer_pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      GetWindowThreadProcessId(viewer, &viewer_pid);
+      if (pid != viewer_pid) continue;
+      EnumChildWindows(
+          w,
+          [](HWND c, LPARAM found) {
+            char cls[32] = "";
+            GetClassNameA(c, cls, sizeof cls);
+            if (_stricmp(cls, "ListBox") || !IsWindowVisible(c)) return TRUE;
+            *(HWND*)found = c;
+            return FALSE;
+          },
+          (LPARAM)&index_list);
+      if (index_list) index_dialog = w;
+    }
+  }
+  ASSERT_NE(nullptr, index_list) << "no index list appeared";
+  for (const char* word : {"Wayguard", "Edictor", "Kindler", "Stand By"})
+    EXPECT_NE(LB_ERR, SendMessageA(index_list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)word)) << word;
+  EXPECT_TRUE(winui::SaveScreenshot(index_dialog, "..\\screenshots\\help_index.bmp"));
+  PostMessageA(index_dialog, WM_COMMAND, IDCANCEL, 0);
+  Sleep(300);
 
   WinHelpA(owner, path.c_str(), HELP_QUIT, 0);
   for (int i = 0; i < 50 && FindWindowA("MS_WINHELP", nullptr); i++) Sleep(100);

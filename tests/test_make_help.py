@@ -18,7 +18,7 @@ class SourceTest(unittest.TestCase):
     def test_paragraphs_headings_bullets_and_jumps(self):
         meta, topics = mh.parse(
             "title: The caption\ncopyright: Us\n"
-            "== top 1 Top\nfirst line\nsame paragraph\n\n! Heading\nafter heading\n"
+            "== top 1 Top\nkeywords: one; two words\nfirst line\nsame paragraph\n\n! Heading\nafter heading\n"
             "* bullet one\n  goes on\n* bullet two\nsee {the other|Other} now\n"
             "== other 2 Other one\ntext\n")
         self.assertEqual({"title": "The caption", "copyright": "Us"}, meta)
@@ -29,6 +29,7 @@ class SourceTest(unittest.TestCase):
         self.assertEqual([("bullet two see ", None), ("the other", "Other"), (" now", None)],
                          topics[0].paragraphs[-1][1])
         self.assertEqual(("other", 2, "Other one"), (topics[1].context, topics[1].map_id, topics[1].title))
+        self.assertEqual(["one", "two words"], topics[0].keywords)
 
     def test_bad_sources_are_refused_with_their_line(self):
         cases = [
@@ -41,6 +42,7 @@ class SourceTest(unittest.TestCase):
             (GOOD_HEAD + "\nsee {it nowhere}\n", "line 4", "is written"),
             (GOOD_HEAD + "a \u4e00 here\n", "line 3", "Windows character set"),
             ("title: only\n", "", "no topic"),
+            (GOOD_HEAD + "keywords: a;; b\n", "line 3", "none is empty"),
         ]
         for source, line, words in cases:
             with self.subTest(source=source):
