@@ -1,15 +1,66 @@
 #include "main_frame.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
 #include <string.h>
 
 #include "controls.h"
 #include "edictor_ids.h"
+#include "seams.h"
 #include "window.h"
 
 namespace edictor {
 
+namespace {
+// The help file's topic about the rule editor.
+constexpr ULONG_PTR kHelpTopicEditor = 3;
+}  // namespace
+
 std::string CEdictorDoc::Title() const { return winui::LoadText(IDR_MAINFRAME); }
 std::string CEdictorDoc::TypeName() const { return winui::LoadText(IDS_DOC_TYPE); }
+
+std::string CommandPrompt(UINT id) {
+    std::string text = winui::LoadText(id);
+    return text.substr(0, text.find('\n'));
+}
+
+std::string CommandTip(UINT id) {
+    std::string text = winui::LoadText(id);
+    size_t newline = text.find('\n');
+    return newline == std::string::npos ? std::string() : text.substr(newline + 1);
+}
+
+// --- About and feedback -------------------------------------------------------------------
+
+CAboutDialog::CAboutDialog() : Dialog(IDD_ABOUT) {}
+
+std::function<void(HWND, const char*)> CFeedbackDialog::shellOpen = [](HWND owner, const char* path) {
+    ShellExecuteA(owner, "open", path, nullptr, "c:", SW_SHOWNORMAL);
+};
+
+CFeedbackDialog::CFeedbackDialog() : Dialog(IDD_FEEDBACK) {}
+
+std::string CFeedbackDialog::FeedbackPath() {
+    char path[260] = "";
+    UINT length = GetWindowsDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path) path[0] = '\0';
+    strncat(path, "\\feedback.url", sizeof path - strlen(path) - 1);
+    return path;
+}
+
+bool CFeedbackDialog::OnCommand(int id, int code, HWND control) {
+    if (id == IDC_FEEDBACK_BROWSE && code == BN_CLICKED) {
+        // What the shell makes of it is its own affair: a missing shortcut says nothing here.
+        if (shellOpen) shellOpen(hwnd_, FeedbackPath().c_str());
+        EndDialog(IDOK);
+        return true;
+    }
+    return Dialog::OnCommand(id, code, control);
+}
+
+// --- The frame ------------------------------------------------------------------------------
+
+std::function<BOOL(HWND, const char*, UINT, ULONG_PTR)> CMainFrame::winHelp = WinHelpA;
 
 bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
     view_ = view;
@@ -19,10 +70,15 @@ bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
     LONG_PTR style = GetWindowLongPtrA(hwnd_, GWL_STYLE);
     SetWindowLongPtrA(hwnd_, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_THICKFRAME | WS_MAXIMIZEBOX));
     SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    HICON small = static_cast<HICON>(
+        LoadImageA(winui::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
+    if (small) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     // A frame that cannot be resized has no use for a size grip.
     if (statusBar_) {
         SetWindowLongPtrA(statusBar_, GWL_STYLE, GetWindowLongPtrA(statusBar_, GWL_STYLE) & ~SBARS_SIZEGRIP);
+        SetStatusText(" ");
     }
+    CreateToolbar();
     if (!AttachForm(view)) {
         DestroyWindow(hwnd_);
         return false;
@@ -34,41 +90,246 @@ bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
     return true;
 }
 
+void CMainFrame::CreateToolbar() {
+    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr,
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER,
+                               0, 0, 0, 0, hwnd_, nullptr, winui::Instance(), nullptr);
+    if (!toolbar_) return;
+    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    toolbarImages_ = winui::ImageList::Create(16, 16, 4, 4);
+    toolbarImages_.AddBitmap(IDB_TOOLBAR, RGB(255, 255, 255));
+    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_.handle()));
+    // Lock and Set Timer belong to the monitor: shown, never usable here.
+    TBBUTTON buttons[] = {
+        {0, ID_RULE_ADD, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+        {1, ID_RULE_DELETE, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0},
+        {8, 0, TBSTATE_ENABLED, BTNS_SEP, {}, 0, 0},
+        {2, ID_TOOLS_LOCK, 0, BTNS_BUTTON, {}, 0, 0},
+        {3, ID_TOOLS_TIMER, 0, BTNS_BUTTON, {}, 0, 0},
+    };
+    SendMessageA(toolbar_, TB_ADDBUTTONSA, sizeof buttons / sizeof buttons[0], reinterpret_cast<LPARAM>(buttons));
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void CMainFrame::MoveToolbar(ToolbarEdge edge) {
+    if (!toolbar_) return;
+    edge_ = edge;
+    static const DWORD styles[] = {CCS_TOP, CCS_BOTTOM, CCS_LEFT, CCS_RIGHT};
+    LONG_PTR style = GetWindowLongPtrA(toolbar_, GWL_STYLE) & ~static_cast<LONG_PTR>(CCS_TOP | CCS_BOTTOM | CCS_VERT);
+    SetWindowLongPtrA(toolbar_, GWL_STYLE, style | styles[edge]);
+    // Standing upright, each button starts a row of its own.
+    bool upright = edge == kEdgeLeft || edge == kEdgeRight;
+    int count = static_cast<int>(SendMessageA(toolbar_, TB_BUTTONCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button{};
+        SendMessageA(toolbar_, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        TBBUTTONINFOA info{};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_STATE | TBIF_BYINDEX;
+        info.fsState = static_cast<BYTE>(upright ? (button.fsState | TBSTATE_WRAP) : (button.fsState & ~TBSTATE_WRAP));
+        SendMessageA(toolbar_, TB_SETBUTTONINFOA, i, reinterpret_cast<LPARAM>(&info));
+    }
+    PlaceToolbar();
+    if (view_ && view_->hwnd()) FitToForm();
+}
+
+RECT CMainFrame::ClientLessStatusBar() const {
+    // By style, not by visibility: the frame is laid out before it is first shown.
+    RECT area;
+    GetClientRect(hwnd_, &area);
+    if (statusBar_ && (GetWindowLongPtrA(statusBar_, GWL_STYLE) & WS_VISIBLE)) {
+        RECT bar;
+        GetWindowRect(statusBar_, &bar);
+        area.bottom -= bar.bottom - bar.top;
+    }
+    return area;
+}
+
+RECT CMainFrame::FormArea() const {
+    RECT area = ClientLessStatusBar();
+    if (!toolbar_ || !(GetWindowLongPtrA(toolbar_, GWL_STYLE) & WS_VISIBLE)) return area;
+    RECT bar;
+    GetWindowRect(toolbar_, &bar);
+    int width = bar.right - bar.left, height = bar.bottom - bar.top;
+    switch (edge_) {
+    case kEdgeTop: area.top += height; break;
+    case kEdgeBottom: area.bottom -= height; break;
+    case kEdgeLeft: area.left += width; break;
+    case kEdgeRight: area.right -= width; break;
+    }
+    return area;
+}
+
 void CMainFrame::FitToForm() {
     RECT form = {0, 0, 335, 191};
     MapDialogRect(view_->hwnd(), &form);
-    RECT bar = {0, 0, 0, 0};
-    if (statusBar_) GetWindowRect(statusBar_, &bar);
-    RECT frame = {0, 0, form.right, form.bottom + (bar.bottom - bar.top)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE)), GetMenu(hwnd_) != nullptr,
-                       static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)));
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // A menu bar that wraps takes more room than the adjustment allowed for.
-    RECT area = FormArea();
-    int shortBy = form.bottom - (area.bottom - area.top);
-    if (shortBy > 0) {
+    // Grow or shrink the frame until the area left for the form is the form's size.
+    for (int pass = 0; pass < 3; ++pass) {
+        RECT area = FormArea();
+        int dx = form.right - (area.right - area.left), dy = form.bottom - (area.bottom - area.top);
+        if (dx == 0 && dy == 0) break;
         RECT now;
         GetWindowRect(hwnd_, &now);
-        SetWindowPos(hwnd_, nullptr, 0, 0, now.right - now.left, now.bottom - now.top + shortBy,
+        SetWindowPos(hwnd_, nullptr, 0, 0, now.right - now.left + dx, now.bottom - now.top + dy,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    PlaceToolbar();
     LayoutForm();
 }
 
+void CMainFrame::PlaceToolbar() {
+    if (!toolbar_) return;
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    // The control puts itself against the client area's edge; at the bottom and the sides
+    // it must leave the status bar its room.
+    if (edge_ == kEdgeTop) return;
+    RECT client = ClientLessStatusBar(), bar;
+    GetWindowRect(toolbar_, &bar);
+    int width = bar.right - bar.left, height = bar.bottom - bar.top;
+    int x = edge_ == kEdgeRight ? client.right - width : client.left;
+    int y = edge_ == kEdgeBottom ? client.bottom - height : client.top;
+    if (edge_ != kEdgeBottom) height = client.bottom - client.top;
+    else width = client.right - client.left;
+    SetWindowPos(toolbar_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CMainFrame::Help(UINT command, ULONG_PTR data) {
+    BOOL started = winHelp ? winHelp(hwnd_, helpPath_.c_str(), command, data) : FALSE;
+    if (!started) winui::ShowMessageBox(hwnd_, "Failed to launch help.", kProgramTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CMainFrame::EndHelpMode(POINT* clicked) {
+    helpMode_ = false;
+    ReleaseCapture();
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    if (clicked) Help(HELP_CONTEXT, kHelpTopicEditor);
+}
+
 bool CMainFrame::OnCommand(int id, int code, HWND control) {
-    if (id == ID_APP_EXIT_CMD) {
+    switch (id) {
+    case ID_APP_EXIT_CMD:
         PostMessageA(hwnd_, WM_CLOSE, 0, 0);
         return true;
+    case ID_RULE_ADD:
+    case ID_RULE_DELETE:
+        // From the menu, the keys or the toolbar alike: the view acts on its current record.
+        if (view_ && view_->hwnd()) SendMessageA(view_->hwnd(), WM_COMMAND, static_cast<WPARAM>(id), 0);
+        return true;
+    case ID_TOOLS_LOCK:
+    case ID_TOOLS_TIMER:
+        return true;  // the monitor's business: never carried out here
+    case ID_HELP_CONTENTS_CMD:
+        Help(HELP_CONTENTS, 0);
+        return true;
+    case ID_HELP_INDEX_CMD:
+        Help(HELP_FINDER, 0);
+        return true;
+    case ID_HELP_CMD:
+        Help(HELP_CONTEXT, kHelpTopicEditor);
+        return true;
+    case ID_CONTEXT_HELP_CMD:
+        helpMode_ = true;
+        SetCapture(hwnd_);
+        SetCursor(LoadCursor(nullptr, IDC_HELP));
+        return true;
+    case ID_HELP_FEEDBACK: {
+        CFeedbackDialog feedback;
+        feedback.DoModal(hwnd_);
+        return true;
+    }
+    case ID_APP_ABOUT_CMD: {
+        CAboutDialog about;
+        about.DoModal(hwnd_);
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return true;
+    }
+    case ID_TOOLBAR_TOP: MoveToolbar(kEdgeTop); return true;
+    case ID_TOOLBAR_BOTTOM: MoveToolbar(kEdgeBottom); return true;
+    case ID_TOOLBAR_LEFT: MoveToolbar(kEdgeLeft); return true;
+    case ID_TOOLBAR_RIGHT: MoveToolbar(kEdgeRight); return true;
     }
     return false;
 }
 
-LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && view_) view_->OnActivateView();
-    if (msg == WM_DESTROY && !quitOnDestroy_) {
-        OnDestroy();
+LRESULT CMainFrame::OnNotify(NMHDR* header) {
+    if (header->code == TTN_GETDISPINFOA) {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        std::string tip = CommandTip(static_cast<UINT>(header->idFrom));
+        lstrcpynA(info->szText, tip.c_str(), sizeof info->szText);
+        info->lpszText = info->szText;
         return 0;
+    }
+    if (header->hwndFrom == toolbar_ && header->code == TBN_HOTITEMCHANGE) {
+        auto* hot = reinterpret_cast<NMTBHOTITEM*>(header);
+        SetStatusText((hot->dwFlags & HICF_LEAVING) ? " " : CommandPrompt(static_cast<UINT>(hot->idNew)).c_str());
+        return 0;
+    }
+    if (header->hwndFrom == toolbar_ && header->code == NM_RCLICK) {
+        // The toolbar goes to whichever edge the user picks.
+        HMENU bar = LoadMenuA(winui::Instance(), MAKEINTRESOURCEA(IDR_CONTEXT));
+        HMENU menu = GetSubMenu(bar, 1);
+        CheckMenuRadioItem(menu, 0, 3, static_cast<UINT>(edge_), MF_BYPOSITION);
+        POINT at;
+        GetCursorPos(&at);
+        UINT command = CTreeDialog::trackMenu
+                           ? CTreeDialog::trackMenu(menu, at, hwnd_)
+                           : static_cast<UINT>(TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0,
+                                                              hwnd_, nullptr));
+        DestroyMenu(bar);
+        if (command) OnCommand(static_cast<int>(command), 0, nullptr);
+        return TRUE;
+    }
+    return 0;
+}
+
+void CMainFrame::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
+    // Closed menus, submenus and separators leave the one pane blank.
+    if ((flags == 0xFFFF && !menu) || (flags & (MF_POPUP | MF_SEPARATOR))) {
+        SetStatusText(" ");
+        return;
+    }
+    std::string prompt = CommandPrompt(id);
+    SetStatusText(prompt.empty() ? " " : prompt.c_str());
+}
+
+LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && view_) view_->OnActivateView();
+        break;
+    case WM_SIZE:
+        if (statusBar_) SendMessageA(statusBar_, WM_SIZE, 0, 0);
+        PlaceToolbar();
+        break;
+    case WM_SETCURSOR:
+        if (helpMode_) {
+            SetCursor(LoadCursor(nullptr, IDC_HELP));
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        if (helpMode_) {
+            POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            EndHelpMode(&at);
+            return 0;
+        }
+        break;
+    case WM_KEYDOWN:
+        if (helpMode_ && wParam == VK_ESCAPE) {
+            EndHelpMode(nullptr);
+            return 0;
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        if (helpMode_ && reinterpret_cast<HWND>(lParam) != hwnd_) helpMode_ = false;
+        break;
+    case WM_DESTROY:
+        toolbarImages_.Destroy();
+        if (!quitOnDestroy_) {
+            OnDestroy();
+            return 0;
+        }
+        break;
     }
     return FrameWindow::WindowProc(msg, wParam, lParam);
 }
@@ -81,6 +342,7 @@ CEdictorApp::CEdictorApp() {
 
 bool CEdictorApp::InitInstance(int showCommand) {
     winui::InitCommonControls();
+    frame_.SetHelpPath(helpPath_);
     return frame_.Create(&view_, showCommand);
 }
 

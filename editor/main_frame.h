@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "frame.h"
@@ -19,6 +20,31 @@ public:
     std::string TypeName() const;
 };
 
+// The About box: the program's picture, name, version and maker.
+class CAboutDialog : public winui::Dialog {
+public:
+    CAboutDialog();
+};
+
+// Feedback: how to reach the makers; "Browse to Tarnwall" opens the feedback shortcut in
+// the Windows directory with the shell and closes the dialog.
+class CFeedbackDialog : public winui::Dialog {
+public:
+    CFeedbackDialog();
+    // The shell's "open" on a file; tests replace it.
+    static std::function<void(HWND owner, const char* path)> shellOpen;
+    static std::string FeedbackPath();
+
+protected:
+    bool OnCommand(int id, int code, HWND control) override;
+};
+
+// The status-bar prompt and the tool tip of a command, from its "prompt\ntip" string.
+std::string CommandPrompt(UINT id);
+std::string CommandTip(UINT id);
+
+enum ToolbarEdge { kEdgeTop, kEdgeBottom, kEdgeLeft, kEdgeRight };
+
 class CMainFrame : public winui::FrameWindow {
 public:
     // Makes the frame with `view` as its form (not owned), runs the view's initial update,
@@ -27,15 +53,36 @@ public:
     CTreeDialog* view() const { return view_; }
     // Tests keep their message queue free of WM_QUIT when a frame ends.
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
+    void SetHelpPath(const char* path) { helpPath_ = path; }
+    const std::string& helpPath() const { return helpPath_; }
+    HWND toolbar() const { return toolbar_; }
+    ToolbarEdge toolbarEdge() const { return edge_; }
+    void MoveToolbar(ToolbarEdge edge);
+    bool inHelpMode() const { return helpMode_; }
+    RECT FormArea() const override;
+    // The system help viewer; tests replace it.
+    static std::function<BOOL(HWND, const char*, UINT, ULONG_PTR)> winHelp;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(int id, int code, HWND control) override;
+    LRESULT OnNotify(NMHDR* header) override;
+    void OnMenuSelect(UINT id, UINT flags, HMENU menu) override;
 
 private:
+    void CreateToolbar();
+    void PlaceToolbar();
+    RECT ClientLessStatusBar() const;
     void FitToForm();
+    void Help(UINT command, ULONG_PTR data);
+    void EndHelpMode(POINT* clicked);
     CTreeDialog* view_ = nullptr;
     bool quitOnDestroy_ = true;
+    std::string helpPath_;
+    HWND toolbar_ = nullptr;
+    winui::ImageList toolbarImages_;
+    ToolbarEdge edge_ = kEdgeTop;
+    bool helpMode_ = false;
 };
 
 // The application: the help file's path, then the document, frame and view.

@@ -65,6 +65,28 @@ const Record* Cached(std::unordered_map<unsigned, const Record*>* cache, unsigne
 }
 }  // namespace
 
+MenuState ContextMenuState(const void* record, bool onLight) {
+    MenuState state;
+    if (!record) return state;
+    const PFW_RULE* rule = static_cast<const PFW_RULE*>(record);
+    if (rule->kind != PFW_KIND_RULE) return state;  // an object: only Add
+    state.actions = true;
+    state.checked = LightPicture(rule->action);
+    bool isDefault = rule->key == 0 || rule->key == 1;
+    state.remove = !onLight && !isDefault;
+    state.removeGreyed = !onLight;
+    return state;
+}
+
+int RenameLimit(int kind) {
+    switch (kind) {
+    case PFW_KIND_PROTOCOL: return PFW_PROTO_NAME_SIZE - 1;      // 19
+    case PFW_KIND_ADDRESS: return PFW_ADR_NAME_SIZE - 2;         // 30
+    case PFW_KIND_APP: return PFW_APP_DESCRIPTION_SIZE - 2;      // 40
+    default: return 0;
+    }
+}
+
 bool LoadRuleView(const Lists& lists, int key, RuleView* view, RecordCache* cache, long* storeCalls) {
     RuleView v;
     v.rule = PFW_GetRuleByIndex(lists.rules, key, nullptr);

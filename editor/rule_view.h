@@ -45,6 +45,20 @@ std::string DefaultCaption(int direction, int action);
 // The traffic light for an action, or -1 when the light is to stay as it is.
 int LightPicture(int action);
 
+// How the view's context menu opens over a record: which items are usable and which
+// action carries the check mark (-1 none). A light opens it for rule 0 or 1 and disables
+// Delete; over nodes and rows unusable items are greyed.
+struct MenuState {
+    bool actions = false;  // Deny, Ask, Allow
+    bool add = true;
+    bool remove = false;   // Delete
+    bool removeGreyed = true;
+    int checked = -1;
+};
+MenuState ContextMenuState(const void* record, bool onLight);
+// The longest new text a rename takes for a record kind; 0 for a rule, which is not renamed.
+int RenameLimit(int kind);
+
 // One rule with the records it names, all pointing into this process's views of the lists.
 struct RuleView {
     const PFW_RULE* rule = nullptr;

@@ -291,7 +291,6 @@ void CTreeDialog::RemoveRule(const PFW_RULE* rule) {
             item = parent;
         }
     }
-    if (current_ == rule) current_ = nullptr;
     winui::ListCtrl list = List();
     int row = list.FindData(reinterpret_cast<LPARAM>(rule));
     if (row >= 0) list.DeleteItem(row);
@@ -317,9 +316,14 @@ void CTreeDialog::AddRule() {
 }
 
 bool CTreeDialog::OnCommand(int id, int code, HWND control) {
-    if (id == ID_RULE_ADD) {
-        AddRule();
-        return true;
+    switch (id) {
+    case ID_RULE_ADD:
+    case ID_CONTEXT_ADD: AddRule(); return true;
+    case ID_RULE_DELETE:
+    case ID_CONTEXT_DELETE: DeleteCurrentRule(); return true;
+    case ID_ACTION_DENY: SetAction(PFW_DENY); return true;
+    case ID_ACTION_ASK: SetAction(PFW_ASK); return true;
+    case ID_ACTION_ALLOW: SetAction(PFW_ALLOW); return true;
     }
     // Enter and Escape in a form have nothing to close.
     if (id == IDOK || id == IDCANCEL) return true;
@@ -391,11 +395,191 @@ LRESULT CTreeDialog::OnNotify(NMHDR* header) {
     } else if (id >= IDC_TREE_PROTOCOL_IN && id <= IDC_TREE_APP_OUT) {
         if (header->code == NM_CLICK) OnTreeClick(header->hwndFrom, false);
         if (header->code == NM_DBLCLK) OnTreeClick(header->hwndFrom, true);
+        if (header->code == NM_RCLICK) return OnRightClick(header);
+        if (header->code == TVN_BEGINLABELEDITA) return OnBeginRename(reinterpret_cast<NMTVDISPINFOA*>(header));
+        if (header->code == TVN_ENDLABELEDITA) {
+            OnEndRename(reinterpret_cast<NMTVDISPINFOA*>(header));
+            return FALSE;  // labels change only through the refresh of every rule
+        }
     } else if (id == IDC_RULE_LIST) {
         if (header->code == NM_CLICK || header->code == NM_DBLCLK) OnListClick();
+        if (header->code == NM_RCLICK) return OnRightClick(header);
         if (header->code == LVN_COLUMNCLICK) SortList(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
     }
     return 0;
+}
+
+std::function<UINT(HMENU, POINT, HWND)> CTreeDialog::trackMenu;
+
+namespace {
+const PFW_RULE* AsRule(const void* record) {
+    const PFW_RULE* rule = static_cast<const PFW_RULE*>(record);
+    return rule && rule->kind == PFW_KIND_RULE ? rule : nullptr;
+}
+}  // namespace
+
+void CTreeDialog::SetAction(int action) {
+    const PFW_RULE* rule = AsRule(current_);
+    if (!rule || rule->action == action) return;
+    // One hold of the rule list for the write: the monitor and the interceptor read it.
+    PFW_RULE copy{};
+    if (!PFW_SetRuleAction(lists_.rules, static_cast<int>(rule->key), action, &copy)) return;
+    PFW_ModifyRuleInRegistry(copy);
+    RefreshRule(static_cast<int>(rule->key));
+}
+
+void CTreeDialog::DeleteCurrentRule() {
+    const PFW_RULE* rule = AsRule(current_);
+    if (!rule || rule->key == 0 || rule->key == 1) return;
+    if (!PFW_GetRuleByIndex(lists_.rules, static_cast<int>(rule->key), nullptr)) return;
+    PFW_DeleteRule(lists_.rules, static_cast<int>(rule->key));
+    // The unlinked entry keeps its bytes: the registry value is named from them.
+    PFW_DeleteRuleInRegistry(*rule);
+    RemoveRule(rule);
+}
+
+bool CTreeDialog::OpenContextMenu(const void* record, bool onLight, POINT screen) {
+    if (!record) return false;
+    current_ = record;
+    MenuState state = ContextMenuState(record, onLight);
+    HMENU bar = LoadMenuA(winui::Instance(), MAKEINTRESOURCEA(IDR_CONTEXT));
+    if (!bar) return false;
+    HMENU menu = GetSubMenu(bar, 0);
+    for (UINT id : {ID_ACTION_DENY, ID_ACTION_ASK, ID_ACTION_ALLOW})
+        EnableMenuItem(menu, id, MF_BYCOMMAND | (state.actions ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, ID_CONTEXT_ADD, MF_BYCOMMAND | (state.add ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, ID_CONTEXT_DELETE,
+                   MF_BYCOMMAND | (state.remove ? MF_ENABLED : state.removeGreyed ? MF_GRAYED : MF_DISABLED));
+    static const UINT checks[3] = {ID_ACTION_ALLOW, ID_ACTION_DENY, ID_ACTION_ASK};
+    if (state.checked >= 0) CheckMenuItem(menu, checks[state.checked], MF_BYCOMMAND | MF_CHECKED);
+    // The frame owns the menu so that its status bar shows the items' prompts.
+    HWND frame = GetAncestor(hwnd_, GA_ROOT);
+    SetForegroundWindow(frame);
+    UINT command = trackMenu ? trackMenu(menu, screen, frame)
+                             : static_cast<UINT>(TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x,
+                                                                screen.y, 0, frame, nullptr));
+    PostMessageA(hwnd_, WM_NULL, 0, 0);
+    DestroyMenu(bar);
+    if (command) OnCommand(static_cast<int>(command), 0, nullptr);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return true;
+}
+
+LRESULT CTreeDialog::OnRightClick(NMHDR* header) {
+    POINT screen;
+    GetCursorPos(&screen);
+    POINT client = screen;
+    ScreenToClient(header->hwndFrom, &client);
+    if (header->idFrom == IDC_RULE_LIST) {
+        winui::ListCtrl list = List();
+        int row = list.HitTest(client);
+        if (row >= 0) OpenContextMenu(reinterpret_cast<const void*>(list.GetData(row)), false, screen);
+        return TRUE;
+    }
+    winui::TreeCtrl tree(header->hwndFrom);
+    UINT flags = 0;
+    HTREEITEM hit = tree.HitTest(client, &flags);
+    if (!hit || !(flags & TVHT_ONITEM)) return TRUE;
+    tree.Select(hit);
+    OpenContextMenu(reinterpret_cast<const void*>(tree.GetData(hit)), false, screen);
+    return TRUE;
+}
+
+bool CTreeDialog::OnContextMenu(POINT screen) {
+    // The lights stand for the two default rules.
+    for (int key : {0, 1}) {
+        RECT light;
+        GetWindowRect(Item(key == 0 ? IDC_LIGHT_IN : IDC_LIGHT_OUT), &light);
+        if (!PtInRect(&light, screen)) continue;
+        const PFW_RULE* rule = PFW_GetRuleByIndex(lists_.rules, key, nullptr);
+        return rule && OpenContextMenu(rule, true, screen);
+    }
+    return false;
+}
+
+bool CTreeDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_CONTEXTMENU && built_) {
+        POINT screen{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        OnContextMenu(screen);
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+BOOL CTreeDialog::OnBeginRename(NMTVDISPINFOA* info) {
+    // The node being edited is the record renamed, and so becomes the current record.
+    const void* record = reinterpret_cast<const void*>(info->item.lParam);
+    renaming_ = nullptr;
+    if (!record) return TRUE;
+    current_ = record;
+    const PFW_RULE* any = static_cast<const PFW_RULE*>(record);  // kind and key lead every record
+    int limit = RenameLimit(any->kind);
+    if (limit == 0 || any->key == 0) return TRUE;
+    std::string text;
+    if (any->kind == PFW_KIND_PROTOCOL) text = NodeFor({nullptr, static_cast<const PFW_PROTO*>(record)}, kLevelProtocol).text;
+    if (any->kind == PFW_KIND_ADDRESS) text = NodeFor({nullptr, nullptr, static_cast<const PFW_ADR*>(record)}, kLevelAddress).text;
+    if (any->kind == PFW_KIND_APP) text = NodeFor({nullptr, nullptr, nullptr, static_cast<const PFW_APP*>(record)}, kLevelApp).text;
+    HWND edit = reinterpret_cast<HWND>(SendMessageA(info->hdr.hwndFrom, TVM_GETEDITCONTROL, 0, 0));
+    if (edit) {
+        SetWindowTextA(edit, text.c_str());
+        SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(limit), 0);
+    }
+    renaming_ = record;
+    return FALSE;
+}
+
+void CTreeDialog::OnEndRename(NMTVDISPINFOA* info) {
+    const void* record = renaming_;
+    renaming_ = nullptr;
+    if (!record || !info->item.pszText) return;
+    const PFW_RULE* any = static_cast<const PFW_RULE*>(record);
+    int kind = any->kind, key = static_cast<int>(any->key);
+    std::string text(info->item.pszText);
+    text.resize(std::min(text.size(), static_cast<size_t>(RenameLimit(kind))));
+
+    std::string now;
+    const void* found = nullptr;
+    const char* duplicate = "";
+    if (kind == PFW_KIND_PROTOCOL) {
+        now = NodeFor({nullptr, static_cast<const PFW_PROTO*>(record)}, kLevelProtocol).text;
+        found = PFW_GetProtocolByName(lists_.protocols, text.c_str(), nullptr, nullptr);
+        duplicate = "A protocol with this name already exists!";
+    } else if (kind == PFW_KIND_ADDRESS) {
+        now = NodeFor({nullptr, nullptr, static_cast<const PFW_ADR*>(record)}, kLevelAddress).text;
+        found = PFW_GetAddressByName(lists_.addresses, text.c_str(), nullptr, nullptr);
+        duplicate = "An address with this name already exists!";
+    } else if (kind == PFW_KIND_APP) {
+        now = NodeFor({nullptr, nullptr, nullptr, static_cast<const PFW_APP*>(record)}, kLevelApp).text;
+        found = PFW_GetAppByDescription(lists_.apps, text.c_str(), nullptr, nullptr);
+        duplicate = "An application with this description already exists!";
+    } else {
+        return;
+    }
+    if (found) {
+        if (now != text) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // The store renames under one hold of the list, refusing a name another entry took
+    // since the look-up above.
+    int done = 0;
+    if (kind == PFW_KIND_PROTOCOL) {
+        PFW_PROTO copy{};
+        if ((done = PFW_RenameProtocol(lists_.protocols, key, text.c_str(), &copy))) PFW_ModifyProtocolInRegistry(copy);
+    } else if (kind == PFW_KIND_ADDRESS) {
+        PFW_ADR copy{};
+        if ((done = PFW_RenameAddress(lists_.addresses, key, text.c_str(), &copy))) PFW_ModifyAddressInRegistry(copy);
+    } else {
+        PFW_APP copy{};
+        if ((done = PFW_RenameApp(lists_.apps, key, text.c_str(), &copy))) PFW_ModifyApplicationInRegistry(copy);
+    }
+    if (!done) {
+        // Refused: the name was taken meanwhile, or the text is empty.
+        if (!text.empty()) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    unsigned next = lists_.rules->next_key;
+    for (unsigned k = 0; k < next; ++k) InsertRule(static_cast<int>(k), true);
 }
 
 void CTreeDialog::OnDestroy() {

@@ -11,6 +11,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -53,6 +54,16 @@ public:
     void ShowTab(int index);
     // The Add Rule command: the dialog, then the new rule shown.
     void AddRule();
+    // Deny, Ask or Allow on the current record when it is a rule; nothing when unchanged.
+    void SetAction(int action);
+    // The Delete rule command: the current record when it is a rule still in the list
+    // and neither default rule.
+    void DeleteCurrentRule();
+    // The context menu over `record` at `screen`; false when there is nothing to open it on.
+    bool OpenContextMenu(const void* record, bool onLight, POINT screen);
+    // Shows a popup menu and returns the command chosen, or 0. Tests replace it.
+    static std::function<UINT(HMENU menu, POINT screen, HWND owner)> trackMenu;
+    const void* renaming() const { return renaming_; }
 
     winui::TreeCtrl Tree(int tab, int direction) const;
     winui::ListCtrl List() const { return winui::ListCtrl(Item(IDC_RULE_LIST)); }
@@ -89,6 +100,11 @@ private:
     void SortList(int column);
     void OnTreeClick(HWND tree, bool doubleClick);
     void OnListClick();
+    LRESULT OnRightClick(NMHDR* header);
+    bool OnContextMenu(POINT screen);
+    BOOL OnBeginRename(NMTVDISPINFOA* info);
+    void OnEndRename(NMTVDISPINFOA* info);
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void CleanupWinsock();
 
     Lists lists_;
@@ -101,6 +117,7 @@ private:
     bool bulk_ = false;
     RecordCache* cache_ = nullptr;
     const void* current_ = nullptr;
+    const void* renaming_ = nullptr;
     int sortColumn_ = 0;
     bool ascending_ = true;
     TreeIndex index_[6];

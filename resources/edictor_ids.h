@@ -61,9 +61,33 @@
 #define IDC_ADR_FIRST1           1410  // four octet boxes, 1410..1413
 #define IDC_ADR_LAST1            1420  // four octet boxes, 1420..1423
 
-// Commands.
+#define IDR_CONTEXT              129   // the view's context menu
+#define IDB_TOOLBAR              134   // Add, Delete, Lock, Set Timer
+#define IDD_ABOUT                205
+#define IDD_FEEDBACK             206
+#define IDC_FEEDBACK_BROWSE      1500
+
+// Commands; each has its status-bar prompt and tool tip ("prompt\ntip") in the string table.
 #define ID_RULE_ADD              32771
 #define ID_APP_EXIT_CMD          32772
+#define ID_RULE_DELETE           32773
+#define ID_TOOLS_LOCK            32774
+#define ID_TOOLS_TIMER           32775
+#define ID_HELP_CONTENTS_CMD     32776
+#define ID_HELP_INDEX_CMD        32777
+#define ID_HELP_CMD              32778
+#define ID_HELP_FEEDBACK         32779
+#define ID_APP_ABOUT_CMD         32780
+#define ID_CONTEXT_HELP_CMD      32781
+#define ID_ACTION_DENY           32790
+#define ID_ACTION_ASK            32791
+#define ID_ACTION_ALLOW          32792
+#define ID_CONTEXT_ADD           32793
+#define ID_CONTEXT_DELETE        32794
+#define ID_TOOLBAR_TOP           32800
+#define ID_TOOLBAR_BOTTOM        32801
+#define ID_TOOLBAR_LEFT          32802
+#define ID_TOOLBAR_RIGHT         32803
 
 // Strings.
 #define IDS_DOC_TYPE             61000

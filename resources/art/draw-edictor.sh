@@ -4,6 +4,8 @@
 #                  0-2 traffic lights (allow, deny, ask), 3 protocol socket, 4 application
 #                  window, 5 computer, 6-8 the three known programs (web globe, browser
 #                  globe, mail program), 9 terminal, 10 mail, 11 file transfer
+#   toolbar.bmp    the four 16x16 toolbar buttons side by side, white is transparent:
+#                  Add Rule, Delete rule, Lock, Set Timer
 #   light_*.ico    the three lights above the trees
 #   edictor.ico    the program (16, 32 and 48 pixels)
 set -euo pipefail
@@ -61,6 +63,16 @@ tile p11 -fill "#f0c040" -stroke "#8a6a10" -draw "rectangle 1,4 14,14" -draw "re
   -fill "#1f4fb8" -draw "polygon 5,6 8,9 6,9 6,12 4,12 4,9 2,9" -fill "#c02020" -draw "polygon 11,13 14,10 12,10 12,7 10,7 10,10 8,10"
 
 convert "$tmp"/p{00,01,02,03,04,05,06,07,08,09,10,11}.png +append -type TrueColor BMP3:"$out/nodes.bmp"
+
+# Toolbar: a rule sheet with a green plus, the sheet with a red cross, a padlock, a clock.
+sheet=(-fill "#ffffff" -stroke "#505050" -draw "rectangle 1,1 10,14" -stroke "#9a9a9a" -draw "line 3,4 8,4" -draw "line 3,7 8,7" -draw "line 3,10 6,10")
+tile t0 "${sheet[@]}" -stroke none -fill "#1f9a2e" -draw "rectangle 10,6 12,15" -draw "rectangle 7,9 15,11"
+tile t1 "${sheet[@]}" -stroke "#d01818" -strokewidth 2 -draw "line 8,7 14,14" -draw "line 14,7 8,14"
+tile t2 -fill none -stroke "#606060" -strokewidth 2 -draw "roundrectangle 4,1 11,9 3,3" -stroke "#7a5a00" -strokewidth 1 \
+  -fill "#e8b830" -draw "rectangle 2,7 13,14" -fill "#303030" -stroke none -draw "rectangle 7,9 8,12"
+tile t3 -fill "#ffffff" -stroke "#303030" -draw "circle 7.5,8 7.5,1.5" -stroke "#c02020" -draw "line 7.5,8 7.5,3.5" \
+  -stroke "#303030" -draw "line 7.5,8 10.5,9.5"
+convert "$tmp"/t{0,1,2,3}.png +append -type TrueColor BMP3:"$out/toolbar.bmp"
 
 # The three lights above the trees, transparent around the housing.
 for pair in green:p00 red:p01 yellow:p02; do
