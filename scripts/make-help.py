@@ -125,22 +125,28 @@ def parse(text):
         if line.startswith("=="):
             flush()
             parts = line[2:].split(None, 2)
-            if len(parts) < 3 or not parts[1].isdigit():
+            if len(parts) < 3 or not (parts[1].isascii() and parts[1].isdigit()):
                 raise HelpError(f"line {n}: a topic is written '== context-name map-number Title'")
             context, map_id, title = parts[0], int(parts[1]), parts[2].strip()
             if not valid_context(context):
                 raise HelpError(f"line {n}: context name '{context}' may hold only 0-9, A-Z, a-z, _ and .")
+            if map_id > 0x7FFFFFFF:
+                raise HelpError(f"line {n}: map number {map_id} is larger than 2147483647")
+            encode_text(title, n)
             topics.append(Topic(context, map_id, title, n))
             continue
         if not topics and ":" in line and not para:
             key, _, value = line.partition(":")
             if key.strip() in ("title", "copyright"):
                 meta[key.strip()] = value.strip()
+                encode_text(value, n)
                 continue
         if topics and not para and line.startswith("keywords:"):
             words = [w.strip() for w in line[len("keywords:"):].split(";")]
             if not all(words):
                 raise HelpError(f"line {n}: keywords are separated by ';' and none is empty")
+            for w in words:
+                encode_text(w, n)
             topics[-1].keywords += words
             continue
         if line.startswith(("* ", "! ")):
@@ -457,8 +463,11 @@ def main(argv):
         with open(argv[1], encoding="utf-8") as f:
             text = f.read()
         data = compile_help(text)
-    except HelpError as e:
+    except (HelpError, OSError) as e:
         print(f"{argv[1]}: {e}", file=sys.stderr)
+        return 1
+    except UnicodeDecodeError as e:
+        print(f"{argv[1]}: not UTF-8 text (byte {e.start})", file=sys.stderr)
         return 1
     with open(argv[2], "wb") as f:
         f.write(data)

@@ -43,6 +43,9 @@ class SourceTest(unittest.TestCase):
             (GOOD_HEAD + "a \u4e00 here\n", "line 3", "Windows character set"),
             ("title: only\n", "", "no topic"),
             (GOOD_HEAD + "keywords: a;; b\n", "line 3", "none is empty"),
+            (GOOD_HEAD + "keywords: a; \u4e00\n", "line 3", "Windows character set"),
+            ("== a 1 Title \u4e00\n", "line 1", "Windows character set"),
+            ("== a 99999999999 A\n", "line 1", "larger than"),
         ]
         for source, line, words in cases:
             with self.subTest(source=source):
