@@ -194,18 +194,20 @@ int main(int argc, char** argv) {
         DeleteFileA(log.c_str());
         start = now_ms();
         ProgramRun decided = run_program(sibling("interceptor.exe"), input, nullptr, 600000);
-        // The interceptor words its own lines: wait for their count rather than a size.
-        std::vector<std::string> lines;
-        double last_growth = now_ms();
-        size_t seen = 0;
-        while ((lines = log_lines(log)).size() < (size_t)count && now_ms() - last_growth < 5000) {
-          if (lines.size() != seen) {
-            seen = lines.size();
-            last_growth = now_ms();
+        // The interceptor words its own lines, so their total size is not known ahead: once it
+        // has ended, the monitor has taken every line; the file is done when it stops growing.
+        LONGLONG size = file_size(log);
+        double grown = now_ms();
+        while (now_ms() - grown < 200) {
+          Sleep(1);
+          LONGLONG now = file_size(log);
+          if (now != size) {
+            size = now;
+            grown = now_ms();
           }
-          Sleep(5);
         }
-        double ms = now_ms() - start;
+        std::vector<std::string> lines = log_lines(log);
+        double ms = grown - start;
         int faults = (int)lines.size() != count || decided.exit_code != 0;
         for (int i = 0; i < (int)lines.size() && !faults; i++) {
           char want[64];
