@@ -34,6 +34,17 @@ std::string CommandTip(UINT id) {
 
 CAboutDialog::CAboutDialog() : Dialog(IDD_ABOUT) {}
 
+CAboutDialog::~CAboutDialog() {
+    if (picture_) DestroyIcon(picture_);
+}
+
+BOOL CAboutDialog::OnInitDialog() {
+    // The program's picture at its full 48 pixels, not the 32 an icon control loads.
+    picture_ = static_cast<HICON>(LoadImageA(winui::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 48, 48, 0));
+    if (picture_) SendItem(IDC_ABOUT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(picture_));
+    return TRUE;
+}
+
 std::function<void(HWND, const char*)> CFeedbackDialog::shellOpen = [](HWND owner, const char* path) {
     ShellExecuteA(owner, "open", path, nullptr, "c:", SW_SHOWNORMAL);
 };
@@ -114,8 +125,12 @@ void CMainFrame::CreateToolbar() {
 void CMainFrame::MoveToolbar(ToolbarEdge edge) {
     if (!toolbar_) return;
     edge_ = edge;
-    static const DWORD styles[] = {CCS_TOP, CCS_BOTTOM, CCS_LEFT, CCS_RIGHT};
-    LONG_PTR style = GetWindowLongPtrA(toolbar_, GWL_STYLE) & ~static_cast<LONG_PTR>(CCS_TOP | CCS_BOTTOM | CCS_VERT);
+    // Along the top the control sizes and places itself; elsewhere the frame does.
+    static const DWORD styles[] = {CCS_TOP, CCS_BOTTOM | CCS_NOPARENTALIGN | CCS_NORESIZE,
+                                   CCS_LEFT | CCS_NOPARENTALIGN | CCS_NORESIZE,
+                                   CCS_RIGHT | CCS_NOPARENTALIGN | CCS_NORESIZE};
+    LONG_PTR style = GetWindowLongPtrA(toolbar_, GWL_STYLE) &
+                     ~static_cast<LONG_PTR>(CCS_TOP | CCS_BOTTOM | CCS_VERT | CCS_NOPARENTALIGN | CCS_NORESIZE);
     SetWindowLongPtrA(toolbar_, GWL_STYLE, style | styles[edge]);
     // Standing upright, each button starts a row of its own.
     bool upright = edge == kEdgeLeft || edge == kEdgeRight;
@@ -179,18 +194,21 @@ void CMainFrame::FitToForm() {
 
 void CMainFrame::PlaceToolbar() {
     if (!toolbar_) return;
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
-    // The control puts itself against the client area's edge; at the bottom and the sides
-    // it must leave the status bar its room.
-    if (edge_ == kEdgeTop) return;
-    RECT client = ClientLessStatusBar(), bar;
-    GetWindowRect(toolbar_, &bar);
-    int width = bar.right - bar.left, height = bar.bottom - bar.top;
-    int x = edge_ == kEdgeRight ? client.right - width : client.left;
-    int y = edge_ == kEdgeBottom ? client.bottom - height : client.top;
-    if (edge_ != kEdgeBottom) height = client.bottom - client.top;
-    else width = client.right - client.left;
-    SetWindowPos(toolbar_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (edge_ == kEdgeTop) {
+        SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+        return;
+    }
+    // At the bottom it sits above the status bar; at a side it runs the client's height,
+    // one button wide.
+    RECT client = ClientLessStatusBar();
+    DWORD button = static_cast<DWORD>(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));
+    int thick = (edge_ == kEdgeBottom ? HIWORD(button) : LOWORD(button)) + 6;
+    RECT place = client;
+    if (edge_ == kEdgeBottom) place.top = client.bottom - thick;
+    if (edge_ == kEdgeLeft) place.right = client.left + thick;
+    if (edge_ == kEdgeRight) place.left = client.right - thick;
+    SetWindowPos(toolbar_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CMainFrame::Help(UINT command, ULONG_PTR data) {

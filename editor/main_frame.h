@@ -24,6 +24,13 @@ public:
 class CAboutDialog : public winui::Dialog {
 public:
     CAboutDialog();
+    ~CAboutDialog() override;
+
+protected:
+    BOOL OnInitDialog() override;
+
+private:
+    HICON picture_ = nullptr;
 };
 
 // Feedback: how to reach the makers; "Browse to Tarnwall" opens the feedback shortcut in

@@ -66,6 +66,7 @@
 #define IDD_ABOUT                205
 #define IDD_FEEDBACK             206
 #define IDC_FEEDBACK_BROWSE      1500
+#define IDC_ABOUT_ICON           1501
 
 // Commands; each has its status-bar prompt and tool tip ("prompt\ntip") in the string table.
 #define ID_RULE_ADD              32771

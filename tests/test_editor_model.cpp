@@ -106,3 +106,40 @@ TEST(EditorModel, NumbersAndNamesFromTheBoxes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EditorModel, ContextMenuStateByRecord) {
+    PFW_RULE inbound{}, other{};
+    inbound.kind = other.kind = PFW_KIND_RULE;
+    inbound.key = 0;
+    inbound.action = PFW_DENY;
+    other.key = 7;
+    other.action = 9;  // no known action: no mark
+    PFW_PROTO protocol{};
+    protocol.kind = PFW_KIND_PROTOCOL;
+    protocol.key = 3;
+    struct Case {
+        const void* record;
+        bool light, actions, remove, greyed;
+        int checked;
+    };
+    const Case cases[] = {{&inbound, false, true, false, true, PFW_DENY},
+                          {&inbound, true, true, false, false, PFW_DENY},
+                          {&other, false, true, true, true, -1},
+                          {&protocol, false, false, false, true, -1}};
+    for (const Case& c : cases) {
+        MenuState state = ContextMenuState(c.record, c.light);
+        EXPECT_EQ(state.actions, c.actions);
+        EXPECT_TRUE(state.add);
+        EXPECT_EQ(state.remove, c.remove);
+        EXPECT_EQ(state.removeGreyed, c.greyed);
+        EXPECT_EQ(state.checked, c.checked);
+    }
+    EXPECT_EQ(RenameLimit(PFW_KIND_PROTOCOL), 19);
+    EXPECT_EQ(RenameLimit(PFW_KIND_ADDRESS), 30);
+    EXPECT_EQ(RenameLimit(PFW_KIND_APP), 40);
+    EXPECT_EQ(RenameLimit(PFW_KIND_RULE), 0);
+}
+
+}  // namespace

@@ -1,0 +1,331 @@
+// Edictor's commands: the context menu and its states, action changes, deleting and
+// renaming from the views, and the frame's menu prompts, toolbar, keys, help, About and
+// feedback, each driven by window messages.
+#include <gtest/gtest.h>
+
+#include "editor_fixture.h"
+#include "screenshot.h"
+
+using namespace edictor;
+using namespace regtest;
+
+namespace {
+
+class CommandTest : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        http = Protocol("HTTP", PFW_TCP, 80);
+        Protocol("SMTP", PFW_TCP, 25);
+        int proxy = Address("Web Proxy", "10.0.0.8");
+        browser = App("BROWSER.EXE", "Browser");
+        rule = Rule(http, proxy, browser, PFW_OUTBOUND, PFW_ALLOW);
+        Open();
+        SetForegroundWindow(frameHwnd());
+        CTreeDialog::trackMenu = [this](HMENU menu, POINT, HWND) {
+            shown.clear();
+            for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+                UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+                shown.push_back(state & MF_SEPARATOR ? '-'
+                                : state & MF_GRAYED  ? 'g'
+                                : state & MF_DISABLED ? 'd'
+                                : state & MF_CHECKED  ? 'x'
+                                                      : 'e');
+            }
+            return choose;
+        };
+    }
+    void TearDown() override {
+        CTreeDialog::trackMenu = nullptr;
+        EditorTest::TearDown();
+    }
+    // A node of the outbound protocol tree by its path of texts.
+    HTREEITEM Node(std::initializer_list<const char*> path, int tab = kTabProtocol) {
+        winui::TreeCtrl tree = view().Tree(tab, PFW_OUTBOUND);
+        HTREEITEM item = tree.Root();
+        for (auto it = path.begin(); it != path.end(); ++it) {
+            while (item && tree.GetText(item) != *it) item = tree.Sibling(item);
+            if (!item || it + 1 == path.end()) break;
+            tree.Expand(item);
+            item = tree.Child(item);
+        }
+        return item;
+    }
+    // A right (or left) click on a node, where the cursor is.
+    void ClickNode(HTREEITEM item, UINT code, int tab = kTabProtocol) {
+        winui::TreeCtrl tree = view().Tree(tab, PFW_OUTBOUND);
+        RECT rect{};
+        *reinterpret_cast<HTREEITEM*>(&rect) = item;
+        SendMessageA(tree.hwnd(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+        POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ClientToScreen(tree.hwnd(), &point);
+        SetCursorPos(point.x, point.y);
+        NMHDR click{tree.hwnd(), static_cast<UINT_PTR>(GetDlgCtrlID(tree.hwnd())), code};
+        SendMessageA(view().hwnd(), WM_NOTIFY, click.idFrom, reinterpret_cast<LPARAM>(&click));
+    }
+    void Key(UINT key, bool shift = false) {
+        BYTE keys[256] = {};
+        if (shift) keys[VK_SHIFT] = 0x80;
+        SetKeyboardState(keys);
+        MSG msg{frameHwnd(), WM_KEYDOWN, key, 0, GetTickCount(), {}};
+        if (!TranslateAcceleratorA(frameHwnd(), frame_->accelerators(), &msg)) ADD_FAILURE() << "no key " << key;
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    }
+    PFW_RULE_RECORD StoredRule(const char* name) {
+        std::vector<unsigned char> bytes;
+        PFW_RULE_RECORD record{};
+        record.action = -1;
+        if (read_value(kRuleSet, name, &bytes) && bytes.size() == sizeof record) memcpy(&record, bytes.data(), sizeof record);
+        return record;
+    }
+    std::string shown;
+    UINT choose = 0;
+    int http = -1, browser = -1, rule = -1;
+};
+
+TEST_F(CommandTest, ContextMenuStatesAndActionChanges) {
+    ClickNode(Node({"HTTP"}), NM_RCLICK);
+    EXPECT_EQ(shown, "ggg-eg");  // on an object only Add is usable
+    // Rule 1's leaf: Delete greyed, its action (Allow) checked; Deny turns the right light red.
+    choose = ID_ACTION_DENY;
+    ClickNode(Node({"Any Protocol", "Any Address", "Every program", "Allow"}), NM_RCLICK);
+    EXPECT_EQ(shown, "eex-eg");
+    EXPECT_EQ(WindowText(view().Item(IDC_CAPTION_OUT)), "Outbound: Deny");
+    EXPECT_EQ(reinterpret_cast<HICON>(view().SendItem(IDC_LIGHT_OUT, STM_GETICON)), view().lightIcon(PFW_DENY));
+    EXPECT_EQ(StoredRule("0,0,0,1").action, PFW_DENY);
+    EXPECT_NE(DumpTree(view().Tree(kTabProtocol, PFW_OUTBOUND)).find("Every program [4]\n      Deny [1]"),
+              std::string::npos);
+    // The same action again writes nothing.
+    ASSERT_TRUE(delete_value(kRuleSet, "0,0,0,1"));
+    ClickNode(Node({"Any Protocol", "Any Address", "Every program", "Deny"}), NM_RCLICK);
+    EXPECT_EQ(shown, "xee-eg");
+    EXPECT_FALSE(value_exists(kRuleSet, "0,0,0,1"));
+
+    // An ordinary rule's row in the list: Delete usable; Ask changes row and leaf.
+    view().Tabs().SetCurrent(kTabList);
+    view().ShowTab(kTabList);
+    winui::ListCtrl list = view().List();
+    int row = list.FindData(reinterpret_cast<LPARAM>(PFW_GetRuleByIndex(view().lists().rules, rule, nullptr)));
+    ASSERT_GE(row, 0);
+    RECT rect{LVIR_BOUNDS};
+    SendMessageA(list.hwnd(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    POINT point{rect.left + 20, (rect.top + rect.bottom) / 2};
+    ClientToScreen(list.hwnd(), &point);
+    SetCursorPos(point.x, point.y);
+    choose = ID_ACTION_ASK;
+    NMHDR click{list.hwnd(), IDC_RULE_LIST, NM_RCLICK};
+    SendMessageA(view().hwnd(), WM_NOTIFY, IDC_RULE_LIST, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(shown, "ee" "x-ee");
+    EXPECT_EQ(list.GetItemText(list.FindData(list.GetData(row)), 4), "Ask User");
+
+    // Over the left light: rule 0, Delete disabled rather than greyed.
+    RECT light;
+    GetWindowRect(view().Item(IDC_LIGHT_IN), &light);
+    choose = 0;
+    SendMessageA(view().hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view().hwnd()),
+                 MAKELPARAM(light.left + 2, light.top + 2));
+    EXPECT_EQ(shown, "xee-ed");
+    EXPECT_EQ(static_cast<const PFW_RULE*>(view().currentRecord())->key, 0u);
+}
+
+TEST_F(CommandTest, DeleteActsOnceAndNeverOnDefaultRules) {
+    ClickNode(Node({"HTTP", "Web Proxy", "Browser", "Allow"}), NM_CLICK);
+    std::string stored = PFW_CreateRuleKey(http, 1, browser, PFW_OUTBOUND);
+    ASSERT_TRUE(value_exists(kRuleSet, stored.c_str()));
+    Key(VK_DELETE);
+    EXPECT_EQ(PFW_GetRuleByIndex(rules, rule, nullptr), nullptr);
+    EXPECT_FALSE(value_exists(kRuleSet, stored.c_str()));
+    EXPECT_EQ(DumpTree(view().Tree(kTabAddress, PFW_OUTBOUND)).find("Web Proxy"), std::string::npos);
+    EXPECT_EQ(view().List().Count(), 2);
+    Key(VK_DELETE);  // the second press finds nothing
+    EXPECT_EQ(view().List().Count(), 2);
+
+    // Rule 1 and an object node: nothing happens, and nothing is said.
+    for (HTREEITEM item : {Node({"Any Protocol", "Any Address", "Every program", "Allow"}), Node({"Any Protocol"})}) {
+        ClickNode(item, NM_CLICK);
+        SendMessageA(frameHwnd(), WM_COMMAND, ID_RULE_DELETE, 0);
+    }
+    EXPECT_NE(PFW_GetRuleByIndex(rules, 1, nullptr), nullptr);
+    EXPECT_EQ(view().List().Count(), 2);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(CommandTest, RenamingByLabelEdit) {
+    winui::TreeCtrl tree = view().Tree(kTabProtocol, PFW_OUTBOUND);
+    auto rename = [&](HTREEITEM item, const char* text) {
+        HWND edit = tree.EditLabel(item);
+        if (!edit) return false;
+        SetWindowTextA(edit, text);
+        SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, FALSE, 0);
+        return true;
+    };
+    // Key 0 entries and rule leaves are not edited.
+    EXPECT_EQ(tree.EditLabel(Node({"Any Protocol"})), nullptr);
+    EXPECT_EQ(tree.EditLabel(Node({"HTTP", "Web Proxy", "Browser", "Allow"})), nullptr);
+
+    // A twentieth typed character is not taken.
+    HWND edit = tree.EditLabel(Node({"HTTP"}));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "");
+    for (int i = 0; i < 20; ++i) SendMessageA(edit, WM_CHAR, 'a' + i, 0);
+    EXPECT_EQ(WindowText(edit), "abcdefghijklmnopqrs");
+    SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, TRUE, 0);
+    EXPECT_EQ(view().renaming(), nullptr);
+
+    // Its own name: nothing said, nothing written. Another protocol's: refused.
+    std::vector<std::string> before = value_names(kProtocols);
+    ASSERT_TRUE(rename(Node({"HTTP"}), "HTTP"));
+    ASSERT_TRUE(rename(Node({"HTTP"}), "SMTP"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "A protocol with this name already exists!");
+    EXPECT_EQ(boxes[0].caption, "Tarnwall");
+    EXPECT_EQ(value_names(kProtocols), before);
+
+    // A new name reaches the store, the registry and every node and row showing it.
+    ASSERT_TRUE(rename(Node({"HTTP"}), "Web"));
+    EXPECT_STREQ(PFW_GetProtocolByIndex(protocols, http, nullptr)->name, "Web");
+    std::string dump;
+    for (int tab = 0; tab < 3; ++tab) dump += DumpTree(view().Tree(tab, PFW_OUTBOUND));
+    EXPECT_EQ(dump.find("HTTP"), std::string::npos);
+    EXPECT_EQ(view().List().GetItemText(view().List().Count() - 1, 0), "Web");
+    std::string storedName;
+    std::vector<unsigned char> bytes;
+    for (const std::string& name : value_names(kProtocols)) {
+        PFW_PROTO_RECORD stored{};
+        if (read_value(kProtocols, name.c_str(), &bytes) && bytes.size() == sizeof stored) {
+            memcpy(&stored, bytes.data(), sizeof stored);
+            if (stored.key == static_cast<uint32_t>(http)) storedName = stored.name;
+        }
+    }
+    EXPECT_EQ(storedName, "Web");
+
+    // Applications are renamed by description, up to 40 characters.
+    HWND appEdit = tree.EditLabel(Node({"Web", "Web Proxy", "Browser"}));
+    ASSERT_NE(appEdit, nullptr);
+    EXPECT_EQ(SendMessageA(appEdit, EM_GETLIMITTEXT, 0, 0), 40);
+    SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, TRUE, 0);
+}
+
+TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
+    HMENU menu = GetMenu(frameHwnd());
+    std::string titles;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[32] = "";
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        titles += std::string(text) + ";";
+    }
+    EXPECT_EQ(titles, "&File;&Rules;&Tools;&Help;");
+    EXPECT_TRUE(GetMenuState(menu, ID_TOOLS_LOCK, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(menu, ID_TOOLS_TIMER, MF_BYCOMMAND) & MF_GRAYED);
+    auto status = [&] {
+        char text[128] = "";
+        SendMessageA(frame_->statusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        return std::string(text);
+    };
+    EXPECT_EQ(status(), " ");
+    SendMessageA(frameHwnd(), WM_MENUSELECT, MAKEWPARAM(ID_RULE_DELETE, MF_HILITE), reinterpret_cast<LPARAM>(menu));
+    EXPECT_EQ(status(), "Delete rule from rule set");
+    SendMessageA(frameHwnd(), WM_MENUSELECT, MAKEWPARAM(ID_HELP_FEEDBACK, MF_HILITE), reinterpret_cast<LPARAM>(menu));
+    EXPECT_EQ(status(), " ");
+    SendMessageA(frameHwnd(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(status(), " ");
+
+    HWND toolbar = frame_->toolbar();
+    EXPECT_TRUE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_RULE_ADD, 0));
+    EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_TOOLS_LOCK, 0));
+    EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_TOOLS_TIMER, 0));
+    NMTTDISPINFOA tip{};
+    tip.hdr = {toolbar, ID_RULE_DELETE, TTN_GETDISPINFOA};
+    SendMessageA(frameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+    EXPECT_STREQ(tip.lpszText, "Delete");
+    // Lock and Set Timer do nothing, whichever way they come.
+    SendMessageA(frameHwnd(), WM_COMMAND, ID_TOOLS_LOCK, reinterpret_cast<LPARAM>(toolbar));
+    SendMessageA(frameHwnd(), WM_COMMAND, ID_TOOLS_TIMER, 0);
+    EXPECT_TRUE(boxes.empty());
+
+    // The toolbar moves to the left edge; the form keeps its whole size beside it.
+    choose = ID_TOOLBAR_LEFT;
+    NMHDR right{toolbar, 0, NM_RCLICK};
+    SendMessageA(frameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&right));
+    EXPECT_EQ(shown, "xeee");
+    EXPECT_EQ(frame_->toolbarEdge(), kEdgeLeft);
+    RECT bar, form, expected = {0, 0, 335, 191};
+    GetWindowRect(toolbar, &bar);
+    GetWindowRect(view().hwnd(), &form);
+    MapDialogRect(view().hwnd(), &expected);
+    EXPECT_LE(bar.right, form.left);
+    EXPECT_GT(bar.bottom - bar.top, bar.right - bar.left);
+    EXPECT_EQ(form.right - form.left, expected.right);
+    EXPECT_EQ(form.bottom - form.top, expected.bottom);
+    Screenshot(frameHwnd(), "editor_toolbar_left");
+    choose = ID_TOOLBAR_TOP;
+    SendMessageA(frameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&right));
+
+    // Insert opens Add Rule from the List View too.
+    view().Tabs().SetCurrent(kTabList);
+    view().ShowTab(kTabList);
+    DialogScript script;
+    script.Then("Add Rule", [](HWND d) { Click(d, IDCANCEL); });
+    EXPECT_TRUE(script.Run([&] { Key(VK_INSERT); }));
+}
+
+TEST_F(CommandTest, HelpAboutAndFeedback) {
+    std::vector<std::pair<std::string, UINT>> calls;
+    BOOL started = TRUE;
+    CMainFrame::winHelp = [&](HWND, const char* path, UINT command, ULONG_PTR) {
+        calls.push_back({path, command});
+        return started;
+    };
+    frame_->SetHelpPath("C:\\windows\\Tarnwall.hlp");
+    Key(VK_F1);
+    SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_CONTENTS_CMD, 0);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], std::make_pair(std::string("C:\\windows\\Tarnwall.hlp"), static_cast<UINT>(HELP_CONTEXT)));
+    EXPECT_EQ(calls[1].second, static_cast<UINT>(HELP_CONTENTS));
+    // Shift+F1: the next click asks for the clicked item's topic.
+    Key(VK_F1, true);
+    EXPECT_TRUE(frame_->inHelpMode());
+    SendMessageA(frameHwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(40, 40));
+    EXPECT_FALSE(frame_->inHelpMode());
+    EXPECT_EQ(calls.size(), 3u);
+    started = FALSE;
+    SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_INDEX_CMD, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Failed to launch help.");
+    CMainFrame::winHelp = WinHelpA;
+
+    std::string opened;
+    CFeedbackDialog::shellOpen = [&](HWND, const char* path) { opened = path; };
+    DialogScript script;
+    script.Then("About Tarnwall", [](HWND d) {
+              Screenshot(d, "editor_about");
+              Click(d, IDOK);
+          })
+        .Then("Tarnwall Feedback", [](HWND d) {
+            Screenshot(d, "editor_feedback");
+            Click(d, IDC_FEEDBACK_BROWSE);
+        });
+    EXPECT_TRUE(script.Run([&] {
+        SendMessageA(frameHwnd(), WM_COMMAND, ID_APP_ABOUT_CMD, 0);
+        SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_FEEDBACK, 0);
+    }));
+    EXPECT_EQ(opened, CFeedbackDialog::FeedbackPath());
+    EXPECT_NE(opened.find("\\feedback.url"), std::string::npos);
+    CFeedbackDialog::shellOpen = nullptr;
+}
+
+// The real menu, open on screen, for a person to look at.
+TEST_F(CommandTest, PictureOfTheOpenContextMenu) {
+    CTreeDialog::trackMenu = nullptr;
+    UINT_PTR timer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        winui::SaveScreenshot(nullptr, "..\\screenshots\\editor_context_menu.bmp");
+        EndMenu();
+    });
+    ClickNode(Node({"HTTP", "Web Proxy", "Browser", "Allow"}), NM_RCLICK);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(static_cast<const PFW_RULE*>(view().currentRecord())->key, static_cast<uint32_t>(rule));
+}
+
+}  // namespace
