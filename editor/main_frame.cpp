@@ -211,6 +211,16 @@ void CMainFrame::PlaceToolbar() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool CMainFrame::ForwardKeyToEdit(UINT key) {
+    // While a label is being edited, Insert and Delete are the edit box's keys, not commands.
+    HWND focus = GetFocus();
+    char name[16] = "";
+    if (!focus || !GetClassNameA(focus, name, sizeof name) || lstrcmpiA(name, "Edit") != 0) return false;
+    SendMessageA(focus, WM_KEYDOWN, key, 0);
+    SendMessageA(focus, WM_KEYUP, key, 0);
+    return true;
+}
+
 void CMainFrame::Help(UINT command, ULONG_PTR data) {
     BOOL started = winHelp ? winHelp(hwnd_, helpPath_.c_str(), command, data) : FALSE;
     if (!started) winui::ShowMessageBox(hwnd_, "Failed to launch help.", kProgramTitle, MB_OK | MB_ICONEXCLAMATION);
@@ -230,6 +240,7 @@ bool CMainFrame::OnCommand(int id, int code, HWND control) {
         return true;
     case ID_RULE_ADD:
     case ID_RULE_DELETE:
+        if (code == 1 && ForwardKeyToEdit(id == ID_RULE_DELETE ? VK_DELETE : VK_INSERT)) return true;
         // From the menu, the keys or the toolbar alike: the view acts on its current record.
         if (view_ && view_->hwnd()) SendMessageA(view_->hwnd(), WM_COMMAND, static_cast<WPARAM>(id), 0);
         return true;

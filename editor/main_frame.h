@@ -82,6 +82,7 @@ private:
     RECT ClientLessStatusBar() const;
     void FitToForm();
     void Help(UINT command, ULONG_PTR data);
+    bool ForwardKeyToEdit(UINT key);
     void EndHelpMode(POINT* clicked);
     CTreeDialog* view_ = nullptr;
     bool quitOnDestroy_ = true;

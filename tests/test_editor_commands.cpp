@@ -170,6 +170,12 @@ TEST_F(CommandTest, RenamingByLabelEdit) {
     SetWindowTextA(edit, "");
     for (int i = 0; i < 20; ++i) SendMessageA(edit, WM_CHAR, 'a' + i, 0);
     EXPECT_EQ(WindowText(edit), "abcdefghijklmnopqrs");
+    // The Delete key edits the text, and deletes no rule.
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, 1);
+    Key(VK_DELETE);
+    EXPECT_EQ(WindowText(edit), "bcdefghijklmnopqrs");
+    EXPECT_EQ(view().List().Count(), 3);
     SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, TRUE, 0);
     EXPECT_EQ(view().renaming(), nullptr);
 
