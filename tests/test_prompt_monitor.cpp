@@ -1,0 +1,377 @@
+// The monitor's connection prompt: in the test's own process, where the test
+// asks through the prompt channel and answers through the prompt's buttons;
+// and end to end, the real wayguard.exe asked by the real interceptor.exe.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "monitor_fixture.h"
+#include "prompt.h"
+#include "traffic_consumer.h"
+
+namespace {
+
+// The installed outbound default: Ask, logged.
+void outbound_default_asks() {
+  PFW_RULE_RECORD outbound = {0, 0, 0, PFW_OUTBOUND, PFW_ASK, 1};
+  ASSERT_TRUE(regtest::write_value(regtest::kRuleSet, "0,0,0,1", REG_BINARY, &outbound, sizeof outbound));
+}
+
+PFW_PROMPT_REQUEST question(const char* program, unsigned port = 8080, const char* address = "10.0.0.9",
+                            const char* service = "Alt Web") {
+  PFW_PROMPT_REQUEST q = {};
+  strncpy(q.program, program, sizeof q.program - 1);
+  strncpy(q.protocol_name, service, sizeof q.protocol_name - 1);
+  q.direction = PFW_OUTBOUND;
+  q.transport = PFW_TCP;
+  q.port = port;
+  q.address = (uint32_t)ip(address);
+  return q;
+}
+
+class PromptTest : public MonitorTest {
+ protected:
+  void SetUp() override {
+    MonitorTest::SetUp();
+    outbound_default_asks();
+    values_before = regtest::value_names(regtest::kRuleSet).size();
+    channel = PFW_OpenPromptChannel();
+    ASSERT_NE(channel, nullptr);
+  }
+  void TearDown() override {
+    for (uint32_t id : asked) PFW_WaitPromptAnswer(channel, id, 0, nullptr);
+    PFW_ClosePromptChannel(channel);
+    MonitorTest::TearDown();
+  }
+  uint32_t ask(const PFW_PROMPT_REQUEST& q, unsigned timeout_ms = 60000) {
+    uint32_t id = 0;
+    EXPECT_EQ(PFW_AskPrompt(channel, &q, timeout_ms, &id, nullptr), 1);
+    asked.push_back(id);
+    return id;
+  }
+  // The answer the request got: PFW_ALLOW, PFW_DENY, or -1 for none.
+  int answer_of(uint32_t id) {
+    int answer = -1;
+    return PFW_WaitPromptAnswer(channel, id, 0, &answer) ? answer : -1;
+  }
+
+  PFW_PROMPT_BLOCK* channel = nullptr;
+  std::vector<uint32_t> asked;
+  size_t values_before = 0;  // of the active rule set
+};
+
+TEST(PromptTexts, NameTheConnectionAsTheUserKnowsIt) {
+  PFW_PROMPT_REQUEST named = question("IEXPLORE.EXE", 80, "203.0.113.7", "HTTP");
+  wayguard::PromptTexts t = wayguard::TextsOf(named);
+  EXPECT_EQ(t.direction, "Outbound");
+  EXPECT_EQ(t.application, "IEXPLORE.EXE");
+  EXPECT_EQ(t.service, "HTTP (TCP port 80)");
+  EXPECT_EQ(t.address, "203.0.113.7");
+  PFW_PROMPT_REQUEST unnamed = question("DNS.EXE", 53, "10.0.0.1", "");
+  unnamed.transport = PFW_UDP;
+  unnamed.direction = PFW_INBOUND;
+  t = wayguard::TextsOf(unnamed);
+  EXPECT_EQ(t.direction, "Inbound");
+  EXPECT_EQ(t.service, "UDP port 53");
+}
+
+// One prompt at a time: its answer reaches the requests for the same
+// connection; another connection gets a prompt of its own afterwards.
+TEST_F(PromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
+  start_monitor();
+  uint32_t first = ask(question("NEW.EXE"));
+  uint32_t same = ask(question("NEW.EXE"));
+  uint32_t other = ask(question("MAIL.EXE", 25, "10.0.0.25", "SMTP"));
+  std::vector<std::vector<std::string>> shown;
+  auto read = [&](HWND prompt) {
+    shown.push_back({item_text(prompt, IDC_PROMPT_DIRECTION), item_text(prompt, IDC_PROMPT_APPLICATION),
+                     item_text(prompt, IDC_PROMPT_SERVICE), item_text(prompt, IDC_PROMPT_ADDRESS)});
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE)));
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK) << "Allow is the default";
+  };
+  ModalScript script;
+  script
+      .then("Tarnwall",
+            [&](HWND prompt) {
+              read(prompt);
+              screenshot(prompt, "prompt-request");
+              post_click(prompt, IDOK);
+            })
+      .then("Tarnwall", [&](HWND prompt) {
+        read(prompt);
+        post_click(prompt, IDC_PROMPT_DENY);
+      });
+  script.arm();
+  EXPECT_EQ(traffic(PFW_PROMPT_NOTIFY), 1);
+  EXPECT_TRUE(script.finished());
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], (std::vector<std::string>{"Outbound", "NEW.EXE", "Alt Web (TCP port 8080)", "10.0.0.9"}));
+  EXPECT_EQ(shown[1], (std::vector<std::string>{"Outbound", "MAIL.EXE", "SMTP (TCP port 25)", "10.0.0.25"}));
+  EXPECT_EQ(answer_of(first), PFW_ALLOW);
+  EXPECT_EQ(answer_of(same), PFW_ALLOW);
+  EXPECT_EQ(answer_of(other), PFW_DENY);
+  EXPECT_EQ(traffic(PFW_PROMPT_NOTIFY), 1) << "nothing waits: no prompt";
+}
+
+TEST_F(PromptTest, APromptWhoseAskerStopsWaitingClosesByItself) {
+  start_monitor();
+  uint32_t id = ask(question("SHORT.EXE"), 800);
+  ModalScript script;
+  script.then("Tarnwall", [](HWND) {});  // seen, and left alone
+  script.arm();
+  DWORD start = GetTickCount();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(script.finished());
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_EQ(answer_of(id), -1);
+}
+
+TEST_F(PromptTest, LockedThePromptOffersNoNewRule) {
+  PFW_OPTIONS o = default_options();
+  o.lock_status = 1;
+  arrange(o);
+  start_monitor();
+  uint32_t id = ask(question("NEW.EXE"));
+  ModalScript script;
+  script.then("Tarnwall", [](HWND prompt) {
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE)));
+    SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_SETCHECK, BST_CHECKED, 0);  // even so
+    post_click(prompt, IDOK);
+  });
+  script.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(script.finished());
+  EXPECT_EQ(answer_of(id), PFW_ALLOW);
+  EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before) << "no rule was added";
+}
+
+// "Add this as new rule": each list in turn set to its wildcard; the rule is
+// in the registry and decides the next such connection without asking.
+TEST_F(PromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
+  start_monitor();
+  struct Case {
+    int wildcard;  // the list set to its wildcard: IDC_RULE_APPLICATION, _PROTOCOL or _ADDRESS
+    int button;
+    int action;
+  } cases[] = {
+      {IDC_RULE_APPLICATION, IDOK, PFW_ALLOW},
+      {IDC_RULE_PROTOCOL, IDC_PROMPT_DENY, PFW_DENY},
+      {IDC_RULE_ADDRESS, IDOK, PFW_ALLOW},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wildcard);
+    std::string program = "NEW" + std::to_string(n++) + ".EXE";
+    uint32_t id = ask(question(program.c_str()));
+    std::vector<std::string> heading, lists[3];
+    ModalScript script;
+    script
+        .then("Tarnwall",
+              [&](HWND prompt) {
+                SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+                post_click(prompt, c.button);
+              })
+        .then("Configure new rule", [&](HWND dialog) {
+          heading.push_back(item_text(dialog, IDC_RULE_HEADING));
+          int boxes[3] = {IDC_RULE_APPLICATION, IDC_RULE_PROTOCOL, IDC_RULE_ADDRESS};
+          for (int i = 0; i < 3; i++) {
+            HWND box = GetDlgItem(dialog, boxes[i]);
+            for (int k = 0; k < (int)SendMessageA(box, CB_GETCOUNT, 0, 0); k++) {
+              char text[64] = "";
+              SendMessageA(box, CB_GETLBTEXT, k, (LPARAM)text);
+              lists[i].push_back(text);
+            }
+          }
+          SendMessageA(GetDlgItem(dialog, c.wildcard), CB_SETCURSEL, 1, 0);
+          if (c.wildcard == IDC_RULE_APPLICATION) screenshot(dialog, "prompt-new-rule");
+          post_click(dialog, IDOK);
+        });
+    script.arm();
+    traffic(PFW_PROMPT_NOTIFY);
+    ASSERT_TRUE(script.finished());
+    EXPECT_EQ(answer_of(id), c.action);
+    EXPECT_EQ(heading, std::vector<std::string>{std::string(c.action == PFW_ALLOW ? "Allow" : "Deny") +
+                                                " this outbound connection:"});
+    EXPECT_EQ(lists[0], (std::vector<std::string>{program, "Any Application"}));
+    EXPECT_EQ(lists[1], (std::vector<std::string>{"Alt Web (TCP port 8080)", "Any Protocol"}));
+    EXPECT_EQ(lists[2], (std::vector<std::string>{"10.0.0.9", "Any Address"}));
+  }
+  EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before + 3);
+
+  // Loaded afresh from the registry, the rules decide the connections they were made for.
+  PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
+  PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
+  PFW_APP_ROOT* apps = PFW_CreateAppList();
+  PFW_RULE_ROOT* rules = PFW_CreateRuleList();
+  PFW_LoadProtocolSetFromRegistry(protocols);
+  PFW_LoadAddressSetFromRegistry(addresses);
+  PFW_LoadApplicationSetFromRegistry(apps);
+  PFW_LoadRuleSetFromRegistry(rules);
+  struct Expect {
+    const char* program;
+    unsigned port;
+    const char* address;
+    int action;
+  } expects[] = {
+      {"ANYONE.EXE", 8080, "10.0.0.9", PFW_ALLOW},  // any application
+      {"NEW1.EXE", 21, "10.0.0.9", PFW_DENY},       // any protocol
+      {"NEW2.EXE", 8080, "192.168.7.7", PFW_ALLOW}, // any address
+      {"NEW2.EXE", 21, "10.0.0.9", PFW_ASK},        // none of them: the default asks
+  };
+  for (const Expect& e : expects) {
+    PFW_RULE rule;
+    int key = -1;
+    ASSERT_NE(PFW_GetRule(rules, addresses, protocols, apps, e.port, PFW_TCP, ip(e.address), e.program, PFW_OUTBOUND,
+                          &key, &rule),
+              nullptr)
+        << e.program;
+    EXPECT_EQ(rule.action, e.action) << e.program << " " << e.port;
+    EXPECT_EQ(rule.log, 1);
+  }
+  int key = -1;
+  PFW_PROTO p;
+  ASSERT_TRUE(PFW_GetExactProtocolByService(protocols, PFW_TCP, 8080, &key, &p));
+  EXPECT_STREQ(p.name, "Alt Web") << "the service's entry, added once";
+  PFW_RemoveRuleList(rules);
+  PFW_RemoveAppList(apps);
+  PFW_RemoveAddressList(addresses);
+  PFW_RemoveProtocolList(protocols);
+}
+
+// ---------------------------------------------------------------------------
+// End to end: wayguard.exe and interceptor.exe
+// ---------------------------------------------------------------------------
+
+struct Found {
+  DWORD process;
+  HWND hwnd;
+};
+
+BOOL CALLBACK find_prompt(HWND hwnd, LPARAM param) {
+  auto* f = reinterpret_cast<Found*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  char text[64] = "";
+  GetWindowTextA(hwnd, text, sizeof text);
+  if (process == f->process && IsWindowVisible(hwnd) && strcmp(text, "Tarnwall") == 0 &&
+      GetDlgItem(hwnd, IDC_PROMPT_DIRECTION))
+    f->hwnd = hwnd;
+  return TRUE;
+}
+
+class PromptProgramTest : public RegistryTest {
+ protected:
+  void SetUp() override {
+    RegistryTest::SetUp();
+    regtest::install_starting_set();
+    outbound_default_asks();
+    PFW_OPTIONS o = {};
+    o.run_mode = PFW_MODE_FILTER;
+    o.log_allow = o.log_deny = 1;
+    ASSERT_TRUE(PFW_SetOptionsInRegistry(o));
+    PFW_InitializeGlobalData();
+    PFW_SetRunMode(PFW_MODE_FILTER);
+    PFW_SetGlobalMonitorHwnd(nullptr);
+  }
+  void TearDown() override {
+    stop_monitor();
+    PFW_SetGlobalMonitorHwnd(nullptr);
+    RegistryTest::TearDown();
+  }
+  void start_monitor() {
+    STARTUPINFOA si = {sizeof si};
+    std::string cmd = "\"" + program_directory() + "wayguard.exe\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &monitor));
+    CloseHandle(monitor.hThread);
+    for (int i = 0; i < 1500; i++) {
+      HWND h = PFW_GetGlobalMonitorHwnd();
+      DWORD owner = 0;
+      if (h && IsWindow(h)) GetWindowThreadProcessId(h, &owner);
+      if (owner == monitor.dwProcessId) return;
+      Sleep(20);
+    }
+    FAIL() << "the monitor recorded no window";
+  }
+  void stop_monitor() {
+    if (!monitor.hProcess) return;
+    TerminateProcess(monitor.hProcess, 9);
+    WaitForSingleObject(monitor.hProcess, 10000);
+    CloseHandle(monitor.hProcess);
+    monitor = {};
+  }
+  HWND prompt(DWORD ms = 20000) {
+    Found f{monitor.dwProcessId, nullptr};
+    for (DWORD start = GetTickCount(); !f.hwnd && GetTickCount() - start < ms; Sleep(50))
+      EnumWindows(find_prompt, reinterpret_cast<LPARAM>(&f));
+    return f.hwnd;
+  }
+  // interceptor.exe on its own thread, so the test can answer meanwhile.
+  std::thread intercept(const std::string& args, const std::string& input, ProgramRun& run) {
+    return std::thread([=, &run] { run = run_program("\"" + program_directory() + "interceptor.exe\" " + args, input, nullptr); });
+  }
+  static int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+  }
+
+  PROCESS_INFORMATION monitor = {};
+};
+
+TEST_F(PromptProgramTest, TheRealMonitorAsksAndTheInterceptorFollowsTheButtons) {
+  start_monitor();
+  for (int button : {IDOK, IDC_PROMPT_DENY}) {
+    ProgramRun run;
+    std::thread t = intercept("--ask-ms 20000 \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", run);
+    HWND p = prompt();
+    EXPECT_NE(p, nullptr);
+    if (p) {
+      EXPECT_EQ(item_text(p, IDC_PROMPT_APPLICATION), "NEW.EXE");
+      EXPECT_EQ(item_text(p, IDC_PROMPT_SERVICE), "TCP port 8080");
+      EXPECT_EQ(item_text(p, IDC_PROMPT_ADDRESS), "10.0.0.9");
+      post_click(p, button);
+    }
+    t.join();
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find(button == IDOK ? "-> ask:allow" : "-> ask:deny [asked"), std::string::npos) << run.out;
+  }
+
+  // Twenty attempts at once from one program to one place: one prompt.
+  ProgramRun run;
+  std::string input;
+  for (int i = 0; i < 20; i++) input += "out tcp 8080 10.0.0.9 BURST.EXE\n";
+  std::thread t = intercept("--ask-ms 20000", input, run);
+  HWND p = prompt();
+  EXPECT_NE(p, nullptr);
+  Sleep(1000);  // every attempt has asked by now
+  if (p) post_click(p, IDOK);
+  t.join();
+  EXPECT_EQ(count(run.out, "BURST.EXE -> ask:allow"), 20) << run.out;
+  EXPECT_EQ(prompt(1000), nullptr) << "a second prompt";
+}
+
+TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsAsked) {
+  ProgramRun run;
+  run = run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", nullptr);
+  EXPECT_NE(run.out.find("-> ask:deny [ask rule, no monitor to ask]"), std::string::npos) << run.out;
+
+  start_monitor();
+  std::thread t = intercept("--ask-ms 4000 \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", run);
+  EXPECT_NE(prompt(), nullptr);
+  stop_monitor();
+  t.join();
+  EXPECT_NE(run.out.find("-> ask:timeout"), std::string::npos) << run.out;
+
+  // A new monitor starts clean and asks again.
+  start_monitor();
+  t = intercept("--ask-ms 20000 \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", run);
+  HWND p = prompt();
+  EXPECT_NE(p, nullptr);
+  if (p) post_click(p, IDOK);
+  t.join();
+  EXPECT_NE(run.out.find("-> ask:allow"), std::string::npos) << run.out;
+}
+
+}  // namespace
