@@ -11,6 +11,8 @@ namespace {
 // Beyond the events one wait can watch, answers are looked for this often.
 constexpr DWORD kPollMs = 100;
 constexpr size_t kMaxWatched = MAXIMUM_WAIT_OBJECTS - 1;  // one is the wake event
+// While questions wait, how often the recorded monitor window is looked at.
+constexpr DWORD kMonitorCheckMs = 500;
 
 bool past(DWORD deadline, DWORD now) { return (int32_t)(deadline - now) <= 0; }
 
@@ -51,6 +53,7 @@ bool Asker::ask(const Attempt& a, const std::string& protocol_name, Question& q)
   q = Question{};
   if (!PFW_AskPrompt(channel_, &r, timeout_ms_, &q.id, &q.answered)) return false;
   q.deadline = GetTickCount() + timeout_ms_;
+  told_.store(monitor);
   if (!PostMessageA(monitor, message_, PFW_PROMPT_NOTIFY, 0)) {
     collect(q);  // withdraws it: nobody was told
     return false;
@@ -88,6 +91,16 @@ void Asker::finish() {
   ReleaseSRWLockExclusive(&lock_);
 }
 
+// A monitor that ended with a prompt open took its request with it; the channel
+// offers the request again, but only a monitor that is told looks. So a new
+// monitor window, recorded while questions wait, is told once.
+void Asker::tell_new_monitor() {
+  HWND monitor = PFW_GetGlobalMonitorHwnd();
+  if (!monitor || monitor == told_.load() || !IsWindow(monitor)) return;
+  told_.store(monitor);
+  PostMessageA(monitor, message_, PFW_PROMPT_NOTIFY, 0);
+}
+
 DWORD WINAPI Asker::wait_main(void* self) {
   ((Asker*)self)->wait_loop();
   return 0;
@@ -115,12 +128,14 @@ void Asker::wait_loop() {
         continue;
       }
       DWORD left = p.question.deadline - now;
-      sleep_ms = std::min(sleep_ms, left);
+      sleep_ms = std::min(sleep_ms, std::min(left, kMonitorCheckMs));
       if (watched.size() <= kMaxWatched) watched.push_back(p.question.answered);
       else sleep_ms = std::min(sleep_ms, kPollMs);
       i++;
     }
+    bool waiting = !pending_.empty();
     ReleaseSRWLockExclusive(&lock_);
+    if (waiting) tell_new_monitor();
 
     for (Pending& p : done) p.done(collect(p.question));
     if (!done.empty()) {

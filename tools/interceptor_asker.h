@@ -8,10 +8,12 @@
 // take the request, nobody is asked and the attempt is denied at once.
 // Waiting is done by one thread for all requests at once: wait_async() hands a
 // request over and returns; its completion runs on that thread when the
-// answer comes or the time is up.
+// answer comes or the time is up. A monitor that starts while requests wait
+// is told about them, so a prompt lost with a killed monitor comes back.
 #ifndef TARNWALL_INTERCEPTOR_ASKER_H
 #define TARNWALL_INTERCEPTOR_ASKER_H
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -53,6 +55,7 @@ class Asker {
   static DWORD WINAPI wait_main(void* self);
   void wait_loop();
   int collect(Question& question);
+  void tell_new_monitor();
 
   DWORD timeout_ms_;
   UINT message_ = 0;
@@ -64,6 +67,7 @@ class Asker {
   bool ending_ = false;
   HANDLE wake_ = nullptr;
   HANDLE waiter_ = nullptr;
+  std::atomic<HWND> told_{nullptr};  // the monitor window last told a question waits
 };
 
 }  // namespace interceptor
