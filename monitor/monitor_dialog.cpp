@@ -394,6 +394,11 @@ void CMonitorDialog::OnClose() {
     if (onQuit) onQuit();
 }
 
+void CMonitorDialog::OnCancel() {
+    shown_ = 0;
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
 void CMonitorDialog::Quit() {
     if (!hwnd_) return;
     quit_ = 1;

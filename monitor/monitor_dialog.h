@@ -48,7 +48,7 @@ protected:
     bool OnCommand(int id, int code, HWND control) override;
     void OnTimer(UINT_PTR id) override;
     void OnClose() override;
-    void OnCancel() override {}  // Escape does not close the monitor
+    void OnCancel() override;  // Escape hides the window, as its close box does
     void OnOK() override {}
     void OnDestroy() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

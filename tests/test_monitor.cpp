@@ -281,6 +281,11 @@ TEST_F(MonitorTest, ShowHideCloseAndTheDoubleClickHeightToggle) {
   UnhookWindowsHookEx(hook);
   command(ID_SHOW_MONITOR);
   EXPECT_FALSE(IsWindowVisible(hwnd()));
+  command(ID_SHOW_MONITOR);
+  send(WM_COMMAND, IDCANCEL);  // Escape hides it as the close box does
+  EXPECT_FALSE(IsWindowVisible(hwnd()));
+  EXPECT_FALSE(monitor->shown());
+  EXPECT_TRUE(IsWindow(hwnd()));
   send(monitor->trayMessage(), 1, WM_LBUTTONDOWN);  // brings to top, shows nothing
   EXPECT_FALSE(IsWindowVisible(hwnd()));
 }
