@@ -38,3 +38,47 @@ bool AppendToLog(const char* path, const std::string& text) {
 }
 
 }  // namespace wayguard
+
+namespace wayguard {
+
+LogWriter::LogWriter() : thread_([this] { Run(); }) {}
+
+LogWriter::~LogWriter() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void LogWriter::Append(const char* path, std::string text) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
+    queue_.push_back(Line{path ? path : "", std::move(text)});
+    lock.unlock();
+    wake_.notify_one();
+}
+
+void LogWriter::Flush() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return queue_.empty() && !busy_; });
+}
+
+void LogWriter::Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // stopping, and nothing left to write
+        Line line = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        AppendToLog(line.path.c_str(), line.text);  // a line that cannot be written is dropped
+        lock.lock();
+        busy_ = false;
+        done_.notify_all();
+    }
+}
+
+}  // namespace wayguard

@@ -17,3 +17,43 @@ std::string InTextMode(const std::string& text);
 bool AppendToLog(const char* path, const std::string& text);
 
 }  // namespace wayguard
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace wayguard {
+
+// Appends lines to the log on a thread of its own, in the order they are handed over, each
+// still opened and closed for its own line. The window thread only takes the record out of
+// the mailbox and hands its text over, so the next record can be deposited and taken while
+// the file is written. Lines still waiting when the writer ends are written first.
+class LogWriter {
+public:
+    LogWriter();
+    ~LogWriter();
+    LogWriter(const LogWriter&) = delete;
+    LogWriter& operator=(const LogWriter&) = delete;
+
+    // Queues `text` for the file named `path` (taken now: a later change of name applies to
+    // later lines). Waits while very many lines are queued, so a slow disk slows the mailbox
+    // rather than filling memory.
+    void Append(const char* path, std::string text);
+    // Returns once every line handed over so far has been written (or dropped).
+    void Flush();
+
+private:
+    void Run();
+    struct Line {
+        std::string path, text;
+    };
+    static constexpr size_t kMaxQueued = 10000;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<Line> queue_;
+    bool busy_ = false, stop_ = false;
+    std::thread thread_;
+};
+
+}  // namespace wayguard

@@ -323,7 +323,7 @@ LRESULT CMonitorDialog::OnTraffic(WPARAM wParam, LPARAM lParam, bool& handled) {
     switch (wParam) {
     case PFW_TRAFFIC_NOTIFY: {
         PFW_TRAFFIC record;
-        if (PFW_GetGlobalTraffic(&record)) AppendToLog(PFW_GetLogFileName(), TrafficText(record));
+        if (PFW_GetGlobalTraffic(&record)) log_.Append(PFW_GetLogFileName(), TrafficText(record));
         return 1;
     }
     case PFW_ACTIVITY_NOTIFY:

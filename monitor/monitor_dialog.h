@@ -6,8 +6,9 @@
 
 #include <functional>
 
-#include "dialog.h"
+#include "connection_log.h"
 #include "controls.h"
+#include "dialog.h"
 
 namespace wayguard {
 
@@ -38,6 +39,8 @@ public:
     UINT trayMessage() const { return trayMessage_; }
     HBITMAP litLamp() const { return litLamp_; }
     HBITMAP darkLamp() const { return darkLamp_; }
+    // Returns once every traffic line taken so far is in the log file.
+    void FlushLog() { log_.Flush(); }
     // The small picture the tray shows for a run mode.
     HICON TrayIconOf(int runMode) const;
     // The button picture of an icon resource (134, 135, 136, 139, 140, 145, 154).
@@ -92,6 +95,7 @@ private:
     HBITMAP litLamp_ = nullptr;
     HBITMAP darkLamp_ = nullptr;
     winui::ToolTip tips_;
+    LogWriter log_;
 };
 
 // Where the start-up window lives: at the screen's bottom edge, minimised, hidden, last

@@ -70,7 +70,12 @@ class MonitorTest : public RegistryTest {
   LRESULT send(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return SendMessageA(hwnd(), msg, w, l); }
   void click(int id) const { send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd(), id)); }
   void command(int id) const { send(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-  LRESULT traffic(WPARAM w, LPARAM l = 0) const { return send(monitor->trafficMessage(), w, l); }
+  // The traffic message, and then the wait until the log writer has written what it took.
+  LRESULT traffic(WPARAM w, LPARAM l = 0) const {
+    LRESULT result = send(monitor->trafficMessage(), w, l);
+    monitor->FlushLog();
+    return result;
+  }
   bool enabled(int id) const { return IsWindowEnabled(GetDlgItem(hwnd(), id)) != FALSE; }
   std::string text(int id) const { return item_text(hwnd(), id); }
   int height() const;

@@ -2,7 +2,9 @@
 // refused entries, the mode table's lookups, the lock and the connection log's text.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string.h>
+#include <windows.h>
 
 #include "connection_log.h"
 #include "monitor_rules.h"
@@ -144,4 +146,39 @@ TEST(MonitorRules, TrafficTextEndsAtItsNulOrAt199) {
   EXPECT_EQ(InTextMode("no end"), "no end");
   EXPECT_FALSE(AppendToLog("", "x"));
   EXPECT_FALSE(AppendToLog(nullptr, "x"));
+}
+
+// The writer keeps the order lines were handed over in, writes what is still queued when it
+// ends, and takes each line's file name as it was handed over.
+TEST(MonitorRules, LogWriterKeepsOrderAndWritesWhatIsQueuedWhenItEnds) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const std::string first = std::string(temp) + "writer-first.log", second = std::string(temp) + "writer-second.log";
+  DeleteFileA(first.c_str());
+  DeleteFileA(second.c_str());
+  std::string expected;
+  {
+    LogWriter writer;
+    for (int i = 0; i < 2000; i++) {
+      std::string line = "line " + std::to_string(i) + "\n";
+      writer.Append(first.c_str(), line);
+      expected += InTextMode(line);
+    }
+    writer.Append(second.c_str(), "elsewhere\n");
+    writer.Append("", "dropped\n");
+  }
+  auto read = [](const std::string& path) {
+    std::string all;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return all;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) all.append(buffer, n);
+    fclose(f);
+    return all;
+  };
+  EXPECT_EQ(read(first), expected);
+  EXPECT_EQ(read(second), "elsewhere\r\n");
+  DeleteFileA(first.c_str());
+  DeleteFileA(second.c_str());
 }
