@@ -31,7 +31,7 @@ PFW_PROMPT_REQUEST question(const char* program, unsigned port = 8080, const cha
   return q;
 }
 
-class PromptTest : public MonitorTest {
+class MonitorPromptTest : public MonitorTest {
  protected:
   void SetUp() override {
     MonitorTest::SetUp();
@@ -79,7 +79,7 @@ TEST(PromptTexts, NameTheConnectionAsTheUserKnowsIt) {
 
 // One prompt at a time: its answer reaches the requests for the same
 // connection; another connection gets a prompt of its own afterwards.
-TEST_F(PromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
+TEST_F(MonitorPromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
   start_monitor();
   uint32_t first = ask(question("NEW.EXE"));
   uint32_t same = ask(question("NEW.EXE"));
@@ -115,7 +115,7 @@ TEST_F(PromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
   EXPECT_EQ(traffic(PFW_PROMPT_NOTIFY), 1) << "nothing waits: no prompt";
 }
 
-TEST_F(PromptTest, APromptWhoseAskerStopsWaitingClosesByItself) {
+TEST_F(MonitorPromptTest, APromptWhoseAskerStopsWaitingClosesByItself) {
   start_monitor();
   uint32_t id = ask(question("SHORT.EXE"), 800);
   ModalScript script;
@@ -128,7 +128,7 @@ TEST_F(PromptTest, APromptWhoseAskerStopsWaitingClosesByItself) {
   EXPECT_EQ(answer_of(id), -1);
 }
 
-TEST_F(PromptTest, LockedThePromptOffersNoNewRule) {
+TEST_F(MonitorPromptTest, LockedThePromptOffersNoNewRule) {
   PFW_OPTIONS o = default_options();
   o.lock_status = 1;
   arrange(o);
@@ -149,7 +149,7 @@ TEST_F(PromptTest, LockedThePromptOffersNoNewRule) {
 
 // "Add this as new rule": each list in turn set to its wildcard; the rule is
 // in the registry and decides the next such connection without asking.
-TEST_F(PromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
+TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
   start_monitor();
   struct Case {
     int wildcard;  // the list set to its wildcard: IDC_RULE_APPLICATION, _PROTOCOL or _ADDRESS
