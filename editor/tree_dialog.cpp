@@ -67,6 +67,30 @@ CTreeDialog::~CTreeDialog() {
         icon = nullptr;
     }
     images_.Destroy();
+    if (paneBrush_) DeleteObject(paneBrush_);
+}
+
+void CTreeDialog::TakePaneColour() {
+    // Drawn off screen by the tab control itself, whatever look the system gives it.
+    HWND tab = Item(IDC_TAB);
+    RECT client;
+    GetClientRect(tab, &client);
+    RECT pane = client;
+    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&pane));
+    HDC screen = GetDC(tab);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    COLORREF colour = GetPixel(memory, (pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(tab, screen);
+    if (colour == CLR_INVALID) colour = GetSysColor(COLOR_BTNFACE);
+    if (paneBrush_) DeleteObject(paneBrush_);
+    paneColour_ = colour;
+    paneBrush_ = CreateSolidBrush(colour);
 }
 
 void CTreeDialog::CleanupWinsock() {
@@ -157,6 +181,7 @@ void CTreeDialog::BuildView() {
     tabs.SetCurrent(kTabProtocol);
     ShowTab(kTabProtocol);
 
+    TakePaneColour();
     static const UINT lightIds[3] = {IDI_LIGHT_GREEN, IDI_LIGHT_RED, IDI_LIGHT_YELLOW};
     for (int i = 0; i < 3; ++i) {
         lights_[i] = static_cast<HICON>(
@@ -498,6 +523,14 @@ bool CTreeDialog::OnContextMenu(POINT screen) {
 }
 
 bool CTreeDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_CTLCOLORSTATIC && paneBrush_) {
+        int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id == IDC_CAPTION_IN || id == IDC_CAPTION_OUT || id == IDC_LIGHT_IN || id == IDC_LIGHT_OUT) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), paneColour_);
+            result = reinterpret_cast<LRESULT>(paneBrush_);
+            return true;
+        }
+    }
     if (msg == WM_CONTEXTMENU && built_) {
         POINT screen{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         OnContextMenu(screen);

@@ -123,6 +123,10 @@ private:
     TreeIndex index_[6];
     winui::ImageList images_;
     HICON lights_[3] = {};
+    // The tab body's own colour, under the captions and lights that lie on it.
+    HBRUSH paneBrush_ = nullptr;
+    COLORREF paneColour_ = 0;
+    void TakePaneColour();
 };
 
 }  // namespace edictor

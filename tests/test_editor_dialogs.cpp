@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "editor_fixture.h"
+#include "screenshot.h"
 #include "object_dialogs.h"
 
 using namespace edictor;
@@ -352,7 +353,8 @@ TEST_F(DialogTest, ARealMessageBoxIsShownAndAnswered) {
                 GetClassNameA(child, cls, sizeof cls);
                 if (strcmp(cls, "Static") == 0 && !WindowText(child).empty()) text = WindowText(child);
             }
-            Screenshot(box, "editor_duplicate_rule_message");
+            // Taken at once: a pause here would let the script's next step act on this box.
+            winui::SaveScreenshot(nullptr, "..\\screenshots\\editor_duplicate_rule_message.bmp");
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         })
         .Then("Add Rule", [&](HWND d) { Click(d, IDCANCEL); });

@@ -46,8 +46,10 @@ int main(int argc, char** argv) {
     printf("rules in the list: %ld; nodes in the six trees: %ld\n", static_cast<long>(rows), static_cast<long>(nodes));
     SetForegroundWindow(frame);
     RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Sleep(300);
-    bool saved = winui::SaveScreenshot(frame, argv[1]);
+    // The screen as it stands once the editor has painted: a picture of the window alone
+    // would have it paint again, and Wine puts fresh painting on the screen a little later.
+    Sleep(500);
+    bool saved = winui::SaveScreenshot(nullptr, argv[1]);
     printf("picture: %s\n", saved ? "saved" : "could not be saved");
     if (close) {
         DWORD process = 0;
