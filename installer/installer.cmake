@@ -267,10 +267,10 @@ if(NOT TARNWALL_MAKENSIS)
   return()
 endif()
 
-# Files the lead may add later: the wizard's provider and application lists with their
-# icons, and the help file. Each is taken only when it is there.
-set(TARNWALL_WIZARD_DATA_DIR ${CMAKE_SOURCE_DIR}/data CACHE PATH
-    "Folder whose files (PROVIDER.LST, list and icon files) are installed beside the wizard")
+# The wizard's provider and application lists with their icons, and the help file, each
+# taken only when it is there. The data folder is part of the tree, not a setting: a
+# cached path would outlive a move of the folder in every existing build.
+set(TARNWALL_WIZARD_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
 set(TARNWALL_HELP_FILE ${CMAKE_SOURCE_DIR}/resources/Tarnwall.hlp CACHE FILEPATH
     "Help file installed into the Windows directory when it exists")
 file(GLOB sv_wizard_data CONFIGURE_DEPENDS ${TARNWALL_WIZARD_DATA_DIR}/*)
