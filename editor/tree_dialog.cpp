@@ -50,6 +50,7 @@ bool IsEditorWindow(HWND hwnd) {
 }
 
 CTreeDialog::CTreeDialog() : Dialog(IDD_TREE_FORM) {
+    ruleAddedMessage_ = RegisterWindowMessageA(PFW_RULE_ADDED_MESSAGE_NAME);
     WSADATA data{};
     if (g_startup(MAKEWORD(2, 2), &data) == 0) {
         winsockStarted_ = true;
@@ -286,6 +287,20 @@ void CTreeDialog::InsertIntoList(const RuleView& view, bool update) {
         if (row < 0) return;
     }
     for (int c = 1; c < 5; ++c) list.SetItemText(row, c, texts[c].c_str());
+}
+
+bool CTreeDialog::OnRuleAdded(int key) {
+    if (!built_ || key < 0 || !lists_.rules) return false;
+    // The key comes from another process: only a rule the shared list holds is shown, and
+    // a rule already on show (a second notice, or one this editor added) is left as it is.
+    const PFW_RULE* rule = PFW_GetRuleByIndex(lists_.rules, key, nullptr);
+    ++g_storeCalls;
+    if (!rule) return false;
+    if (List().FindData(reinterpret_cast<LPARAM>(rule)) >= 0) return false;
+    for (const TreeIndex& index : index_) {
+        if (index.leaves.count(rule)) return false;
+    }
+    return InsertRule(key, false);
 }
 
 void CTreeDialog::RefreshRule(int key) {
@@ -530,6 +545,11 @@ bool CTreeDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
             result = reinterpret_cast<LRESULT>(paneBrush_);
             return true;
         }
+    }
+    if (msg == ruleAddedMessage_ && ruleAddedMessage_) {
+        OnRuleAdded(static_cast<int>(wParam));
+        result = 0;
+        return true;
     }
     if (msg == WM_CONTEXTMENU && built_) {
         POINT screen{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};

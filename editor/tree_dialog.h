@@ -49,6 +49,9 @@ public:
     void OnActivateView();
 
     bool InsertRule(int key, bool update);
+    // A rule added by another program (the monitor's prompt): shown once it exists and is
+    // not shown already; false when nothing was inserted.
+    bool OnRuleAdded(int key);
     void RefreshRule(int key);
     void RemoveRule(const PFW_RULE* rule);
     void ShowTab(int index);
@@ -111,6 +114,7 @@ private:
     bool online_ = false;
     bool winsockStarted_ = false;
     bool registered_ = false;
+    UINT ruleAddedMessage_ = 0;
     bool closing_ = false;
     bool built_ = false;
     // While every rule is shown at start, nodes go last and each level is sorted once after.

@@ -133,7 +133,15 @@ AddResult AddRuleFor(const PFW_PROMPT_REQUEST& r, const NewRule& rule, int* key)
     PFW_RULE* added = PFW_GetRuleByNumbers(l.rules, p, a, x, r.direction, key, nullptr);
     if (!added) return AddResult::kFailed;
     PFW_AddRuleIntoRegistry(*added);
+    NotifyEditor(static_cast<int>(added->key));
     return AddResult::kAdded;
+}
+
+void NotifyEditor(int key) {
+    // A running editor shows the rule at once; one that was killed left a dead window behind.
+    static const UINT message = RegisterWindowMessageA(PFW_RULE_ADDED_MESSAGE_NAME);
+    HWND editor = PFW_GetGlobalEdictorHwnd();
+    if (message && editor && IsWindow(editor)) PostMessageA(editor, message, static_cast<WPARAM>(key), 0);
 }
 
 // --- "Tarnwall" ----------------------------------------------------------------------------

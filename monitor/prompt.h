@@ -38,6 +38,8 @@ enum class AddResult { kAdded, kExists, kFailed };
 // address and application entries it needs that are missing, as the editor's
 // Add Rule does; a new rule is logged. key receives the rule's key.
 AddResult AddRuleFor(const PFW_PROMPT_REQUEST& request, const NewRule& rule, int* key = nullptr);
+// Tells a running editor (the window it recorded, when alive) that rule `key` was added.
+void NotifyEditor(int key);
 
 // "Tarnwall" (template IDD_PROMPT_REQUEST).
 class CPromptDialog : public winui::Dialog {

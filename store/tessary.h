@@ -50,6 +50,9 @@ enum PFW_KIND : int32_t { PFW_KIND_PROTOCOL = 0, PFW_KIND_ADDRESS = 1, PFW_KIND_
 // Registered window messages.
 #define PFW_PRIVATE_MESSAGE_NAME     "PFW_PRIVATEWINDOWSMESSAGE"
 #define PFW_TRAY_MESSAGE_NAME        "LWM_SYSTEMTRAY_MESSAGE"
+// Posted by the monitor to the recorded editor window when its prompt has added a rule;
+// wParam is the new rule's key.
+#define PFW_RULE_ADDED_MESSAGE_NAME  "PFW_RULEADDEDMESSAGE"
 // wParam of PFW_PRIVATEWINDOWSMESSAGE.
 #define PFW_TRAFFIC_NOTIFY           1
 #define PFW_ACTIVITY_NOTIFY          2

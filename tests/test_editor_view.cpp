@@ -3,6 +3,8 @@
 // refreshing rules, tabs, clicks and sorting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "editor_fixture.h"
 
 using namespace edictor;
@@ -148,6 +150,50 @@ TEST_F(ViewTest, RefreshShowsAChangedDefaultRuleAndASecondInsertIsReported) {
     EXPECT_EQ(boxes[0].caption, "Inbound Address Tree");
     EXPECT_EQ(view().List().Count(), 8);
     EXPECT_FALSE(view().InsertRule(999, false));
+}
+
+TEST_F(ViewTest, ARuleAnotherProgramAddsIsShownOnceWhenItsNoticeArrives) {
+    Open();
+    // Added by another path: one rule joins shown nodes, the other brings new ones.
+    int gopher = Protocol("Gopher", PFW_TCP, 70), archive = Address("Archive", "10.0.0.70");
+    int browser = App("mosaic.exe", "Early Browser");
+    int http = -1, proxy = -1;
+    PFW_GetProtocolByName(protocols, "HTTP", &http, nullptr);
+    PFW_GetAddressByName(addresses, "Web Proxy", &proxy, nullptr);
+    int joining = Rule(http, proxy, browser, PFW_OUTBOUND, PFW_DENY);
+    int fresh = Rule(gopher, archive, browser, PFW_INBOUND, PFW_ASK);
+    ASSERT_GE(joining, 0);
+    ASSERT_GE(fresh, 0);
+    UINT notice = RegisterWindowMessageA(PFW_RULE_ADDED_MESSAGE_NAME);
+    HWND editor = PFW_GetGlobalEdictorHwnd();
+    // Each notice twice, one for a rule already shown, one for a key no rule has.
+    for (int key : {joining, fresh, joining, fresh, browse1, 999, -1}) PostMessageA(editor, notice, key, 0);
+    winui::PumpMessages();
+
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+    EXPECT_EQ(view().List().Count(), 10);
+    auto count = [](const std::string& text, const std::string& part) {
+        int n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+    for (int tab = 0; tab < 3; ++tab) {
+        SCOPED_TRACE(tab);
+        std::string out = DumpTree(view().Tree(tab, PFW_OUTBOUND)), in = DumpTree(view().Tree(tab, PFW_INBOUND));
+        EXPECT_EQ(count(out, "Early Browser"), 1);
+        // The shown nodes are joined, not made again (by application they stand once per program).
+        EXPECT_EQ(count(out, "HTTP [3]"), tab == kTabApplication ? 3 : 1);
+        EXPECT_EQ(count(out, "Web Proxy [5]"), tab == kTabApplication ? 3 : 1);
+        EXPECT_EQ(count(in, "Early Browser"), 1);
+        EXPECT_EQ(count(in, "Gopher ["), 1);
+        EXPECT_EQ(count(in, "Archive [5]"), 1);
+    }
+    EXPECT_NE(DumpTree(view().Tree(kTabProtocol, PFW_OUTBOUND))
+                  .find("HTTP [3]\n  Web Proxy [5]\n    Early Browser ["),
+              std::string::npos);
+    std::vector<std::string> rows = DumpList(view().List());
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), "Gopher|Archive|Early Browser|INBOUND|Ask User"), 1);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), "HTTP|Web Proxy|Early Browser|OUTBOUND|Deny"), 1);
 }
 
 TEST_F(ViewTest, SortingByHeaderClicks) {

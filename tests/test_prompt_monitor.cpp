@@ -3,6 +3,7 @@
 // and end to end, the real wayguard.exe asked by the real interceptor.exe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,8 +150,26 @@ TEST_F(MonitorPromptTest, LockedThePromptOffersNoNewRule) {
 
 // "Add this as new rule": each list in turn set to its wildcard; the rule is
 // in the registry and decides the next such connection without asking.
+// Stands in for a running editor: the keys of the rules it is told were added.
+std::vector<WPARAM> g_added_notices;
+LRESULT CALLBACK editor_stand_in(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  static const UINT notice = RegisterWindowMessageA(PFW_RULE_ADDED_MESSAGE_NAME);
+  if (msg == notice) g_added_notices.push_back(wParam);
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
 TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
   start_monitor();
+  WNDCLASSA stand_in_class = {};
+  stand_in_class.lpfnWndProc = editor_stand_in;
+  stand_in_class.hInstance = GetModuleHandleA(nullptr);
+  stand_in_class.lpszClassName = "TarnwallEditorStandIn";
+  RegisterClassA(&stand_in_class);
+  HWND editor = CreateWindowA("TarnwallEditorStandIn", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(editor, nullptr);
+  PFW_SetGlobalEdictorHwnd(editor);
+  g_added_notices.clear();
   struct Case {
     int wildcard;  // the list set to its wildcard: IDC_RULE_APPLICATION, _PROTOCOL or _ADDRESS
     int button;
@@ -199,6 +218,12 @@ TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
     EXPECT_EQ(lists[2], (std::vector<std::string>{"10.0.0.9", "Any Address"}));
   }
   EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before + 3);
+  // The editor was told of each rule once, by its key.
+  MSG msg;
+  while (PeekMessageA(&msg, editor, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  PFW_SetGlobalEdictorHwnd(nullptr);
+  DestroyWindow(editor);
+  std::vector<WPARAM> notices = g_added_notices;
 
   // Loaded afresh from the registry, the rules decide the connections they were made for.
   PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
@@ -229,7 +254,11 @@ TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
         << e.program;
     EXPECT_EQ(rule.action, e.action) << e.program << " " << e.port;
     EXPECT_EQ(rule.log, 1);
+    if (e.action != PFW_ASK) {
+      EXPECT_EQ(std::count(notices.begin(), notices.end(), (WPARAM)key), 1) << e.program;
+    }
   }
+  EXPECT_EQ(notices.size(), 3u);
   int key = -1;
   PFW_PROTO p;
   ASSERT_TRUE(PFW_GetExactProtocolByService(protocols, PFW_TCP, 8080, &key, &p));
