@@ -6,14 +6,15 @@
 
 #include "controls.h"
 #include "edictor_ids.h"
+#include "help/tarnwall_help.h"
 #include "seams.h"
 #include "window.h"
 
 namespace edictor {
 
 namespace {
-// The help file's topic about the rule editor.
-constexpr ULONG_PTR kHelpTopicEditor = 3;
+// The help file's topic about the rule editor, numbered where the help file is compiled.
+constexpr ULONG_PTR kHelpTopicEditor = IDH_TARNWALL_EDICTOR;
 }  // namespace
 
 std::string CEdictorDoc::Title() const { return winui::LoadText(IDR_MAINFRAME); }
@@ -366,7 +367,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 CEdictorApp::CEdictorApp() {
     UINT length = GetWindowsDirectoryA(helpPath_, sizeof helpPath_);
     if (length == 0 || length >= sizeof helpPath_ - 16) helpPath_[0] = '\0';
-    strncat(helpPath_, "\\Tarnwall.hlp", sizeof helpPath_ - strlen(helpPath_) - 1);
+    strncat(helpPath_, "\\" TARNWALL_HELP_FILE_NAME, sizeof helpPath_ - strlen(helpPath_) - 1);
 }
 
 bool CEdictorApp::InitInstance(int showCommand) {
