@@ -3,6 +3,10 @@
 // feedback, each driven by window messages.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
+#include <functional>
+
 #include "editor_fixture.h"
 #include "screenshot.h"
 
@@ -211,6 +215,98 @@ TEST_F(CommandTest, RenamingByLabelEdit) {
     ASSERT_NE(appEdit, nullptr);
     EXPECT_EQ(SendMessageA(appEdit, EM_GETLIMITTEXT, 0, 0), 40);
     SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, TRUE, 0);
+}
+
+// Every entry of the four lists, one line each by key, without the links that tie a list
+// together in its own order.
+std::string DescribeLists(const Lists& l) {
+    std::string text;
+    char line[256];
+    for (unsigned key = 0; key < l.protocols->next_key + 8; ++key) {
+        PFW_PROTO p;
+        if (!PFW_GetProtocolByIndex(l.protocols, static_cast<int>(key), &p)) continue;
+        snprintf(line, sizeof line, "P%u %s any=%d %s %d/%u\n", p.key, p.key_text, p.any, p.name, p.transport, p.port);
+        text += line;
+    }
+    for (unsigned key = 0; key < l.addresses->next_key + 8; ++key) {
+        PFW_ADR a;
+        if (!PFW_GetAddressByIndex(l.addresses, static_cast<int>(key), &a)) continue;
+        snprintf(line, sizeof line, "A%u %s any=%d %s %08x-%08x t%d\n", a.key, a.key_text, a.any, a.name, a.low, a.high,
+                 a.type);
+        text += line;
+    }
+    for (unsigned key = 0; key < l.apps->next_key + 8; ++key) {
+        PFW_APP x;
+        if (!PFW_GetAppByIndex(l.apps, static_cast<int>(key), &x)) continue;
+        snprintf(line, sizeof line, "X%u %s any=%d %s|%s\n", x.key, x.key_text, x.any, x.name, x.description);
+        text += line;
+    }
+    for (unsigned key = 0; key < l.rules->next_key + 8; ++key) {
+        PFW_RULE r;
+        if (!PFW_GetRuleByIndex(l.rules, static_cast<int>(key), &r)) continue;
+        snprintf(line, sizeof line, "R%u %.11s %u,%u,%u d%d a%d l%d\n", r.key, r.key_text, r.protocol_key, r.address_key,
+                 r.app_key, r.direction, r.action, r.log);
+        text += line;
+    }
+    return text;
+}
+
+TEST_F(CommandTest, AfterEachChangeTheRegistryLoadsIntoFreshListsAsTheEditorHoldsThem) {
+    auto rename = [&](std::initializer_list<const char*> path, const char* text) {
+        winui::TreeCtrl tree = view().Tree(kTabProtocol, PFW_OUTBOUND);
+        HWND edit = tree.EditLabel(Node(path));
+        ASSERT_NE(edit, nullptr);
+        SetWindowTextA(edit, text);
+        SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, FALSE, 0);
+    };
+    auto act = [&](std::initializer_list<const char*> leaf, UINT command) {
+        ClickNode(Node(leaf), NM_CLICK);
+        SendMessageA(view().hwnd(), WM_COMMAND, command, 0);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        std::string changed;  // a line the editor's lists hold afterwards
+    } cases[] = {
+        {"action", [&] { act({"HTTP", "Web Proxy", "Browser", "Allow"}, ID_ACTION_ASK); }, " d1 a2 l"},
+        {"default action", [&] { act({"Any Protocol", "Any Address", "Every program", "Allow"}, ID_ACTION_DENY); },
+         "R1 0,0,0,1 0,0,0 d1 a1 "},
+        {"protocol rename", [&] { rename({"HTTP"}, "Web"); }, " Web 0/80\n"},
+        {"address rename", [&] { rename({"Web", "Web Proxy"}, "Gateway"); }, " Gateway "},
+        {"application rename", [&] { rename({"Web", "Gateway", "Browser"}, "Navigator"); }, "|Navigator\n"},
+        {"delete", [&] { act({"Web", "Gateway", "Navigator", "Ask User"}, ID_CONTEXT_DELETE); }, ""},
+    };
+    std::string before = DescribeLists(view().lists());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        ASSERT_TRUE(boxes.empty()) << boxes[0].text;
+        std::string running = DescribeLists(view().lists());
+        ASSERT_NE(running, before) << "the change reached the lists";
+        EXPECT_NE(running.find(c.changed), std::string::npos) << running;
+        before = running;
+
+        // Every view of the lists in this process let go, the names are made afresh and
+        // filled by the store's own load, as the next program to start would find them.
+        Lists editor = view().lists();
+        Close();
+        PFW_RemoveRuleList(editor.rules);
+        PFW_RemoveAppList(editor.apps);
+        PFW_RemoveAddressList(editor.addresses);
+        PFW_RemoveProtocolList(editor.protocols);
+        StoreTest::TearDown();
+        StoreTest::SetUp();
+        ASSERT_EQ(protocols->count + addresses->count + apps->count + rules->count, 0) << "fresh lists";
+        PFW_LoadProtocolSetFromRegistry(protocols);
+        PFW_LoadAddressSetFromRegistry(addresses);
+        PFW_LoadApplicationSetFromRegistry(apps);
+        PFW_LoadRuleSetFromRegistry(rules);
+        EXPECT_EQ(DescribeLists(Lists{protocols, addresses, apps, rules}), running);
+
+        Open();
+        SetForegroundWindow(frameHwnd());
+    }
+    EXPECT_EQ(PFW_GetRuleByIndex(rules, rule, nullptr), nullptr);
 }
 
 TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
