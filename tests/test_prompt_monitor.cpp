@@ -12,6 +12,8 @@
 #include "prompt.h"
 #include "traffic_consumer.h"
 
+#include <commctrl.h>
+
 namespace {
 
 // The installed outbound default: Ask, logged.
@@ -404,6 +406,66 @@ TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsA
   stop_monitor();
   t.join();
   EXPECT_NE(run.out.find("-> ask:timeout"), std::string::npos) << run.out;
+}
+
+// How many rows an editor's list and nodes its six trees show, read from outside its process.
+struct EditorCounts {
+  int rows = -1, nodes = 0;
+  bool operator==(const EditorCounts&) const = default;
+};
+EditorCounts editor_counts(HWND view) {
+  EditorCounts c;
+  HWND list = FindWindowExA(view, nullptr, "SysListView32", nullptr);
+  if (list) c.rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+  for (HWND tree = FindWindowExA(view, nullptr, "SysTreeView32", nullptr); tree;
+       tree = FindWindowExA(view, tree, "SysTreeView32", nullptr))
+    c.nodes += (int)SendMessageA(tree, TVM_GETCOUNT, 0, 0);
+  return c;
+}
+
+TEST_F(PromptProgramTest, ARuleThePromptAddsShowsInTheRunningEditor) {
+  PFW_SetGlobalEdictorHwnd(nullptr);
+  PROCESS_INFORMATION editor = {};
+  STARTUPINFOA si = {sizeof si};
+  std::string cmd = "\"" + program_directory() + "edictor.exe\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &editor));
+  CloseHandle(editor.hThread);
+  HWND view = nullptr;
+  EditorCounts before;
+  for (int i = 0; i < 1000 && before.rows <= 0; i++, Sleep(20)) {
+    view = PFW_GetGlobalEdictorHwnd();
+    if (view && IsWindow(view)) before = editor_counts(view);
+  }
+  EXPECT_EQ(before.rows, 2) << "the two default rules";
+  start_monitor();
+
+  ProgramRun run;
+  std::thread t = intercept("--ask-ms 20000 \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", run);
+  HWND p = prompt();
+  EXPECT_NE(p, nullptr);
+  if (p) {
+    SendMessageA(GetDlgItem(p, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+    post_click(p, IDOK);
+  }
+  HWND configure = nullptr;
+  for (int i = 0; i < 500 && !configure; i++, Sleep(20)) {
+    configure = FindWindowA(nullptr, "Configure new rule");
+    if (configure && !IsWindowVisible(configure)) configure = nullptr;
+  }
+  EXPECT_NE(configure, nullptr);
+  if (configure) post_click(configure, IDOK);
+  t.join();
+  EXPECT_NE(run.out.find("-> ask:allow"), std::string::npos) << run.out;
+
+  // One row more; each outbound tree has the new protocol, address, program and rule.
+  EditorCounts expected{before.rows + 1, before.nodes + 3 * 4}, after;
+  for (int i = 0; i < 250 && !(after == expected); i++, Sleep(20)) after = editor_counts(view);
+  EXPECT_EQ(after.rows, expected.rows);
+  EXPECT_EQ(after.nodes, expected.nodes);
+  TerminateProcess(editor.hProcess, 9);
+  WaitForSingleObject(editor.hProcess, 10000);
+  CloseHandle(editor.hProcess);
+  PFW_SetGlobalEdictorHwnd(nullptr);
 }
 
 }  // namespace
