@@ -25,6 +25,18 @@ inline unsigned long ip(int a, int b, int c, int d) {
   return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24));
 }
 
+// A benchmark makes the product's keys itself, as the installer would: the store never
+// creates a key.
+inline bool write_value(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG r = RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS;
+}
+
 struct BenchLists {
   PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
   PFW_ADR_ROOT* addresses = PFW_CreateAddressList();

@@ -21,15 +21,6 @@ namespace {
 #define BASE "SOFTWARE\\Velmora\\Tarnwall\\1.0"
 const char* const kMaker = "SOFTWARE\\Velmora";
 
-bool write_value(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG r = RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
-  RegCloseKey(key);
-  return r == ERROR_SUCCESS;
-}
-
 bool install_starting_set() {
   PFW_PROTO_RECORD any_protocol = {0, 1, "Any Protocol", 0, 0};
   PFW_ADR_RECORD any_address = {0, 1, 0, 0, "Any Address", 0};
