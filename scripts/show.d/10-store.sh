@@ -1,8 +1,13 @@
 # The store, the installer and the stand-in interceptor. Sourced by show.sh.
 
+INSTALLED='C:\Program Files\Velmora\Tarnwall'
+# A reinstall keeps the user's rules, so a second showing would start from what the first
+# one added (and the prompt it shows would never come). Each showing starts from the
+# installed starting set: the product's keys go, the install writes them anew.
+wine reg delete 'HKLM\SOFTWARE\Velmora' /f >/dev/null 2>&1 || true
+
 echo "== installing Tarnwall silently into the private Wine prefix"
 wine "$BIN/tarnwall-setup.exe" /S
-INSTALLED='C:\Program Files\Velmora\Tarnwall'
 wine cmd.exe /c dir /b "$INSTALLED" | tr -d '\r' | sed 's/^/  /'
 
 echo
