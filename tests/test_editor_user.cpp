@@ -214,6 +214,38 @@ TEST_F(UserTest, HelpModeEscapeAndTopicsOfWhereF1IsPressed) {
     EXPECT_FALSE(GetIconInfo(small, &info)) << "the frame's small icon outlived the frame";
 }
 
+// Fault 4: F1 with the Rules menu open names the highlighted command.
+struct MenuKeys {
+    HWND frame;
+    int step = 0;
+    DWORD started = 0;
+};
+MenuKeys* g_menuKeys = nullptr;
+
+TEST_F(UserTest, F1InAnOpenMenuOpensTheHighlightedCommandsTopic) {
+    MenuKeys keys{frameHwnd(), 0, GetTickCount()};
+    g_menuKeys = &keys;
+    // Inside the menu's own loop: down to the second item, F1, then Escape out.
+    UINT_PTR timer = SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR id, DWORD) {
+        MenuKeys& k = *g_menuKeys;
+        const UINT sequence[] = {VK_DOWN, VK_F1, VK_ESCAPE, VK_ESCAPE};
+        if (k.step < 4) {
+            UINT key = sequence[k.step++];
+            PostMessageA(k.frame, WM_KEYDOWN, key, 1 | (MapVirtualKeyA(key, 0) << 16));
+            PostMessageA(k.frame, WM_KEYUP, key, 1 | (MapVirtualKeyA(key, 0) << 16) | 0xC0000000);
+        } else if (GetTickCount() - k.started > 5000) {
+            EndMenu();
+            KillTimer(nullptr, id);
+        }
+    });
+    // Alt+R as the keyboard opens it: the frame's menu loop runs until Escape ends it.
+    SendMessageA(frameHwnd(), WM_SYSCOMMAND, SC_KEYMENU, 'r');
+    winui::PumpUntil([&] { return keys.step >= 4; }, 5000);
+    KillTimer(nullptr, timer);
+    g_menuKeys = nullptr;
+    EXPECT_EQ(helps, (std::vector<int>{IDH_EDICTOR_CMD_DELETE_RULE}));
+}
+
 // Fault 4: F1 pressed in each dialog opens that dialog's topic.
 TEST_F(UserTest, F1InEachDialogOpensItsTopic) {
     auto f1 = [&](HWND d, int control) {
