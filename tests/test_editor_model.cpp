@@ -231,6 +231,12 @@ TEST(EditorModel, HelpTopicsOfWindowsDialogsAndCommands) {
     for (UINT id : {ID_ACTION_DENY, ID_ACTION_ASK, ID_ACTION_ALLOW, ID_CONTEXT_ADD, ID_CONTEXT_DELETE})
         EXPECT_EQ(HelpTopicForCommand(id), static_cast<ULONG_PTR>(IDH_EDICTOR_CONTEXT_MENU)) << id;
     EXPECT_EQ(HelpTopicForCommand(0), static_cast<ULONG_PTR>(IDH_TARNWALL_EDICTOR));
+    // In a modal dialog F1 asks for help; Shift+F1 is the frame's help mode, not a request.
+    EXPECT_TRUE(IsHelpKey(WM_KEYDOWN, VK_F1, false));
+    EXPECT_FALSE(IsHelpKey(WM_KEYDOWN, VK_F1, true));
+    EXPECT_FALSE(IsHelpKey(WM_KEYUP, VK_F1, false));
+    EXPECT_FALSE(IsHelpKey(WM_KEYDOWN, VK_F2, false));
+    EXPECT_TRUE(IsHelpKey(0x004D, 0, false));  // the system's WM_KEYF1 is taken, not doubled
 }
 
 }  // namespace
