@@ -301,8 +301,9 @@ bool CMainFrame::OnContextMenuKey(MSG* msg) {
     }
     HWND form = view_ ? view_->hwnd() : nullptr;
     if (!down || !form || !msg->hwnd) return false;
+    // Only keys pressed in a tree or the list itself: a label's edit box keeps its own menu.
     HWND control = FormControlOf(form, msg->hwnd);
-    if (!control) return false;
+    if (!control || control != msg->hwnd) return false;
     contextKeyDown_ = true;
     view_->OpenContextMenuFromKeys(control);
     return true;
