@@ -16,7 +16,7 @@ template <size_t N> std::string Text(const char (&field)[N]) { return std::strin
 }  // namespace
 
 CAddRuleDialog::CAddRuleDialog(const Lists& lists, bool online)
-    : Dialog(IDD_ADD_RULE), lists_(lists), online_(online) {}
+    : CHelpedDialog(IDD_ADD_RULE), lists_(lists), online_(online) {}
 
 void CAddRuleDialog::AddItem(int boxId, const char* text, const void* record, bool select) const {
     LRESULT index = SendItem(boxId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
@@ -72,20 +72,27 @@ void CAddRuleDialog::ReadValues() {
 }
 
 void CAddRuleDialog::CreateNew(int id) {
+    std::string refusal;
+    const char* caption = "";
     if (id == IDC_NEW_PROTOCOL) {
         CAddProtocolDialog dialog(lists_);
         if (dialog.DoModal(hwnd_) != IDOK) return;
-        if (const PFW_PROTO* p = CreateProtocol(lists_, dialog)) AddItem(IDC_PROTOCOL_BOX, Text(p->name).c_str(), p, true);
+        caption = "Add Protocol";
+        if (const PFW_PROTO* p = CreateProtocol(lists_, dialog, &refusal)) AddItem(IDC_PROTOCOL_BOX, Text(p->name).c_str(), p, true);
     } else if (id == IDC_NEW_ADDRESS) {
         CAddAddressDialog dialog(lists_, online_);
         if (dialog.DoModal(hwnd_) != IDOK) return;
-        if (const PFW_ADR* a = CreateAddress(lists_, dialog)) AddItem(IDC_ADDRESS_BOX, Text(a->name).c_str(), a, true);
+        caption = "Add Address";
+        if (const PFW_ADR* a = CreateAddress(lists_, dialog, &refusal)) AddItem(IDC_ADDRESS_BOX, Text(a->name).c_str(), a, true);
     } else if (id == IDC_NEW_APP) {
         CAddApplicationDialog dialog(lists_);
         if (dialog.DoModal(hwnd_) != IDOK) return;
-        if (const PFW_APP* a = CreateApplication(lists_, dialog))
+        caption = "Add Application";
+        if (const PFW_APP* a = CreateApplication(lists_, dialog, &refusal))
             AddItem(IDC_APP_BOX, Text(a->description).c_str(), a, true);
     }
+    // The dialog's own checks passed, so the store's refusal is news: the user hears it.
+    if (!refusal.empty()) winui::ShowMessageBox(hwnd_, refusal.c_str(), caption, MB_OK | MB_ICONINFORMATION);
 }
 
 bool CAddRuleDialog::OnCommand(int id, int code, HWND control) {

@@ -7,11 +7,12 @@
 #include <windows.h>
 
 #include "dialog.h"
+#include "help_topics.h"
 #include "rule_view.h"
 
 namespace edictor {
 
-class CAddRuleDialog : public winui::Dialog {
+class CAddRuleDialog : public CHelpedDialog {
 public:
     CAddRuleDialog(const Lists& lists, bool online);
     int resultKey() const { return resultKey_; }

@@ -12,10 +12,21 @@
 
 namespace edictor {
 
-namespace {
-// The help file's topic about the rule editor, numbered where the help file is compiled.
-constexpr ULONG_PTR kHelpTopicEditor = IDH_TARNWALL_EDICTOR;
-}  // namespace
+const char* const kInstanceMutexName = "PFW_EdictorInstance";
+
+InstanceClaim::InstanceClaim(const char* name) {
+    mutex_ = CreateMutexA(nullptr, FALSE, name);
+    if (!mutex_) return;
+    // Taken, not merely made: a handle another process keeps open claims nothing, and a
+    // claim its killed owner left behind comes back abandoned, which is ours to take.
+    DWORD wait = WaitForSingleObject(mutex_, 0);
+    owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+InstanceClaim::~InstanceClaim() {
+    if (owned_) ReleaseMutex(mutex_);
+    if (mutex_) CloseHandle(mutex_);
+}
 
 std::string CEdictorDoc::Title() const { return winui::LoadText(IDR_MAINFRAME); }
 std::string CEdictorDoc::TypeName() const { return winui::LoadText(IDS_DOC_TYPE); }
@@ -33,7 +44,7 @@ std::string CommandTip(UINT id) {
 
 // --- About and feedback -------------------------------------------------------------------
 
-CAboutDialog::CAboutDialog() : Dialog(IDD_ABOUT) {}
+CAboutDialog::CAboutDialog() : CHelpedDialog(IDD_ABOUT) {}
 
 CAboutDialog::~CAboutDialog() {
     if (picture_) DestroyIcon(picture_);
@@ -50,7 +61,7 @@ std::function<void(HWND, const char*)> CFeedbackDialog::shellOpen = [](HWND owne
     ShellExecuteA(owner, "open", path, nullptr, "c:", SW_SHOWNORMAL);
 };
 
-CFeedbackDialog::CFeedbackDialog() : Dialog(IDD_FEEDBACK) {}
+CFeedbackDialog::CFeedbackDialog() : CHelpedDialog(IDD_FEEDBACK) {}
 
 std::string CFeedbackDialog::FeedbackPath() {
     char path[260] = "";
@@ -72,8 +83,6 @@ bool CFeedbackDialog::OnCommand(int id, int code, HWND control) {
 
 // --- The frame ------------------------------------------------------------------------------
 
-std::function<BOOL(HWND, const char*, UINT, ULONG_PTR)> CMainFrame::winHelp = WinHelpA;
-
 bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
     view_ = view;
     std::string title = CEdictorDoc().Title();
@@ -82,9 +91,10 @@ bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
     LONG_PTR style = GetWindowLongPtrA(hwnd_, GWL_STYLE);
     SetWindowLongPtrA(hwnd_, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_THICKFRAME | WS_MAXIMIZEBOX));
     SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    HICON small = static_cast<HICON>(
+    // Loaded as the frame's own copy, and destroyed with the frame.
+    smallIcon_ = static_cast<HICON>(
         LoadImageA(winui::Instance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
-    if (small) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (smallIcon_) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     // A frame that cannot be resized has no use for a size grip.
     if (statusBar_) {
         SetWindowLongPtrA(statusBar_, GWL_STYLE, GetWindowLongPtrA(statusBar_, GWL_STYLE) & ~SBARS_SIZEGRIP);
@@ -95,9 +105,12 @@ bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
         DestroyWindow(hwnd_);
         return false;
     }
-    if (view->OnInitialUpdate(hwnd_)) FitToForm();
+    bool runs = view->OnInitialUpdate(hwnd_);
+    if (runs) FitToForm();
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
+    // A closing second instance says nothing: the offline message is the running one's.
+    if (runs) view->StartWinsock(hwnd_);
     view->OnActivateView();
     return true;
 }
@@ -222,16 +235,93 @@ bool CMainFrame::ForwardKeyToEdit(UINT key) {
     return true;
 }
 
-void CMainFrame::Help(UINT command, ULONG_PTR data) {
-    BOOL started = winHelp ? winHelp(hwnd_, helpPath_.c_str(), command, data) : FALSE;
-    if (!started) winui::ShowMessageBox(hwnd_, "Failed to launch help.", kProgramTitle, MB_OK | MB_ICONEXCLAMATION);
-}
+void CMainFrame::Help(UINT command, ULONG_PTR data) { OpenHelp(hwnd_, command, data); }
 
 void CMainFrame::EndHelpMode(POINT* clicked) {
     helpMode_ = false;
     ReleaseCapture();
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
-    if (clicked) Help(HELP_CONTEXT, kHelpTopicEditor);
+    if (clicked) Help(HELP_CONTEXT, TopicAt(*clicked));
+}
+
+namespace {
+// The form's control that holds `window` (itself, or an edit box inside a tree), or null.
+HWND FormControlOf(HWND form, HWND window) {
+    while (window && GetParent(window) != form) window = GetParent(window);
+    return window;
+}
+}  // namespace
+
+ULONG_PTR CMainFrame::FocusHelpTopic() const {
+    HWND form = view_ ? view_->hwnd() : nullptr;
+    HWND control = form ? FormControlOf(form, GetFocus()) : nullptr;
+    return control ? HelpTopicForControl(GetDlgCtrlID(control)) : HelpTopicForControl(0);
+}
+
+ULONG_PTR CMainFrame::TopicAt(POINT client) const {
+    HWND child = ChildWindowFromPointEx(hwnd_, client, CWP_SKIPINVISIBLE);
+    if (child && child == toolbar_) {
+        POINT at = client;
+        MapWindowPoints(hwnd_, toolbar_, &at, 1);
+        int index = static_cast<int>(SendMessageA(toolbar_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&at)));
+        TBBUTTON button{};
+        if (index >= 0 && SendMessageA(toolbar_, TB_GETBUTTON, index, reinterpret_cast<LPARAM>(&button)))
+            return HelpTopicForCommand(static_cast<UINT>(button.idCommand));
+    }
+    if (!view_ || !view_->hwnd() || child != view_->hwnd()) return HelpTopicForControl(0);
+    POINT at = client;
+    MapWindowPoints(hwnd_, view_->hwnd(), &at, 1);
+    HWND control = ChildWindowFromPointEx(view_->hwnd(), at, CWP_SKIPINVISIBLE);
+    return HelpTopicForControl(control && control != view_->hwnd() ? GetDlgCtrlID(control) : 0);
+}
+
+bool CMainFrame::OnHelp(const HELPINFO* info) {
+    // F1 with a menu open names the highlighted command; otherwise the window it came from.
+    if (info->iContextType == HELPINFO_MENUITEM) {
+        Help(HELP_CONTEXT, HelpTopicForCommand(static_cast<UINT>(info->iCtrlId)));
+        return true;
+    }
+    HWND form = view_ ? view_->hwnd() : nullptr;
+    HWND control = form ? FormControlOf(form, static_cast<HWND>(info->hItemHandle)) : nullptr;
+    Help(HELP_CONTEXT, HelpTopicForControl(control ? GetDlgCtrlID(control) : 0));
+    return true;
+}
+
+bool CMainFrame::OnContextMenuKey(MSG* msg) {
+    // Shift+F10 and the menu key ask for the context menu of the focused tree or list;
+    // their releases are taken too (F10's would open the menu bar).
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    bool down = (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_F10 && shift) ||
+                (msg->message == WM_KEYDOWN && msg->wParam == VK_APPS);
+    bool up = (msg->message == WM_SYSKEYUP || msg->message == WM_KEYUP) &&
+              (msg->wParam == VK_F10 || msg->wParam == VK_APPS);
+    if (up && contextKeyDown_) {
+        contextKeyDown_ = false;
+        return true;
+    }
+    HWND form = view_ ? view_->hwnd() : nullptr;
+    if (!down || !form || !msg->hwnd) return false;
+    // Only keys pressed in a tree or the list itself: a label's edit box keeps its own menu.
+    HWND control = FormControlOf(form, msg->hwnd);
+    if (!control || control != msg->hwnd) return false;
+    contextKeyDown_ = true;
+    view_->OpenContextMenuFromKeys(control);
+    return true;
+}
+
+bool CMainFrame::PreTranslateMessage(MSG* msg) {
+    // Escape leaves help mode wherever the focus is: the form would take it as its Cancel.
+    if (helpMode_ && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) {
+        EndHelpMode(nullptr);
+        return true;
+    }
+    if (OnContextMenuKey(msg)) return true;
+    if (accelerators_ && TranslateAcceleratorA(hwnd_, accelerators_, msg)) return true;
+    // The dialog that holds the focus gets its keys (Tab, Enter, arrows).
+    HWND root = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
+    HWND dialog = msg->hwnd ? GetParent(msg->hwnd) : nullptr;
+    if (dialog && winui::Dialog::FromHandle(dialog) && IsDialogMessageA(dialog, msg)) return true;
+    return root && root != hwnd_ && winui::Dialog::FromHandle(root) && IsDialogMessageA(root, msg);
 }
 
 bool CMainFrame::OnCommand(int id, int code, HWND control) {
@@ -255,7 +345,7 @@ bool CMainFrame::OnCommand(int id, int code, HWND control) {
         Help(HELP_FINDER, 0);
         return true;
     case ID_HELP_CMD:
-        Help(HELP_CONTEXT, kHelpTopicEditor);
+        Help(HELP_CONTEXT, FocusHelpTopic());
         return true;
     case ID_CONTEXT_HELP_CMD:
         helpMode_ = true;
@@ -350,11 +440,18 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_HELP:
+        return OnHelp(reinterpret_cast<const HELPINFO*>(lParam)) ? TRUE : FALSE;
     case WM_CAPTURECHANGED:
         if (helpMode_ && reinterpret_cast<HWND>(lParam) != hwnd_) helpMode_ = false;
         break;
     case WM_DESTROY:
         toolbarImages_.Destroy();
+        if (smallIcon_) {
+            SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, 0);
+            DestroyIcon(smallIcon_);
+            smallIcon_ = nullptr;
+        }
         if (!quitOnDestroy_) {
             OnDestroy();
             return 0;
@@ -368,6 +465,7 @@ CEdictorApp::CEdictorApp() {
     UINT length = GetWindowsDirectoryA(helpPath_, sizeof helpPath_);
     if (length == 0 || length >= sizeof helpPath_ - 16) helpPath_[0] = '\0';
     strncat(helpPath_, "\\" TARNWALL_HELP_FILE_NAME, sizeof helpPath_ - strlen(helpPath_) - 1);
+    SetHelpFilePath(helpPath_);
 }
 
 bool CEdictorApp::InitInstance(int showCommand) {
@@ -376,6 +474,14 @@ bool CEdictorApp::InitInstance(int showCommand) {
     return frame_.Create(&view_, showCommand);
 }
 
-int CEdictorApp::Run() { return winui::RunMessageLoop(frame_.hwnd(), frame_.accelerators()); }
+int CEdictorApp::Run() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (frame_.PreTranslateMessage(&msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
 
 }  // namespace edictor

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frame.h"
+#include "help_topics.h"
 #include "tree_dialog.h"
 
 namespace edictor {
@@ -20,8 +21,25 @@ public:
     std::string TypeName() const;
 };
 
+// The claim that makes this process the one running editor: a named mutex, taken as the
+// very first thing, before any window. A killed owner's claim is abandoned, and the next
+// editor takes it over; nothing else ever releases it.
+extern const char* const kInstanceMutexName;
+class InstanceClaim {
+public:
+    explicit InstanceClaim(const char* name = kInstanceMutexName);
+    ~InstanceClaim();
+    InstanceClaim(const InstanceClaim&) = delete;
+    InstanceClaim& operator=(const InstanceClaim&) = delete;
+    bool owned() const { return owned_; }
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool owned_ = false;
+};
+
 // The About box: the program's picture, name, version and maker.
-class CAboutDialog : public winui::Dialog {
+class CAboutDialog : public CHelpedDialog {
 public:
     CAboutDialog();
     ~CAboutDialog() override;
@@ -35,7 +53,7 @@ private:
 
 // Feedback: how to reach the makers; "Browse to Tarnwall" opens the feedback shortcut in
 // the Windows directory with the shell and closes the dialog.
-class CFeedbackDialog : public winui::Dialog {
+class CFeedbackDialog : public CHelpedDialog {
 public:
     CFeedbackDialog();
     // The shell's "open" on a file; tests replace it.
@@ -60,15 +78,19 @@ public:
     CTreeDialog* view() const { return view_; }
     // Tests keep their message queue free of WM_QUIT when a frame ends.
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
-    void SetHelpPath(const char* path) { helpPath_ = path; }
-    const std::string& helpPath() const { return helpPath_; }
+    void SetHelpPath(const char* path) { SetHelpFilePath(path); }
+    const std::string& helpPath() const { return HelpFilePath(); }
     HWND toolbar() const { return toolbar_; }
     ToolbarEdge toolbarEdge() const { return edge_; }
     void MoveToolbar(ToolbarEdge edge);
     bool inHelpMode() const { return helpMode_; }
     RECT FormArea() const override;
-    // The system help viewer; tests replace it.
-    static std::function<BOOL(HWND, const char*, UINT, ULONG_PTR)> winHelp;
+    // One message of the program's loop before it is dispatched: Escape while help mode is
+    // on, then the frame's keys and the keys of the dialog that holds the focus. True when
+    // the message was used up here.
+    bool PreTranslateMessage(MSG* msg);
+    // The topic F1 opens where the keyboard focus is now.
+    ULONG_PTR FocusHelpTopic() const;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -84,10 +106,14 @@ private:
     void Help(UINT command, ULONG_PTR data);
     bool ForwardKeyToEdit(UINT key);
     void EndHelpMode(POINT* clicked);
+    ULONG_PTR TopicAt(POINT client) const;
+    bool OnContextMenuKey(MSG* msg);
+    bool contextKeyDown_ = false;
+    bool OnHelp(const HELPINFO* info);
     CTreeDialog* view_ = nullptr;
     bool quitOnDestroy_ = true;
-    std::string helpPath_;
     HWND toolbar_ = nullptr;
+    HICON smallIcon_ = nullptr;
     winui::ImageList toolbarImages_;
     ToolbarEdge edge_ = kEdgeTop;
     bool helpMode_ = false;

@@ -71,6 +71,14 @@ std::string Capitals(const std::string& text) {
     return upper;
 }
 
+bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+std::string CreateRefusal(const char* what, bool exists) {
+    std::string text = std::string("The ") + what + " could not be added: ";
+    if (exists) return text + "another program has just added an entry with the same name or value.";
+    return text + "the " + what + " list is full.";
+}
+
 std::string DottedAddress(unsigned long address) {
     return Format("%lu.%lu.%lu.%lu", address & 0xFF, (address >> 8) & 0xFF, (address >> 16) & 0xFF,
                   (address >> 24) & 0xFF);
@@ -78,7 +86,7 @@ std::string DottedAddress(unsigned long address) {
 
 // --- Add Protocol -----------------------------------------------------------------------
 
-CAddProtocolDialog::CAddProtocolDialog(const Lists& lists) : Dialog(IDD_ADD_PROTOCOL), lists_(lists) {}
+CAddProtocolDialog::CAddProtocolDialog(const Lists& lists) : CHelpedDialog(IDD_ADD_PROTOCOL), lists_(lists) {}
 
 BOOL CAddProtocolDialog::OnInitDialog() {
     SendItem(IDC_PROTO_NAME, EM_LIMITTEXT, kProtocolNameMax);
@@ -95,6 +103,10 @@ void CAddProtocolDialog::OnOK() {
     int typedTransport = IsChecked(IDC_PROTO_UDP) ? PFW_UDP : PFW_TCP;
     unsigned long typedPort = 0;
     if (!FitsField(hwnd_, typed, kProtocolNameMax, "protocol name", "Add Protocol")) return;
+    if (IsBlank(typed)) {
+        Inform(hwnd_, "Enter a name for the protocol.", "Add Protocol");
+        return;
+    }
     if (!ParseNumber(GetItemText(IDC_PROTO_PORT), 65535, &typedPort)) {
         Inform(hwnd_, "Enter the port as a number from 0 to 65535.", "Add Protocol");
         return;
@@ -118,10 +130,14 @@ void CAddProtocolDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-const PFW_PROTO* CreateProtocol(const Lists& lists, const CAddProtocolDialog& dialog) {
+const PFW_PROTO* CreateProtocol(const Lists& lists, const CAddProtocolDialog& dialog, std::string* refusal) {
     if (!PFW_AddProtocol(lists.protocols, 0, dialog.name.c_str(), static_cast<PFW_TRANSPORT>(dialog.transport),
-                         dialog.port))
+                         dialog.port)) {
+        bool exists = PFW_GetProtocolByName(lists.protocols, dialog.name.c_str(), nullptr, nullptr) ||
+                      PFW_GetExactProtocolByService(lists.protocols, dialog.transport, dialog.port, nullptr, nullptr);
+        if (refusal) *refusal = CreateRefusal("protocol", exists);
         return nullptr;
+    }
     PFW_PROTO* entry = PFW_GetProtocolByName(lists.protocols, dialog.name.c_str(), nullptr, nullptr);
     if (entry) PFW_AddProtocolIntoRegistry(*entry);
     return entry;
@@ -131,7 +147,7 @@ const PFW_PROTO* CreateProtocol(const Lists& lists, const CAddProtocolDialog& di
 
 std::function<std::string(HWND)> CAddApplicationDialog::chooseFile = OpenFileDialog;
 
-CAddApplicationDialog::CAddApplicationDialog(const Lists& lists) : Dialog(IDD_ADD_APPLICATION), lists_(lists) {}
+CAddApplicationDialog::CAddApplicationDialog(const Lists& lists) : CHelpedDialog(IDD_ADD_APPLICATION), lists_(lists) {}
 
 BOOL CAddApplicationDialog::OnInitDialog() {
     SendItem(IDC_APP_NAME, EM_LIMITTEXT, kAppNameMax);
@@ -157,6 +173,11 @@ void CAddApplicationDialog::OnOK() {
     std::string typedDescription = GetItemText(IDC_APP_DESCRIPTION);
     if (!FitsField(hwnd_, typed, kAppNameMax, "file name", "Add Application")) return;
     if (!FitsField(hwnd_, typedDescription, kAppDescriptionMax, "description", "Add Application")) return;
+    if (IsBlank(typed) || IsBlank(typedDescription)) {
+        Inform(hwnd_, IsBlank(typed) ? "Enter the application's file name." : "Enter a description for the application.",
+               "Add Application");
+        return;
+    }
     // Looked up as it will be stored, in capitals, so that a name typed in small letters
     // meets its stored twin here and not as a silent refusal of the store.
     std::string stored = Capitals(typed);
@@ -179,9 +200,14 @@ void CAddApplicationDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-const PFW_APP* CreateApplication(const Lists& lists, const CAddApplicationDialog& dialog) {
+const PFW_APP* CreateApplication(const Lists& lists, const CAddApplicationDialog& dialog, std::string* refusal) {
     std::string stored = Capitals(dialog.name);
-    if (!PFW_AddApp(lists.apps, 0, stored.c_str(), dialog.description.c_str())) return nullptr;
+    if (!PFW_AddApp(lists.apps, 0, stored.c_str(), dialog.description.c_str())) {
+        bool exists = PFW_GetExactAppByName(lists.apps, stored.c_str(), nullptr, nullptr) ||
+                      PFW_GetAppByDescription(lists.apps, dialog.description.c_str(), nullptr, nullptr);
+        if (refusal) *refusal = CreateRefusal("application", exists);
+        return nullptr;
+    }
     PFW_APP* entry = PFW_GetExactAppByName(lists.apps, stored.c_str(), nullptr, nullptr);
     if (entry) PFW_AddApplicationIntoRegistry(*entry);
     return entry;
@@ -190,7 +216,7 @@ const PFW_APP* CreateApplication(const Lists& lists, const CAddApplicationDialog
 // --- Add Address ------------------------------------------------------------------------
 
 CAddAddressDialog::CAddAddressDialog(const Lists& lists, bool online)
-    : Dialog(IDD_ADD_ADDRESS), lists_(lists), online_(online) {}
+    : CHelpedDialog(IDD_ADD_ADDRESS), lists_(lists), online_(online) {}
 
 BOOL CAddAddressDialog::OnInitDialog() {
     SendItem(IDC_ADR_NAME, EM_LIMITTEXT, kAddressNameMax);
@@ -212,15 +238,23 @@ void CAddAddressDialog::SetType(int newType) {
     }
 }
 
+bool CAddAddressDialog::SystemResolve(const std::string& host, unsigned char address[4]) {
+    hostent* entry = gethostbyname(host.c_str());
+    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0] || entry->h_length < 4) return false;
+    memcpy(address, entry->h_addr_list[0], 4);
+    return true;
+}
+
+CAddAddressDialog::Resolver CAddAddressDialog::resolveHost = CAddAddressDialog::SystemResolve;
+
 void CAddAddressDialog::Resolve() {
     std::string host = GetItemText(IDC_ADR_NAME);
     if (host.empty() || !online_) return;
-    hostent* entry = gethostbyname(host.c_str());
-    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0] || entry->h_length < 4) {
+    unsigned char bytes[4] = {};
+    if (!(resolveHost ? resolveHost(host, bytes) : SystemResolve(host, bytes))) {
         winui::ShowMessageBox(hwnd_, "Sorry, couldn't resolve name.", kProgramTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(entry->h_addr_list[0]);
     for (int i = 0; i < 4; ++i) SetItemText(IDC_ADR_FIRST1 + i, std::to_string(bytes[i]).c_str());
     SetType(PFW_SINGLE_ADDRESS);
 }
@@ -252,6 +286,10 @@ void CAddAddressDialog::OnOK() {
     std::string typed = GetItemText(IDC_ADR_NAME);
     int typedType = IsChecked(IDC_ADR_NETWORK) ? PFW_NETWORK_ADDRESS : PFW_SINGLE_ADDRESS;
     if (!FitsField(hwnd_, typed, kAddressNameMax, "address name", "Add Address")) return;
+    if (IsBlank(typed)) {
+        Inform(hwnd_, "Enter a name for the address.", "Add Address");
+        return;
+    }
     if (const PFW_ADR* existing = PFW_GetAddressByName(lists_.addresses, typed.c_str(), nullptr, nullptr)) {
         if (existing->type == PFW_NETWORK_ADDRESS) {
             Inform(hwnd_,
@@ -293,13 +331,19 @@ void CAddAddressDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-const PFW_ADR* CreateAddress(const Lists& lists, const CAddAddressDialog& dialog) {
+const PFW_ADR* CreateAddress(const Lists& lists, const CAddAddressDialog& dialog, std::string* refusal) {
     unsigned long low = dialog.first;
     unsigned long high = dialog.type == PFW_NETWORK_ADDRESS ? dialog.last : dialog.first;
     if (PFW_CompareAddresses(low, high) == 1) std::swap(low, high);
     if (!PFW_AddAddress(lists.addresses, 0, low, high, dialog.name.c_str(),
-                        static_cast<PFW_ADDRESS_TYPE>(dialog.type)))
+                        static_cast<PFW_ADDRESS_TYPE>(dialog.type))) {
+        bool exists = PFW_GetAddressByName(lists.addresses, dialog.name.c_str(), nullptr, nullptr) ||
+                      (dialog.type == PFW_NETWORK_ADDRESS
+                           ? PFW_GetExactAddressByRange(lists.addresses, low, high, nullptr, nullptr)
+                           : PFW_GetExactAddressByIP(lists.addresses, low, nullptr, nullptr));
+        if (refusal) *refusal = CreateRefusal("address", exists);
         return nullptr;
+    }
     PFW_ADR* entry = dialog.type == PFW_NETWORK_ADDRESS
                          ? PFW_GetExactAddressByRange(lists.addresses, low, high, nullptr, nullptr)
                          : PFW_GetExactAddressByIP(lists.addresses, low, nullptr, nullptr);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "dialog.h"
+#include "help_topics.h"
 #include "rule_view.h"
 
 namespace edictor {
@@ -33,8 +34,14 @@ std::string BareFileName(const std::string& path);
 std::string Capitals(const std::string& text);
 // An address in network byte order as its dotted form reads.
 std::string DottedAddress(unsigned long address);
+// True for a text of nothing but spaces (or nothing at all): a node nobody could see or pick.
+bool IsBlank(const std::string& text);
+// What the user is told when the store refused a new entry the dialog had let through:
+// `what` is "protocol", "application" or "address"; `exists` when an entry like it was
+// added meanwhile (by another program), otherwise the list has no room left.
+std::string CreateRefusal(const char* what, bool exists);
 
-class CAddProtocolDialog : public winui::Dialog {
+class CAddProtocolDialog : public CHelpedDialog {
 public:
     explicit CAddProtocolDialog(const Lists& lists);
     std::string name;
@@ -49,7 +56,7 @@ private:
     Lists lists_;
 };
 
-class CAddApplicationDialog : public winui::Dialog {
+class CAddApplicationDialog : public CHelpedDialog {
 public:
     explicit CAddApplicationDialog(const Lists& lists);
     std::string name;
@@ -66,9 +73,14 @@ private:
     Lists lists_;
 };
 
-class CAddAddressDialog : public winui::Dialog {
+class CAddAddressDialog : public CHelpedDialog {
 public:
     CAddAddressDialog(const Lists& lists, bool online);
+    // Looks a host name up: true with its first IPv4 address's four bytes, in order. The
+    // system's resolver by default; tests replace it.
+    using Resolver = std::function<bool(const std::string& host, unsigned char address[4])>;
+    static Resolver resolveHost;
+    static bool SystemResolve(const std::string& host, unsigned char address[4]);
     std::string name;
     int type = PFW_SINGLE_ADDRESS;
     unsigned long first = 0;  // network byte order, as typed
@@ -88,8 +100,10 @@ private:
     bool online_;
 };
 
-const PFW_PROTO* CreateProtocol(const Lists& lists, const CAddProtocolDialog& dialog);
-const PFW_APP* CreateApplication(const Lists& lists, const CAddApplicationDialog& dialog);
-const PFW_ADR* CreateAddress(const Lists& lists, const CAddAddressDialog& dialog);
+// Each returns the new record, or null with `refusal` (when given) saying why.
+const PFW_PROTO* CreateProtocol(const Lists& lists, const CAddProtocolDialog& dialog, std::string* refusal = nullptr);
+const PFW_APP* CreateApplication(const Lists& lists, const CAddApplicationDialog& dialog,
+                                 std::string* refusal = nullptr);
+const PFW_ADR* CreateAddress(const Lists& lists, const CAddAddressDialog& dialog, std::string* refusal = nullptr);
 
 }  // namespace edictor

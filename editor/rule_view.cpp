@@ -82,9 +82,39 @@ int RenameLimit(int kind) {
     switch (kind) {
     case PFW_KIND_PROTOCOL: return PFW_PROTO_NAME_SIZE - 1;      // 19
     case PFW_KIND_ADDRESS: return PFW_ADR_NAME_SIZE - 2;         // 30
-    case PFW_KIND_APP: return PFW_APP_DESCRIPTION_SIZE - 2;      // 40
+    case PFW_KIND_APP: return PFW_APP_DESCRIPTION_SIZE - 1;      // 41
     default: return 0;
     }
+}
+
+RenameOutcome DecideRename(int kind, const std::string& before, const std::string& typed) {
+    RenameOutcome outcome;
+    int limit = RenameLimit(kind);
+    if (limit == 0 || typed == before) return outcome;
+    outcome.change = true;
+    outcome.text = typed;
+    if (static_cast<int>(typed.size()) > limit) {
+        outcome.text.resize(static_cast<size_t>(limit));
+        outcome.cut = true;
+        // Cut back to the text it was: nothing changes after all.
+        if (outcome.text == before) outcome.change = false;
+    }
+    return outcome;
+}
+
+std::string TreeName(int tab, int direction) {
+    static const char* const kinds[] = {"Protocol", "Address", "Application"};
+    const char* kind = tab >= kTabProtocol && tab <= kTabApplication ? kinds[tab] : "Rule";
+    return std::string(direction == PFW_INBOUND ? "Inbound " : "Outbound ") + kind + " Tree";
+}
+
+bool DeleteStoredRule(const Lists& lists, const PFW_RULE* rule) {
+    if (!rule || !lists.rules) return false;
+    // The entry's bytes are read before the unlink: once unlinked, its slot is the store's.
+    PFW_RULE entry = *rule;
+    if (!PFW_DeleteRule(lists.rules, static_cast<int>(entry.key))) return false;
+    PFW_DeleteRuleInRegistry(entry);
+    return true;
 }
 
 bool LoadRuleView(const Lists& lists, int key, RuleView* view, RecordCache* cache, long* storeCalls) {

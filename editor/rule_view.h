@@ -57,7 +57,21 @@ struct MenuState {
 };
 MenuState ContextMenuState(const void* record, bool onLight);
 // The longest new text a rename takes for a record kind; 0 for a rule, which is not renamed.
+// The same lengths as the Create New dialogs allow.
 int RenameLimit(int kind);
+
+// What a finished label edit asks for. The typed text is compared with the record's text
+// as it was, before any cut: a text the user left alone changes nothing, even when it is
+// longer than the box allows (made elsewhere). Only a changed text is cut to the limit.
+struct RenameOutcome {
+    bool change = false;  // false: no message, no write
+    bool cut = false;     // the changed text was longer than the limit
+    std::string text;     // the text to store
+};
+RenameOutcome DecideRename(int kind, const std::string& before, const std::string& typed);
+
+// The name of one of the six trees, "Outbound Protocol Tree" and the like.
+std::string TreeName(int tab, int direction);
 
 // One rule with the records it names, all pointing into this process's views of the lists.
 struct RuleView {
@@ -74,6 +88,11 @@ struct RecordCache {
     std::unordered_map<unsigned, const PFW_ADR*> addresses;
     std::unordered_map<unsigned, const PFW_APP*> apps;
 };
+
+// Unlinks `rule` from the shared list and only then deletes its registry value: when the
+// unlink fails (the rule went meanwhile), the value named by the same four keys may belong
+// to a rule added again since, and stays. False when nothing was deleted.
+bool DeleteStoredRule(const Lists& lists, const PFW_RULE* rule);
 
 // Looks the rule and its three records up (four store calls, fewer with a cache); false
 // when any is missing. `storeCalls`, when given, counts the calls made.

@@ -51,14 +51,16 @@ bool IsEditorWindow(HWND hwnd) {
 
 CTreeDialog::CTreeDialog() : Dialog(IDD_TREE_FORM) {
     ruleAddedMessage_ = RegisterWindowMessageA(PFW_RULE_ADDED_MESSAGE_NAME);
+}
+
+void CTreeDialog::StartWinsock(HWND owner) {
+    if (winsockStarted_ || online_) return;
     WSADATA data{};
     if (g_startup(MAKEWORD(2, 2), &data) == 0) {
         winsockStarted_ = true;
         online_ = LOBYTE(data.wVersion) == 2;
     }
-    if (!online_) {
-        winui::ShowMessageBox(nullptr, "WinSock startup failed, working in offline mode.", kProgramTitle, MB_OK);
-    }
+    if (!online_) winui::ShowMessageBox(owner, "WinSock startup failed, working in offline mode.", kProgramTitle, MB_OK);
 }
 
 CTreeDialog::~CTreeDialog() {
@@ -259,7 +261,7 @@ void CTreeDialog::InsertIntoTree(int tab, const RuleView& view, bool update) {
         } else if (leaf) {
             if (!update) {
                 winui::ShowMessageBox(hwnd_, "Something's terribly wrong!\nThis rule's already in the tree!!!!",
-                                      "Inbound Address Tree", MB_OK);
+                                      TreeName(tab, direction).c_str(), MB_OK);
             }
         } else if (update) {
             tree.SetText(item, node.text.c_str());
@@ -386,6 +388,16 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM context) {
 void CTreeDialog::SortList(int column) {
     if (column == sortColumn_) ascending_ = !ascending_;
     sortColumn_ = column;
+    sortedByHeader_ = true;
+    KeepListSort();
+}
+
+void CTreeDialog::KeepListSort() {
+    if (!sortedByHeader_) {
+        SortByFirstColumn();
+        return;
+    }
+    int column = sortColumn_;
     // Each row's sort text is looked up once, not once per comparison.
     SortContext sort;
     sort.ascending = ascending_;
@@ -401,22 +413,35 @@ void CTreeDialog::SortList(int column) {
     list.Sort(CompareRows, reinterpret_cast<LPARAM>(&sort));
 }
 
-void CTreeDialog::OnTreeClick(HWND treeWindow, bool doubleClick) {
+void CTreeDialog::ResortNodesOf(const void* record) {
+    for (int t = 0; t < 6; ++t) {
+        winui::TreeCtrl tree(Item(IDC_TREE_PROTOCOL_IN + t));
+        for (const auto& [where, item] : index_[t].nodes) {
+            if (where.second != record) continue;
+            HTREEITEM parent = where.first;
+            SendMessageA(tree.hwnd(), TVM_SORTCHILDREN, FALSE, reinterpret_cast<LPARAM>(parent ? parent : TVI_ROOT));
+        }
+    }
+}
+
+bool CTreeDialog::OnTreeClick(HWND treeWindow, bool doubleClick) {
     winui::TreeCtrl tree(treeWindow);
     POINT point;
     GetCursorPos(&point);
     ScreenToClient(treeWindow, &point);
     UINT flags = 0;
     HTREEITEM hit = tree.HitTest(point, &flags);
-    if (!hit || !(flags & TVHT_ONITEM)) return;
+    if (!hit || !(flags & TVHT_ONITEM)) return false;
     current_ = reinterpret_cast<const void*>(tree.GetData(hit));
-    if (!doubleClick) return;
-    // The whole branch opens: the node, its children and theirs.
+    if (!doubleClick || !tree.Child(hit)) return false;
+    // The whole branch opens: the node, its children and theirs. The tree's own toggle
+    // would close the node again, so the caller tells the tree the click is handled.
     tree.Expand(hit);
     for (HTREEITEM child = tree.Child(hit); child; child = tree.Sibling(child)) {
         tree.Expand(child);
         for (HTREEITEM grand = tree.Child(child); grand; grand = tree.Sibling(grand)) tree.Expand(grand);
     }
+    return true;
 }
 
 void CTreeDialog::OnListClick() {
@@ -434,7 +459,7 @@ LRESULT CTreeDialog::OnNotify(NMHDR* header) {
         ShowTab(Tabs().Current());
     } else if (id >= IDC_TREE_PROTOCOL_IN && id <= IDC_TREE_APP_OUT) {
         if (header->code == NM_CLICK) OnTreeClick(header->hwndFrom, false);
-        if (header->code == NM_DBLCLK) OnTreeClick(header->hwndFrom, true);
+        if (header->code == NM_DBLCLK) return OnTreeClick(header->hwndFrom, true) ? TRUE : 0;
         if (header->code == NM_RCLICK) return OnRightClick(header);
         if (header->code == TVN_BEGINLABELEDITA) return OnBeginRename(reinterpret_cast<NMTVDISPINFOA*>(header));
         if (header->code == TVN_ENDLABELEDITA) {
@@ -472,9 +497,9 @@ void CTreeDialog::DeleteCurrentRule() {
     const PFW_RULE* rule = AsRule(current_);
     if (!rule || rule->key == 0 || rule->key == 1) return;
     if (!PFW_GetRuleByIndex(lists_.rules, static_cast<int>(rule->key), nullptr)) return;
-    PFW_DeleteRule(lists_.rules, static_cast<int>(rule->key));
-    // The unlinked entry keeps its bytes: the registry value is named from them.
-    PFW_DeleteRuleInRegistry(*rule);
+    // A rule another program deleted meanwhile is gone from the list: it leaves the views,
+    // but the registry value its keys name is left to whoever holds it now.
+    DeleteStoredRule(lists_, rule);
     RemoveRule(rule);
 }
 
@@ -525,6 +550,35 @@ LRESULT CTreeDialog::OnRightClick(NMHDR* header) {
     return TRUE;
 }
 
+bool CTreeDialog::OpenContextMenuFromKeys(HWND control) {
+    int id = control ? GetDlgCtrlID(control) : 0;
+    RECT item{};
+    const void* record = nullptr;
+    if (id >= IDC_TREE_PROTOCOL_IN && id <= IDC_TREE_APP_OUT && GetParent(control) == hwnd_) {
+        winui::TreeCtrl tree(control);
+        HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageA(control, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        if (!selected) return false;
+        *reinterpret_cast<HTREEITEM*>(&item) = selected;
+        if (!SendMessageA(control, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item))) return false;
+        record = reinterpret_cast<const void*>(tree.GetData(selected));
+    } else if (id == IDC_RULE_LIST && GetParent(control) == hwnd_) {
+        winui::ListCtrl list = List();
+        int row = static_cast<int>(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        if (row < 0) row = static_cast<int>(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        if (row < 0) return false;
+        item.left = LVIR_LABEL;
+        if (!SendMessageA(control, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)))
+            return false;
+        record = reinterpret_cast<const void*>(list.GetData(row));
+    } else {
+        return false;
+    }
+    // At the item's lower left, where the eye already is.
+    POINT at{item.left, item.bottom};
+    ClientToScreen(control, &at);
+    return OpenContextMenu(record, false, at);
+}
+
 bool CTreeDialog::OnContextMenu(POINT screen) {
     // The lights stand for the two default rules.
     for (int key : {0, 1}) {
@@ -553,7 +607,13 @@ bool CTreeDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& res
     }
     if (msg == WM_CONTEXTMENU && built_) {
         POINT screen{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        OnContextMenu(screen);
+        // (-1, -1): asked for from the keyboard, in the window that has the focus.
+        if (screen.x == -1 && screen.y == -1) {
+            HWND from = reinterpret_cast<HWND>(wParam);
+            OpenContextMenuFromKeys(from && from != hwnd_ ? from : GetFocus());
+        } else {
+            OnContextMenu(screen);
+        }
         result = 0;
         return true;
     }
@@ -588,29 +648,31 @@ void CTreeDialog::OnEndRename(NMTVDISPINFOA* info) {
     if (!record || !info->item.pszText) return;
     const PFW_RULE* any = static_cast<const PFW_RULE*>(record);
     int kind = any->kind, key = static_cast<int>(any->key);
-    std::string text(info->item.pszText);
-    text.resize(std::min(text.size(), static_cast<size_t>(RenameLimit(kind))));
 
     std::string now;
-    const void* found = nullptr;
     const char* duplicate = "";
     if (kind == PFW_KIND_PROTOCOL) {
         now = NodeFor({nullptr, static_cast<const PFW_PROTO*>(record)}, kLevelProtocol).text;
-        found = PFW_GetProtocolByName(lists_.protocols, text.c_str(), nullptr, nullptr);
         duplicate = "A protocol with this name already exists!";
     } else if (kind == PFW_KIND_ADDRESS) {
         now = NodeFor({nullptr, nullptr, static_cast<const PFW_ADR*>(record)}, kLevelAddress).text;
-        found = PFW_GetAddressByName(lists_.addresses, text.c_str(), nullptr, nullptr);
         duplicate = "An address with this name already exists!";
     } else if (kind == PFW_KIND_APP) {
         now = NodeFor({nullptr, nullptr, nullptr, static_cast<const PFW_APP*>(record)}, kLevelApp).text;
-        found = PFW_GetAppByDescription(lists_.apps, text.c_str(), nullptr, nullptr);
         duplicate = "An application with this description already exists!";
     } else {
         return;
     }
+    // Compared as typed, before any cut: its own text, however long, changes nothing.
+    RenameOutcome outcome = DecideRename(kind, now, info->item.pszText);
+    if (!outcome.change) return;
+    const std::string& text = outcome.text;
+    const void* found = nullptr;
+    if (kind == PFW_KIND_PROTOCOL) found = PFW_GetProtocolByName(lists_.protocols, text.c_str(), nullptr, nullptr);
+    if (kind == PFW_KIND_ADDRESS) found = PFW_GetAddressByName(lists_.addresses, text.c_str(), nullptr, nullptr);
+    if (kind == PFW_KIND_APP) found = PFW_GetAppByDescription(lists_.apps, text.c_str(), nullptr, nullptr);
     if (found) {
-        if (now != text) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+        if (found != record) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
         return;
     }
     // The store renames under one hold of the list, refusing a name another entry took
@@ -631,8 +693,16 @@ void CTreeDialog::OnEndRename(NMTVDISPINFOA* info) {
         if (!text.empty()) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
         return;
     }
+    if (outcome.cut) {
+        std::string said = "The new text was longer than " + std::to_string(RenameLimit(kind)) +
+                           " characters and was cut to \"" + text + "\".";
+        winui::ShowMessageBox(hwnd_, said.c_str(), "Tarnwall", MB_OK | MB_ICONINFORMATION);
+    }
     unsigned next = lists_.rules->next_key;
     for (unsigned k = 0; k < next; ++k) InsertRule(static_cast<int>(k), true);
+    // The new text may belong elsewhere among its siblings; the list keeps the order it had.
+    ResortNodesOf(record);
+    KeepListSort();
 }
 
 void CTreeDialog::OnDestroy() {

@@ -2,8 +2,9 @@
 // and application; inbound left, outbound right) and one rule list, with the default
 // rules' captions and lights above.
 //
-// The view starts WinSock when constructed, decides at its initial update whether another
-// editor already runs, and at its first activation registers its window, joins and loads
+// The view decides at its initial update whether another editor already runs; the frame of
+// the one that runs then starts WinSock through it; at its first activation the view
+// registers its window, joins and loads
 // the four shared lists and shows every rule. Nodes and rows carry a pointer to the shared
 // record they show and are found again by it, never by text; an index per tree keeps that
 // search from walking the whole tree for each rule.
@@ -45,6 +46,9 @@ public:
     // After the form is made: true when this instance may run; false when another editor
     // runs, in which case a close has been posted to `frame`.
     bool OnInitialUpdate(HWND frame);
+    // Starts WinSock; when it cannot, says so once in a message owned by `owner` (the
+    // frame) and works offline.
+    void StartWinsock(HWND owner);
     // The first activation builds and fills the view; later ones do nothing.
     void OnActivateView();
 
@@ -64,6 +68,9 @@ public:
     void DeleteCurrentRule();
     // The context menu over `record` at `screen`; false when there is nothing to open it on.
     bool OpenContextMenu(const void* record, bool onLight, POINT screen);
+    // The menu the keyboard asks for (Shift+F10, the menu key) in `control`: over its
+    // selected node or row, placed at it.
+    bool OpenContextMenuFromKeys(HWND control);
     // Shows a popup menu and returns the command chosen, or 0. Tests replace it.
     static std::function<UINT(HMENU menu, POINT screen, HWND owner)> trackMenu;
     const void* renaming() const { return renaming_; }
@@ -101,7 +108,12 @@ private:
     void DeleteTreeNode(int treeIndex, HTREEITEM item);
     void UpdateDefaultRule(int key);
     void SortList(int column);
-    void OnTreeClick(HWND tree, bool doubleClick);
+    // Sorts the list again as it stands: by the header last clicked, or by its first column.
+    void KeepListSort();
+    // After a rename: each node of `record` goes to its sorted place among its siblings.
+    void ResortNodesOf(const void* record);
+    // True when the double-click opened a branch, so the tree must not toggle it back.
+    bool OnTreeClick(HWND tree, bool doubleClick);
     void OnListClick();
     LRESULT OnRightClick(NMHDR* header);
     bool OnContextMenu(POINT screen);
@@ -124,6 +136,7 @@ private:
     const void* renaming_ = nullptr;
     int sortColumn_ = 0;
     bool ascending_ = true;
+    bool sortedByHeader_ = false;
     TreeIndex index_[6];
     winui::ImageList images_;
     HICON lights_[3] = {};

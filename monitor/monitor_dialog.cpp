@@ -5,6 +5,7 @@
 #include <string>
 
 #include "connection_log.h"
+#include "help/tarnwall_help.h"
 #include "monitor_rules.h"
 #include "options_dialog.h"
 #include "prompt.h"
@@ -464,7 +465,8 @@ bool CMonitorDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
         return true;
     }
     case WM_HELP:
-        WinHelpA(hwnd_, HelpFilePath(), HELP_FINDER, 0);
+        // F1 anywhere in the monitor opens the monitor's own topic.
+        winui::ShowHelp(hwnd_, HelpFilePath(), HELP_CONTEXT, IDH_TARNWALL_WAYGUARD);
         result = TRUE;
         return true;
     case WM_QUERYENDSESSION:

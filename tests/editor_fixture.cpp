@@ -75,24 +75,99 @@ DialogScript& DialogScript::Then(const char* caption, Action action) {
     return *this;
 }
 
+namespace {
+BOOL CALLBACK CancelDialog(HWND hwnd, LPARAM) {
+    char cls[32] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+}  // namespace
+
 void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
     DialogScript* script = active_;
-    if (!script || script->next_ >= script->steps_.size()) return;
-    FindDialog find{script->steps_[script->next_].caption.c_str(), nullptr};
+    if (!script) return;
+    if (!script->timedOut_.empty()) {
+        // Until the trigger returns, whatever opens is closed again.
+        EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+        return;
+    }
+    if (script->next_ >= script->steps_.size()) return;
+    const std::string& caption = script->steps_[script->next_].caption;
+    FindDialog find{caption.c_str(), nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindEnabledDialog, reinterpret_cast<LPARAM>(&find));
-    if (!find.found) return;
+    if (!find.found) {
+        if (GetTickCount() - script->stepStarted_ < script->timeout_) return;
+        script->timedOut_ = caption;
+        ADD_FAILURE() << "step " << script->next_ + 1 << " waited " << script->timeout_ << " ms for a dialog \""
+                      << caption << "\" that never came";
+        EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+        return;
+    }
     // Taken before it acts: the action may open a dialog whose loop ticks again.
     Action action = script->steps_[script->next_++].action;
     action(find.found);
+    script->stepStarted_ = GetTickCount();
 }
 
 bool DialogScript::Run(const std::function<void()>& trigger) {
     active_ = this;
+    stepStarted_ = GetTickCount();
+    timedOut_.clear();
     UINT_PTR timer = SetTimer(nullptr, 0, 30, Tick);
     trigger();
     KillTimer(nullptr, timer);
     active_ = nullptr;
     return next_ == steps_.size();
+}
+
+bool PumpFrameUntil(edictor::CMainFrame& frame, const std::function<bool()>& done, DWORD ms, const char* what) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (frame.PreTranslateMessage(&msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= ms) {
+            ADD_FAILURE() << "waited " << ms << " ms for " << what;
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void PressKey(edictor::CMainFrame& frame, HWND to, UINT key, bool shift, bool system) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    keys[key] = 0x80;
+    SetKeyboardState(keys);
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16;
+    auto handled = [] { return HIWORD(GetQueueStatus(QS_POSTMESSAGE)) == 0; };
+    PostMessageA(to, system ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | scan);
+    PumpFrameUntil(frame, handled, 5000, "the key-down to be handled");
+    keys[key] = 0;
+    SetKeyboardState(keys);
+    PostMessageA(to, system ? WM_SYSKEYUP : WM_KEYUP, key, 1 | scan | 0xC0000000);
+    PumpFrameUntil(frame, handled, 5000, "the key-up to be handled");
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+}
+
+POINT NodePoint(HWND tree, HTREEITEM item) {
+    RECT rect{};
+    *reinterpret_cast<HTREEITEM*>(&rect) = item;
+    SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+    POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ClientToScreen(tree, &point);
+    return point;
 }
 
 void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }

@@ -24,14 +24,19 @@ std::string WindowText(HWND hwnd);
 void Screenshot(HWND hwnd, const char* name);
 
 // Steps run in turn while modal dialogs are up: each waits for an enabled dialog of this
-// thread with its caption and then acts on it (an action may open the next dialog).
+// thread with its caption and then acts on it (an action may open the next dialog). A step
+// not reached within the time allowed fails the test, naming the step, and cancels every
+// dialog of the thread so that the trigger returns.
 class DialogScript {
 public:
     using Action = std::function<void(HWND dialog)>;
+    explicit DialogScript(DWORD stepTimeoutMs = 15000) : timeout_(stepTimeoutMs) {}
     DialogScript& Then(const char* caption, Action action);
     // Runs `trigger` (which opens the first dialog) with the steps armed; true when every
     // step ran.
     bool Run(const std::function<void()>& trigger);
+    // The step that timed out ("" when none did).
+    const std::string& timedOut() const { return timedOut_; }
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
@@ -41,8 +46,20 @@ private:
     };
     std::vector<Step> steps_;
     size_t next_ = 0;
+    DWORD timeout_;
+    DWORD stepStarted_ = 0;
+    std::string timedOut_;
     static DialogScript* active_;
 };
+
+// Runs messages through the frame's own loop step (CMainFrame::PreTranslateMessage, then
+// dispatch) until `done`; fails the test naming `what` when `ms` pass first.
+bool PumpFrameUntil(edictor::CMainFrame& frame, const std::function<bool()>& done, DWORD ms, const char* what);
+// A key as the keyboard delivers it: the key-down (and up) posted to the focus window
+// `to`, with Shift held when asked, run through the frame's loop.
+void PressKey(edictor::CMainFrame& frame, HWND to, UINT key, bool shift = false, bool system = false);
+// The screen point at the middle of a tree node's label.
+POINT NodePoint(HWND tree, HTREEITEM item);
 
 // Common dialog actions.
 void Click(HWND dialog, int id);

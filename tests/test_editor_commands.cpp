@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include <functional>
+#include <map>
 
 #include "editor_fixture.h"
 #include "screenshot.h"
@@ -14,6 +15,13 @@ using namespace edictor;
 using namespace regtest;
 
 namespace {
+
+// Every value under a key with its bytes: a rewrite of the same name shows in the bytes.
+std::map<std::string, std::vector<unsigned char>> values(const char* path) {
+    std::map<std::string, std::vector<unsigned char>> all;
+    for (const std::string& name : value_names(path)) read_value(path, name.c_str(), &all[name]);
+    return all;
+}
 
 class CommandTest : public EditorTest {
 protected:
@@ -100,11 +108,21 @@ TEST_F(CommandTest, ContextMenuStatesAndActionChanges) {
     EXPECT_EQ(StoredRule("0,0,0,1").action, PFW_DENY);
     EXPECT_NE(DumpTree(view().Tree(kTabProtocol, PFW_OUTBOUND)).find("Every program [4]\n      Deny [1]"),
               std::string::npos);
-    // The same action again writes nothing.
-    ASSERT_TRUE(delete_value(kRuleSet, "0,0,0,1"));
-    ClickNode(Node({"Any Protocol", "Any Address", "Every program", "Deny"}), NM_RCLICK);
+    // The same action again writes nothing: not the shared record (no hold of the list is
+    // taken for it), not the registry.
+    std::vector<unsigned char> storedBefore, storedAfter;
+    ASSERT_TRUE(read_value(kRuleSet, "0,0,0,1", &storedBefore));
+    HTREEITEM denied = Node({"Any Protocol", "Any Address", "Every program", "Deny"});
+    choose = 0;
+    ClickNode(denied, NM_RCLICK);  // the menu alone, for the counts' baseline
     EXPECT_EQ(shown, "xee-eg");
-    EXPECT_FALSE(value_exists(kRuleSet, "0,0,0,1"));
+    unsigned long long holds = PFW_GetLockHoldCount(), registryCalls = PFW_GetRegistryCallCount();
+    choose = ID_ACTION_DENY;
+    ClickNode(denied, NM_RCLICK);
+    EXPECT_EQ(PFW_GetLockHoldCount(), holds);
+    EXPECT_EQ(PFW_GetRegistryCallCount(), registryCalls);
+    ASSERT_TRUE(read_value(kRuleSet, "0,0,0,1", &storedAfter));
+    EXPECT_EQ(storedAfter, storedBefore);
 
     // An ordinary rule's row in the list: Delete usable; Ask changes row and leaf.
     view().Tabs().SetCurrent(kTabList);
@@ -183,14 +201,18 @@ TEST_F(CommandTest, RenamingByLabelEdit) {
     SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, TRUE, 0);
     EXPECT_EQ(view().renaming(), nullptr);
 
-    // Its own name: nothing said, nothing written. Another protocol's: refused.
-    std::vector<std::string> before = value_names(kProtocols);
+    // Its own name: nothing said, nothing written. Another protocol's: refused. Checked by
+    // the values' contents, which a rewrite of the same name would keep by name alone.
+    std::map<std::string, std::vector<unsigned char>> before = values(kProtocols);
+    unsigned long long registryCalls = PFW_GetRegistryCallCount();
     ASSERT_TRUE(rename(Node({"HTTP"}), "HTTP"));
+    EXPECT_EQ(PFW_GetRegistryCallCount(), registryCalls);
     ASSERT_TRUE(rename(Node({"HTTP"}), "SMTP"));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "A protocol with this name already exists!");
     EXPECT_EQ(boxes[0].caption, "Tarnwall");
-    EXPECT_EQ(value_names(kProtocols), before);
+    EXPECT_EQ(values(kProtocols), before);
+    EXPECT_STREQ(PFW_GetProtocolByIndex(protocols, http, nullptr)->name, "HTTP");
 
     // A new name reaches the store, the registry and every node and row showing it.
     ASSERT_TRUE(rename(Node({"HTTP"}), "Web"));
@@ -210,10 +232,10 @@ TEST_F(CommandTest, RenamingByLabelEdit) {
     }
     EXPECT_EQ(storedName, "Web");
 
-    // Applications are renamed by description, up to 40 characters.
+    // Applications are renamed by description, up to the 41 characters Add Application takes.
     HWND appEdit = tree.EditLabel(Node({"Web", "Web Proxy", "Browser"}));
     ASSERT_NE(appEdit, nullptr);
-    EXPECT_EQ(SendMessageA(appEdit, EM_GETLIMITTEXT, 0, 0), 40);
+    EXPECT_EQ(SendMessageA(appEdit, EM_GETLIMITTEXT, 0, 0), 41);
     SendMessageA(tree.hwnd(), TVM_ENDEDITLABELNOW, TRUE, 0);
 }
 
@@ -337,10 +359,17 @@ TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
     EXPECT_TRUE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_RULE_ADD, 0));
     EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_TOOLS_LOCK, 0));
     EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_TOOLS_TIMER, 0));
-    NMTTDISPINFOA tip{};
-    tip.hdr = {toolbar, ID_RULE_DELETE, TTN_GETDISPINFOA};
-    SendMessageA(frameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
-    EXPECT_STREQ(tip.lpszText, "Delete");
+    auto tipOf = [&](UINT id) {
+        NMTTDISPINFOA tip{};
+        tip.hdr = {toolbar, id, TTN_GETDISPINFOA};
+        SendMessageA(frameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+        return std::string(tip.lpszText ? tip.lpszText : "");
+    };
+    EXPECT_EQ(tipOf(ID_RULE_DELETE), "Delete");
+    // Lock and Set Timer have prompts but no tips.
+    EXPECT_EQ(tipOf(ID_TOOLS_LOCK), "");
+    EXPECT_EQ(tipOf(ID_TOOLS_TIMER), "");
+    EXPECT_EQ(CommandPrompt(ID_TOOLS_LOCK), "Lock/Unlock Tarnwall");
     // Lock and Set Timer do nothing, whichever way they come.
     SendMessageA(frameHwnd(), WM_COMMAND, ID_TOOLS_LOCK, reinterpret_cast<LPARAM>(toolbar));
     SendMessageA(frameHwnd(), WM_COMMAND, ID_TOOLS_TIMER, 0);
@@ -375,10 +404,10 @@ TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
 TEST_F(CommandTest, HelpAboutAndFeedback) {
     std::vector<std::pair<std::string, UINT>> calls;
     BOOL started = TRUE;
-    CMainFrame::winHelp = [&](HWND, const char* path, UINT command, ULONG_PTR) {
-        calls.push_back({path, command});
+    winui::SetHelpHook([&](const winui::HelpCall& call) {
+        calls.push_back({call.path, call.command});
         return started;
-    };
+    });
     frame_->SetHelpPath("C:\\windows\\Tarnwall.hlp");
     Key(VK_F1);
     SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_CONTENTS_CMD, 0);
@@ -395,7 +424,7 @@ TEST_F(CommandTest, HelpAboutAndFeedback) {
     SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_INDEX_CMD, 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Failed to launch help.");
-    CMainFrame::winHelp = WinHelpA;
+    winui::SetHelpHook(nullptr);
 
     std::string opened;
     CFeedbackDialog::shellOpen = [&](HWND, const char* path) { opened = path; };
@@ -417,17 +446,53 @@ TEST_F(CommandTest, HelpAboutAndFeedback) {
     CFeedbackDialog::shellOpen = nullptr;
 }
 
-// The real menu, open on screen, for a person to look at.
+// The real menu, open on screen, read back while it is open and pictured for a person.
+struct OpenMenuSeen {
+    int items = -1;
+    std::string texts;
+    bool deleteUsable = false;
+    DWORD started = 0;
+};
+OpenMenuSeen* g_openMenu = nullptr;
+
+BOOL CALLBACK FindPopupMenu(HWND hwnd, LPARAM found) {
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, "#32768") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
 TEST_F(CommandTest, PictureOfTheOpenContextMenu) {
     CTreeDialog::trackMenu = nullptr;
-    UINT_PTR timer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    OpenMenuSeen seen;
+    seen.started = GetTickCount();
+    g_openMenu = &seen;
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND popup = nullptr;
+        EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&popup));
+        // Bounded: a menu that never shows ends the wait, and the checks below fail.
+        if (!popup && GetTickCount() - g_openMenu->started < 10000) return;
         KillTimer(nullptr, id);
-        winui::SaveScreenshot(nullptr, "..\\screenshots\\editor_context_menu.bmp");
+        if (popup) {
+            HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+            g_openMenu->items = GetMenuItemCount(menu);
+            for (int i = 0; i < g_openMenu->items; ++i) {
+                char text[32] = "";
+                GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+                g_openMenu->texts += std::string(text) + ";";
+            }
+            g_openMenu->deleteUsable = !(GetMenuState(menu, ID_CONTEXT_DELETE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+            winui::SaveScreenshot(nullptr, "..\\screenshots\\editor_context_menu.bmp");
+        }
         EndMenu();
     });
     ClickNode(Node({"HTTP", "Web Proxy", "Browser", "Allow"}), NM_RCLICK);
     KillTimer(nullptr, timer);
-    EXPECT_EQ(static_cast<const PFW_RULE*>(view().currentRecord())->key, static_cast<uint32_t>(rule));
+    g_openMenu = nullptr;
+    EXPECT_EQ(seen.items, 6) << "no popup menu was seen open on the screen";
+    EXPECT_EQ(seen.texts, "Deny;Ask;Allow;;Add;Delete;");
+    EXPECT_TRUE(seen.deleteUsable);
 }
 
 }  // namespace

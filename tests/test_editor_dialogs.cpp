@@ -304,27 +304,42 @@ TEST_F(DialogTest, AddAddressRefusals) {
     }
 }
 
+// Name resolution through its seam: both outcomes, no network needed.
 TEST_F(DialogTest, ResolveFillsTheFirstAddressOrSaysItCannot) {
+    std::vector<std::string> asked;
+    CAddAddressDialog::resolveHost = [&](const std::string& host, unsigned char address[4]) {
+        asked.push_back(host);
+        if (host != "gateway.office") return false;
+        const unsigned char known[4] = {192, 168, 7, 254};
+        memcpy(address, known, 4);
+        return true;
+    };
     CAddAddressDialog dialog(view().lists(), true);
     DialogScript script;
     script.Then("Add Address", [&](HWND d) {
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_RESOLVE)));
+        Click(d, IDC_ADR_RESOLVE);  // no name: nothing asked
         Click(d, IDC_ADR_NETWORK);
         SetText(d, IDC_ADR_LAST1, "9");
-        SetText(d, IDC_ADR_NAME, "localhost");
+        SetText(d, IDC_ADR_NAME, "gateway.office");
         Click(d, IDC_ADR_RESOLVE);
         std::string octets;
         for (int i = 0; i < 4; ++i) octets += WindowText(GetDlgItem(d, IDC_ADR_FIRST1 + i)) + ".";
-        EXPECT_EQ(octets, "127.0.0.1.");
+        EXPECT_EQ(octets, "192.168.7.254.");
         EXPECT_EQ(IsDlgButtonChecked(d, IDC_ADR_SINGLE), BST_CHECKED);
         EXPECT_EQ(WindowText(GetDlgItem(d, IDC_ADR_LAST1)), "");
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_LAST1)));
-        EXPECT_EQ(WindowText(GetDlgItem(d, IDC_ADR_NAME)), "localhost");
-        SetText(d, IDC_ADR_NAME, "nowhere.invalid");
+        EXPECT_EQ(WindowText(GetDlgItem(d, IDC_ADR_NAME)), "gateway.office");
+        // Unknown: said so, and the address typed before stays.
+        SetText(d, IDC_ADR_NAME, "nowhere.office");
         Click(d, IDC_ADR_RESOLVE);
+        EXPECT_EQ(WindowText(GetDlgItem(d, IDC_ADR_FIRST1 + 3)), "254");
         Click(d, IDCANCEL);
     });
-    ASSERT_TRUE(script.Run([&] { dialog.DoModal(frameHwnd()); }));
+    bool ran = script.Run([&] { dialog.DoModal(frameHwnd()); });
+    CAddAddressDialog::resolveHost = CAddAddressDialog::SystemResolve;
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(asked, (std::vector<std::string>{"gateway.office", "nowhere.office"}));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(Texts()[0], "Tarnwall Edictor: Sorry, couldn't resolve name.");
 
@@ -335,6 +350,16 @@ TEST_F(DialogTest, ResolveFillsTheFirstAddressOrSaysItCannot) {
         Click(d, IDCANCEL);
     });
     ASSERT_TRUE(greyed.Run([&] { offline.DoModal(frameHwnd()); }));
+}
+
+// The system's own resolver, asked only for the one name every machine knows.
+TEST(SystemResolver, LocalhostIsTheLoopbackAddress) {
+    WSADATA data{};
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    unsigned char address[4] = {};
+    EXPECT_TRUE(CAddAddressDialog::SystemResolve("localhost", address));
+    EXPECT_EQ(std::vector<int>(address, address + 4), (std::vector<int>{127, 0, 0, 1}));
+    WSACleanup();
 }
 
 // The message box itself, not the hook: found on screen, read and answered.

@@ -2,7 +2,12 @@
 // texts and the small text helpers of the dialogs.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "help_topics.h"
 #include "object_dialogs.h"
+#include "edictor_ids.h"
+#include "help/tarnwall_help.h"
 #include "rule_view.h"
 
 using namespace edictor;
@@ -136,10 +141,102 @@ TEST(EditorModel, ContextMenuStateByRecord) {
         EXPECT_EQ(state.removeGreyed, c.greyed);
         EXPECT_EQ(state.checked, c.checked);
     }
-    EXPECT_EQ(RenameLimit(PFW_KIND_PROTOCOL), 19);
-    EXPECT_EQ(RenameLimit(PFW_KIND_ADDRESS), 30);
-    EXPECT_EQ(RenameLimit(PFW_KIND_APP), 40);
     EXPECT_EQ(RenameLimit(PFW_KIND_RULE), 0);
+}
+
+// Renaming takes what creating takes: a text made by Create New survives an edit that
+// leaves it alone.
+TEST(EditorModel, RenameLimitsAreThoseOfCreateNew) {
+    EXPECT_EQ(RenameLimit(PFW_KIND_PROTOCOL), kProtocolNameMax);
+    EXPECT_EQ(RenameLimit(PFW_KIND_ADDRESS), kAddressNameMax);
+    EXPECT_EQ(RenameLimit(PFW_KIND_APP), kAppDescriptionMax);
+}
+
+TEST(EditorModel, ARenameComparesTheTextAsTypedBeforeAnyCut) {
+    const std::string description41(41, 'd'), name31(31, 'n'), name30(30, 'n');
+    struct Case {
+        const char* what;
+        int kind;
+        std::string before, typed;
+        bool change, cut;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"own 41-character description", PFW_KIND_APP, description41, description41, false, false, ""},
+        {"own 31-character address name", PFW_KIND_ADDRESS, name31, name31, false, false, ""},
+        {"own short name", PFW_KIND_PROTOCOL, "HTTP", "HTTP", false, false, ""},
+        {"changed long name, cut", PFW_KIND_ADDRESS, name31, name31 + "x", true, true, name30},
+        {"changed to a longer text", PFW_KIND_ADDRESS, "Proxy", name31, true, true, name30},
+        {"changed and short", PFW_KIND_APP, description41, "Mail", true, false, "Mail"},
+        {"case alone is a change", PFW_KIND_PROTOCOL, "http", "HTTP", true, false, "HTTP"},
+        {"emptied", PFW_KIND_PROTOCOL, "HTTP", "", true, false, ""},
+        {"a rule is never renamed", PFW_KIND_RULE, "Allow", "Deny", false, false, ""},
+    };
+    for (const Case& c : cases) {
+        RenameOutcome outcome = DecideRename(c.kind, c.before, c.typed);
+        EXPECT_EQ(outcome.change, c.change) << c.what;
+        EXPECT_EQ(outcome.cut, c.cut) << c.what;
+        if (c.change) EXPECT_EQ(outcome.text, c.text) << c.what;
+    }
+}
+
+TEST(EditorModel, EachTreeHasItsOwnName) {
+    EXPECT_EQ(TreeName(kTabAddress, PFW_INBOUND), "Inbound Address Tree");
+    EXPECT_EQ(TreeName(kTabProtocol, PFW_OUTBOUND), "Outbound Protocol Tree");
+    EXPECT_EQ(TreeName(kTabApplication, PFW_OUTBOUND), "Outbound Application Tree");
+}
+
+TEST(EditorModel, BlankNamesAndTheStoresRefusals) {
+    for (const char* blank : {"", " ", "      "}) EXPECT_TRUE(IsBlank(blank)) << '"' << blank << '"';
+    for (const char* text : {"a", " a ", "\t"}) EXPECT_FALSE(IsBlank(text)) << '"' << text << '"';
+    EXPECT_EQ(CreateRefusal("protocol", false), "The protocol could not be added: the protocol list is full.");
+    EXPECT_EQ(CreateRefusal("address", true),
+              "The address could not be added: another program has just added an entry with the same name or value.");
+}
+
+}  // namespace
+
+namespace {
+
+// Every window, dialog and command has a topic of its own; what has none gets the editor's.
+TEST(EditorModel, HelpTopicsOfWindowsDialogsAndCommands) {
+    const std::pair<int, ULONG_PTR> controls[] = {
+        {IDC_TREE_PROTOCOL_IN, IDH_EDICTOR_PROTOCOL_TREES}, {IDC_TREE_PROTOCOL_OUT, IDH_EDICTOR_PROTOCOL_TREES},
+        {IDC_TREE_ADDRESS_IN, IDH_EDICTOR_ADDRESS_TREES},   {IDC_TREE_ADDRESS_OUT, IDH_EDICTOR_ADDRESS_TREES},
+        {IDC_TREE_APP_IN, IDH_EDICTOR_APPLICATION_TREES},   {IDC_TREE_APP_OUT, IDH_EDICTOR_APPLICATION_TREES},
+        {IDC_RULE_LIST, IDH_EDICTOR_RULE_LIST},             {IDC_LIGHT_OUT, IDH_EDICTOR_DEFAULT_RULES},
+        {IDC_CAPTION_IN, IDH_EDICTOR_DEFAULT_RULES},        {IDC_TAB, IDH_TARNWALL_EDICTOR},
+        {0, IDH_TARNWALL_EDICTOR}};
+    for (auto [id, topic] : controls) EXPECT_EQ(HelpTopicForControl(id), topic) << id;
+    const std::pair<UINT, ULONG_PTR> dialogs[] = {{IDD_ADD_RULE, IDH_EDICTOR_ADD_RULE},
+                                                  {IDD_ADD_PROTOCOL, IDH_EDICTOR_ADD_PROTOCOL},
+                                                  {IDD_ADD_APPLICATION, IDH_EDICTOR_ADD_APPLICATION},
+                                                  {IDD_ADD_ADDRESS, IDH_EDICTOR_ADD_ADDRESS}};
+    for (auto [id, topic] : dialogs) EXPECT_EQ(HelpTopicForDialog(id), topic) << id;
+    // In a dialog F1 names the dialog, in the form the control.
+    EXPECT_EQ(HelpTopicForFocus(IDD_ADD_PROTOCOL, IDC_PROTO_NAME), IDH_EDICTOR_ADD_PROTOCOL);
+    EXPECT_EQ(HelpTopicForFocus(IDD_TREE_FORM, IDC_RULE_LIST), IDH_EDICTOR_RULE_LIST);
+    EXPECT_EQ(HelpTopicForFocus(0, IDC_TREE_APP_IN), IDH_EDICTOR_APPLICATION_TREES);
+    // Each menu command its own topic; the context menu's items share the menu's.
+    const UINT commands[] = {ID_APP_EXIT_CMD,   ID_RULE_ADD,       ID_RULE_DELETE,  ID_TOOLS_LOCK,   ID_TOOLS_TIMER,
+                             ID_HELP_CONTENTS_CMD, ID_HELP_INDEX_CMD, ID_HELP_CMD,  ID_HELP_FEEDBACK, ID_APP_ABOUT_CMD};
+    std::set<ULONG_PTR> topics;
+    for (UINT id : commands) {
+        ULONG_PTR topic = HelpTopicForCommand(id);
+        EXPECT_GE(topic, static_cast<ULONG_PTR>(IDH_EDICTOR_CMD_EXIT)) << id;
+        EXPECT_LE(topic, static_cast<ULONG_PTR>(IDH_EDICTOR_CMD_ABOUT)) << id;
+        topics.insert(topic);
+    }
+    EXPECT_EQ(topics.size(), sizeof commands / sizeof commands[0]);
+    for (UINT id : {ID_ACTION_DENY, ID_ACTION_ASK, ID_ACTION_ALLOW, ID_CONTEXT_ADD, ID_CONTEXT_DELETE})
+        EXPECT_EQ(HelpTopicForCommand(id), static_cast<ULONG_PTR>(IDH_EDICTOR_CONTEXT_MENU)) << id;
+    EXPECT_EQ(HelpTopicForCommand(0), static_cast<ULONG_PTR>(IDH_TARNWALL_EDICTOR));
+    // In a modal dialog F1 asks for help; Shift+F1 is the frame's help mode, not a request.
+    EXPECT_TRUE(IsHelpKey(WM_KEYDOWN, VK_F1, false));
+    EXPECT_FALSE(IsHelpKey(WM_KEYDOWN, VK_F1, true));
+    EXPECT_FALSE(IsHelpKey(WM_KEYUP, VK_F1, false));
+    EXPECT_FALSE(IsHelpKey(WM_KEYDOWN, VK_F2, false));
+    EXPECT_TRUE(IsHelpKey(0x004D, 0, false));  // the system's WM_KEYF1 is taken, not doubled
 }
 
 }  // namespace

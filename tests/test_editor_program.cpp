@@ -47,4 +47,43 @@ TEST_F(EditorTest, TheProgramRunsOnceAndStartsAgainAfterBeingKilled) {
     EXPECT_EQ(PFW_GetGlobalEdictorHwnd(), nullptr);
 }
 
+// Two editors started at the same moment, 20 times: each time exactly one runs, and the
+// other ends by itself, silently, leaving the runner registered.
+TEST_F(EditorTest, TwoEditorsStartedTogetherGiveExactlyOne) {
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        HANDLE both[2] = {start_helper("edictor.exe"), start_helper("edictor.exe")};
+        // Whatever the round's outcome, no editor outlives it.
+        struct EndBoth {
+            HANDLE* both;
+            ~EndBoth() {
+                for (int i = 0; i < 2; ++i) {
+                    if (!both[i]) continue;
+                    if (WaitForSingleObject(both[i], 0) == WAIT_TIMEOUT) TerminateProcess(both[i], 9);
+                    WaitForSingleObject(both[i], 10000);
+                    CloseHandle(both[i]);
+                }
+                PFW_SetGlobalEdictorHwnd(nullptr);
+            }
+        } endBoth{both};
+        ASSERT_NE(both[0], nullptr);
+        ASSERT_NE(both[1], nullptr);
+        DWORD ended = WaitForMultipleObjects(2, both, FALSE, 30000);
+        ASSERT_LT(ended - WAIT_OBJECT_0, 2u) << "neither editor ended: both run";
+        HANDLE loser = both[ended - WAIT_OBJECT_0], runner = both[1 - (ended - WAIT_OBJECT_0)];
+        DWORD code = 99;
+        GetExitCodeProcess(loser, &code);
+        EXPECT_EQ(code, 0u);
+        HWND view = WaitForRegistration(nullptr, 30000);
+        ASSERT_NE(view, nullptr) << "the runner never registered";
+        DWORD owner = 0;
+        GetWindowThreadProcessId(view, &owner);
+        EXPECT_EQ(owner, GetProcessId(runner)) << "the registered window is not the runner's";
+        EXPECT_EQ(WaitForSingleObject(runner, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the runner ended too";
+        PostMessageA(GetAncestor(view, GA_ROOT), WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForSingleObject(runner, 30000), WAIT_OBJECT_0);
+        EXPECT_EQ(PFW_GetGlobalEdictorHwnd(), nullptr) << "the runner left its registration behind";
+    }
+}
+
 }  // namespace

@@ -145,9 +145,11 @@ TEST_F(ViewTest, RefreshShowsAChangedDefaultRuleAndASecondInsertIsReported) {
     EXPECT_EQ(reinterpret_cast<HICON>(view().SendItem(IDC_LIGHT_IN, STM_GETICON)), view().lightIcon(PFW_ASK));
 
     EXPECT_TRUE(view().InsertRule(telnetIn, false));
-    ASSERT_EQ(boxes.size(), 3u);  // one per tree of the rule's direction
+    ASSERT_EQ(boxes.size(), 3u);  // one per tree of the rule's direction, each named
     EXPECT_EQ(boxes[0].text, "Something's terribly wrong!\nThis rule's already in the tree!!!!");
     EXPECT_EQ(boxes[0].caption, "Inbound Address Tree");
+    EXPECT_EQ(boxes[1].caption, "Inbound Application Tree");
+    EXPECT_EQ(boxes[2].caption, "Inbound Protocol Tree");
     EXPECT_EQ(view().List().Count(), 8);
     EXPECT_FALSE(view().InsertRule(999, false));
 }
@@ -304,9 +306,18 @@ TEST_F(EditorTest, WithoutWinsockTheEditorRunsOffline) {
     EXPECT_EQ(boxes[0].text, "WinSock startup failed, working in offline mode.");
     EXPECT_EQ(boxes[0].caption, "Tarnwall Edictor");
     EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(boxes[0].owner, frameHwnd()) << "the message belongs to the frame";
     EXPECT_FALSE(view().online());
     EXPECT_TRUE(view().built());
     EXPECT_EQ(view().List().Count(), 2);
+
+    // A second editor closes without a word: the message was the first one's to give.
+    auto secondView = std::make_unique<CTreeDialog>();
+    CMainFrame secondFrame;
+    secondFrame.SetQuitOnDestroy(false);
+    ASSERT_TRUE(secondFrame.Create(secondView.get(), SW_SHOW));
+    EXPECT_TRUE(winui::PumpUntil([&] { return !IsWindow(secondFrame.hwnd()); }, 5000));
+    EXPECT_EQ(boxes.size(), 1u);
 }
 
 }  // namespace

@@ -370,7 +370,7 @@ class HelpFileTest : public ::testing::Test {
 TEST_F(HelpFileTest, HasAContentsTopicAndOneTopicForEachProgram) {
   EXPECT_EQ("Tarnwall Help", help.title);
   EXPECT_FALSE(help.copyright.empty());
-  ASSERT_EQ(4u, help.topics.size());
+  ASSERT_EQ(24u, help.topics.size());
   EXPECT_EQ(help.topics[0].offset, help.contents) << "the contents topic is the first";
   struct Expected {
     const char* context;
@@ -402,8 +402,28 @@ TEST_F(HelpFileTest, HasAContentsTopicAndOneTopicForEachProgram) {
     EXPECT_EQ(t->title, t->paragraphs[0].text);
     EXPECT_NE(t->paragraphs[0].font, t->paragraphs[1].font);
   }
-  EXPECT_EQ(4u, help.context.size());
-  EXPECT_EQ(4u, help.map_ids.size());
+  // Beside the three programs' topics, one for each of Edictor's windows, dialogs and
+  // commands, each reached by its map number.
+  const int editor_ids[] = {IDH_EDICTOR_DEFAULT_RULES,  IDH_EDICTOR_PROTOCOL_TREES,   IDH_EDICTOR_ADDRESS_TREES,
+                            IDH_EDICTOR_APPLICATION_TREES, IDH_EDICTOR_RULE_LIST,    IDH_EDICTOR_CONTEXT_MENU,
+                            IDH_EDICTOR_ADD_RULE,       IDH_EDICTOR_ADD_PROTOCOL,     IDH_EDICTOR_ADD_APPLICATION,
+                            IDH_EDICTOR_ADD_ADDRESS,    IDH_EDICTOR_CMD_EXIT,         IDH_EDICTOR_CMD_ADD_RULE,
+                            IDH_EDICTOR_CMD_DELETE_RULE, IDH_EDICTOR_CMD_LOCK,        IDH_EDICTOR_CMD_TIMER,
+                            IDH_EDICTOR_CMD_CONTENTS,   IDH_EDICTOR_CMD_INDEX,        IDH_EDICTOR_CMD_HELP,
+                            IDH_EDICTOR_CMD_FEEDBACK,   IDH_EDICTOR_CMD_ABOUT};
+  std::set<int32_t> offsets;
+  for (int id : editor_ids) {
+    SCOPED_TRACE(id);
+    auto by_map = help.map_ids.find(id);
+    ASSERT_NE(help.map_ids.end(), by_map) << "no map entry";
+    const Topic* t = help.topic_at(by_map->second);
+    ASSERT_NE(nullptr, t);
+    EXPECT_EQ(0u, t->title.find("Edictor: ")) << t->title;
+    offsets.insert(by_map->second);
+  }
+  EXPECT_EQ(sizeof editor_ids / sizeof editor_ids[0], offsets.size()) << "two numbers lead to one topic";
+  EXPECT_EQ(help.topics.size(), help.context.size());
+  EXPECT_EQ(help.topics.size(), help.map_ids.size());
 }
 
 TEST_F(HelpFileTest, EveryJumpLeadsToATopicAndTheContentsReachesAllThree) {

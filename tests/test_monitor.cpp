@@ -12,6 +12,7 @@
 #include "screenshot.h"
 #include "monitor_fixture.h"
 #include "monitor_rules.h"
+#include "help/tarnwall_help.h"
 
 using namespace wayguard;
 
@@ -435,3 +436,29 @@ TEST_F(MonitorTest, EdictorStartsFromItsStoredPath) {
   DeleteFileA(marker.c_str());
   DeleteFileA(script.c_str());
 }
+
+// F1 in the monitor opens the monitor's own topic: the system's F1 message reaches a
+// control, whose default handling asks its window for help.
+TEST_F(MonitorTest, F1OpensTheMonitorsTopic) {
+  std::vector<winui::HelpCall> helps;
+  winui::SetHelpHook([&](const winui::HelpCall& call) {
+    helps.push_back(call);
+    return TRUE;
+  });
+  start_monitor();
+  const UINT keyF1 = 0x004D;  // WM_KEYF1, which the system sends when F1 is pressed
+  PostMessageA(GetDlgItem(hwnd(), IDC_FILTER), keyF1, 0, 0);
+  bool asked = winui::PumpUntil([&] { return !helps.empty(); }, 5000);
+  if (!asked) {
+    // Where the system's default handling does not turn it into WM_HELP, the message it
+    // would have sent.
+    HELPINFO info{sizeof info, HELPINFO_WINDOW, IDC_FILTER, GetDlgItem(hwnd(), IDC_FILTER), 0, {}};
+    send(WM_HELP, 0, (LPARAM)&info);
+  }
+  winui::SetHelpHook({});
+  ASSERT_EQ(helps.size(), 1u);
+  EXPECT_EQ(helps[0].owner, hwnd());
+  EXPECT_EQ(helps[0].command, (UINT)HELP_CONTEXT);
+  EXPECT_EQ(helps[0].data, (ULONG_PTR)IDH_TARNWALL_WAYGUARD);
+}
+

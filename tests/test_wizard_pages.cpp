@@ -14,6 +14,7 @@
 #include "controls.h"
 #include "frame.h"
 #include "frm_wizard.h"
+#include "help/tarnwall_help.h"
 #include "kindler_ids.h"
 #include "registry_fixture.h"
 #include "screenshot.h"
@@ -401,6 +402,29 @@ TEST_F(WizardPagesTest, FinishFailuresAndEdictorNotStarted) {
     }
     wizard_.reset();
   }
+}
+
+// The Help button, clicked with the mouse, opens the wizard's own topic of the help file.
+TEST_F(WizardPagesTest, TheHelpButtonOpensTheWizardsTopic) {
+  std::vector<winui::HelpCall> helps;
+  winui::SetHelpHook([&](const winui::HelpCall& call) {
+    helps.push_back(call);
+    return TRUE;
+  });
+  Start();
+  HWND help = Control(IDC_CMDHELP);
+  ASSERT_NE(help, nullptr);
+  RECT r;
+  GetClientRect(help, &r);
+  LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+  PostMessageA(help, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(help, WM_LBUTTONUP, 0, at);
+  bool asked = winui::PumpUntil([&] { return !helps.empty(); }, 5000);
+  winui::SetHelpHook({});
+  ASSERT_TRUE(asked) << "the Help button asked for no help";
+  EXPECT_EQ(helps[0].command, static_cast<UINT>(HELP_CONTEXT));
+  EXPECT_EQ(helps[0].data, static_cast<ULONG_PTR>(IDH_TARNWALL_KINDLER));
+  EXPECT_NE(helps[0].path.find("\\Tarnwall.hlp"), std::string::npos) << helps[0].path;
 }
 
 }  // namespace

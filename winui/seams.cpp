@@ -13,6 +13,10 @@ NotifyIconHook& notifyIconHook() {
     static NotifyIconHook hook;
     return hook;
 }
+HelpHook& helpHook() {
+    static HelpHook hook;
+    return hook;
+}
 }  // namespace
 
 int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT flags) {
@@ -28,5 +32,12 @@ BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data) {
 }
 
 NotifyIconHook SetNotifyIconHook(NotifyIconHook hook) { return std::exchange(notifyIconHook(), std::move(hook)); }
+
+BOOL ShowHelp(HWND owner, const char* path, UINT command, ULONG_PTR data) {
+    if (helpHook()) return helpHook()(HelpCall{owner, path ? path : "", command, data});
+    return WinHelpA(owner, path, command, data);
+}
+
+HelpHook SetHelpHook(HelpHook hook) { return std::exchange(helpHook(), std::move(hook)); }
 
 }  // namespace winui

@@ -1,7 +1,7 @@
-// winui seams: the two places where a program talks to the user or the shell in a way a
-// test cannot see on screen, message boxes and the notification-area icon. Programs call
-// these (ShowMessageBox, NotifyIcon) instead of MessageBoxA and Shell_NotifyIconA; tests install a hook that records
-// each call and answers it.
+// winui seams: the places where a program talks to the user or the shell in a way a
+// test cannot see on screen: message boxes, the notification-area icon and the help
+// viewer. Programs call these (ShowMessageBox, NotifyIcon, ShowHelp) instead of MessageBoxA,
+// Shell_NotifyIconA and WinHelpA; tests install a hook that records each call and answers it.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -29,5 +29,16 @@ MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data);
 using NotifyIconHook = std::function<BOOL(DWORD, const NOTIFYICONDATAA&)>;
 NotifyIconHook SetNotifyIconHook(NotifyIconHook hook);
+
+struct HelpCall {
+    HWND owner;
+    std::string path;
+    UINT command;  // HELP_CONTEXT, HELP_CONTENTS, HELP_FINDER, ...
+    ULONG_PTR data;  // the topic's map number for HELP_CONTEXT
+};
+// With no hook, calls WinHelpA. A hook sees the call and returns what WinHelpA would.
+BOOL ShowHelp(HWND owner, const char* path, UINT command, ULONG_PTR data);
+using HelpHook = std::function<BOOL(const HelpCall&)>;
+HelpHook SetHelpHook(HelpHook hook);
 
 }  // namespace winui

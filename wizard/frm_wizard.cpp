@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "help/tarnwall_help.h"
 #include "kindler_ids.h"
 #include "seams.h"
 
@@ -511,11 +512,11 @@ void FrmWizard::cmdCancel_Click() {
 }
 
 void FrmWizard::cmdHelp_Click() {
-    // As the F1 key does: the help file at the window's help context, its contents.
+    // The wizard's own topic of the help file in the Windows directory.
     char path[MAX_PATH] = "";
     GetWindowsDirectoryA(path, MAX_PATH);
-    std::string help = std::string(path) + "\\Tarnwall.hlp";
-    WinHelpA(hwnd_, help.c_str(), HELP_CONTENTS, 0);
+    std::string help = std::string(path) + "\\" TARNWALL_HELP_FILE_NAME;
+    winui::ShowHelp(hwnd_, help.c_str(), HELP_CONTEXT, IDH_TARNWALL_KINDLER);
 }
 
 bool FrmWizard::Form_QueryUnload(int unloadMode) {
