@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -202,6 +203,20 @@ struct Tally {
   }
 };
 
+// A process that is ended when the test leaves, whatever way: a keeper stuck
+// behind a dead holder must not outlive a failed test.
+struct Child {
+  HANDLE h;
+  explicit Child(HANDLE process) : h(process) {}
+  ~Child() {
+    if (!h) return;
+    if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) TerminateProcess(h, 98);
+    CloseHandle(h);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+};
+
 struct Event {
   HANDLE h;
   explicit Event(const char* name, bool manual = true) : h(CreateEventA(nullptr, manual, FALSE, name)) {}
@@ -241,19 +256,17 @@ TEST_F(ListRecoveryTest, FourProcessesChangingTheListsAtOnceLoseNothingAndTheReg
   ASSERT_TRUE(tally.t);
   Event go("TarnwallWorkGo");
   const int kWorkers = 4, kOps = 2000;
-  std::vector<HANDLE> workers;
+  std::vector<std::unique_ptr<Child>> workers;
   for (int i = 0; i < kWorkers; i++) {
-    HANDLE p = start_helper("list_worker.exe ops " + std::to_string(i) + " " + std::to_string(kOps) + " " +
-                            std::to_string(1234 + i));
-    ASSERT_TRUE(p);
-    workers.push_back(p);
+    workers.push_back(std::make_unique<Child>(start_helper("list_worker.exe ops " + std::to_string(i) + " " +
+                                                           std::to_string(kOps) + " " + std::to_string(1234 + i))));
+    ASSERT_TRUE(workers.back()->h);
   }
   SetEvent(go.h);  // together, once all have been started
   for (int i = 0; i < kWorkers; i++) {
-    ASSERT_EQ(WaitForSingleObject(workers[i], 120000), WAIT_OBJECT_0) << "worker " << i << " did not end";
+    ASSERT_EQ(WaitForSingleObject(workers[i]->h, 120000), WAIT_OBJECT_0) << "worker " << i << " did not end";
     DWORD code = 1;
-    GetExitCodeProcess(workers[i], &code);
-    CloseHandle(workers[i]);
+    GetExitCodeProcess(workers[i]->h, &code);
     EXPECT_EQ(code, 0u) << "worker " << i;
   }
   expect_sound();
@@ -337,30 +350,29 @@ TEST_F(ListRecoveryTest, AHolderKilledAtAnyMomentNeverStallsTheOthersAndLeavesSo
   Tally tally;
   ASSERT_TRUE(tally.t);
   Event probe("TarnwallProbe", false), done("TarnwallProbeDone", false), end("TarnwallKeeperEnd");
-  HANDLE keeper = start_helper("list_worker.exe keeper");
-  ASSERT_TRUE(keeper);
+  Child keeper(start_helper("list_worker.exe keeper"));
+  ASSERT_TRUE(keeper.h);
   std::mt19937 rng(20261208);
   const int kRounds = 50;
   int rounds_after_dead_holder = 0;
   uint64_t dead_before = 0;
   for (int round = 0; round < kRounds; round++) {
     tally.t->progress = 0;
-    HANDLE victim = start_helper("list_worker.exe churn " + std::to_string(100 + round));
-    ASSERT_TRUE(victim);
+    Child victim(start_helper("list_worker.exe churn " + std::to_string(100 + round)));
+    ASSERT_TRUE(victim.h);
     // Killed after a random number of operations, at whatever step it has reached.
     LONG target = 1 + (LONG)(rng() % 40);
     DWORD waited_from = GetTickCount();
     while (tally.t->progress < target) {
       DWORD code = STILL_ACTIVE;
-      GetExitCodeProcess(victim, &code);
+      GetExitCodeProcess(victim.h, &code);
       ASSERT_EQ(code, (DWORD)STILL_ACTIVE) << "round " << round << ": the worker ended by itself";
       ASSERT_LT(GetTickCount() - waited_from, 20000u)
           << "round " << round << ": the worker did not reach " << target << " operations";
       Sleep(1);
     }
-    TerminateProcess(victim, 99);
-    WaitForSingleObject(victim, INFINITE);
-    CloseHandle(victim);
+    TerminateProcess(victim.h, 99);
+    WaitForSingleObject(victim.h, INFINITE);
 
     SetEvent(probe.h);
     ASSERT_EQ(WaitForSingleObject(done.h, 2000), WAIT_OBJECT_0)
@@ -374,8 +386,7 @@ TEST_F(ListRecoveryTest, AHolderKilledAtAnyMomentNeverStallsTheOthersAndLeavesSo
   // The kills must really land inside holds, or this would prove nothing.
   EXPECT_GE(rounds_after_dead_holder, 5);
   SetEvent(end.h);
-  ASSERT_EQ(WaitForSingleObject(keeper, 10000), WAIT_OBJECT_0) << "the keeper did not end";
-  CloseHandle(keeper);
+  ASSERT_EQ(WaitForSingleObject(keeper.h, 10000), WAIT_OBJECT_0) << "the keeper did not end";
 
   // A later start loads the lists from the registry: every stored rule names stored entries.
   StoreTest::TearDown();
