@@ -186,6 +186,52 @@ TEST_F(ListStructureTest, TheNextHoldUndoesAChangeItsHolderDiedInAndReleasesItsC
   EXPECT_EQ(PFW_GetUndoneChangeCount(), undone + 1);
 }
 
+// A creator that died after making the list's semaphore (made taken) and before
+// setting the root and letting go: the next opener inherits the count and the
+// list is usable, empty, with its semaphore free afterwards.
+TEST(ListOpen, ACreatorThatDiedHoldingTheNewSemaphoreLeavesTheListToTheNextOpener) {
+  struct Left {
+    HANDLE owner = nullptr, mapping = nullptr, semaphore = nullptr;
+  } left;
+  HANDLE t = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        Left* l = (Left*)p;
+        l->owner = CreateMutexA(nullptr, FALSE, PFW_RULE_SEMAPHORE_NAME PFW_OWNER_SUFFIX);
+        if (!l->owner || WaitForSingleObject(l->owner, 5000) != WAIT_OBJECT_0) return 1;
+        l->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0,
+                                        PFW_MAP_BYTES, PFW_RULE_MAP_NAME);
+        l->semaphore = CreateSemaphoreA(nullptr, 0, 1, PFW_RULE_SEMAPHORE_NAME);
+        return l->mapping && l->semaphore ? 0 : 2;  // ends holding the mutex and the semaphore's count
+      },
+      &left, 0, nullptr);
+  ASSERT_TRUE(t);
+  ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+  DWORD code = 9;
+  GetExitCodeThread(t, &code);
+  CloseHandle(t);
+  ASSERT_EQ(code, 0u);
+
+  uint64_t dead = PFW_GetDeadHolderCount();
+  PFW_RULE_ROOT* rules = PFW_CreateRuleList();
+  ASSERT_TRUE(rules);
+  EXPECT_EQ(PFW_GetDeadHolderCount(), dead + 1);
+  EXPECT_EQ(rules->count, 0);
+  EXPECT_EQ(PFW_AddRule(rules, 0, 0, 0, PFW_INBOUND, PFW_DENY, 1), 1);
+  EXPECT_EQ(check(3, rules), "");
+  // Free once: a wait succeeds and a second one does not.
+  HANDLE sem = OpenSemaphoreA(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE, FALSE, PFW_RULE_SEMAPHORE_NAME);
+  ASSERT_TRUE(sem);
+  EXPECT_EQ(WaitForSingleObject(sem, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(sem, 0), (DWORD)WAIT_TIMEOUT);
+  ReleaseSemaphore(sem, 1, nullptr);
+  CloseHandle(sem);
+  PFW_RemoveRuleList(rules);
+  CloseHandle(left.semaphore);
+  CloseHandle(left.mapping);
+  CloseHandle(left.owner);
+}
+
 // --- several processes ---------------------------------------------------
 
 struct Tally {
