@@ -597,6 +597,36 @@ TEST_F(InterceptorTest, AMonitorKilledWithALinePendingLeavesTheMailboxFreeForThe
   EXPECT_EQ(mailbox_count(), 1);
 }
 
+TEST_F(InterceptorTest, ADecisionNamesItsRuleWithinItsLookupsHolds) {
+  Session session;
+  std::string error;
+  ASSERT_TRUE(session.open(error)) << error;
+  Attempt a;
+  ASSERT_EQ(parse_attempt("out tcp 80 10.0.0.1 BAD.EXE", a, error), Parsed::kAttempt);
+  unsigned long long before = PFW_GetLockHoldCount();
+  Outcome o = session.decide(a);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 4u) << "one hold of each list, the names included";
+  EXPECT_EQ(o.rule_key, 3);
+  EXPECT_EQ(o.rule_names, "out Any Protocol, Any Address, BAD.EXE");
+  EXPECT_TRUE(o.names_application);
+
+  // Found only in capitals: two lookups, and still nothing more for the names.
+  a.program = "bad.exe";
+  before = PFW_GetLockHoldCount();
+  o = session.decide(a);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 8u);
+  EXPECT_TRUE(o.in_capitals);
+  EXPECT_EQ(o.rule_names, "out Any Protocol, Any Address, BAD.EXE");
+
+  // The wildcard application is named by its description.
+  a.program = "OTHER.EXE";
+  o = session.decide(a);
+  EXPECT_EQ(o.rule_key, 1);
+  EXPECT_FALSE(o.names_application);
+  EXPECT_EQ(o.rule_names, "out Any Protocol, Any Address, Any Application");
+  session.close();
+}
+
 TEST_F(InterceptorTest, RunModeAndSwitchesAreReadForEachAttempt) {
   // In this process: the window of this very thread takes the lines while settle() waits.
   TrafficConsumer consumer;
