@@ -30,7 +30,9 @@ int change_entry(ListId list, void* root, uint32_t key, Taken taken, Change chan
       return 0;
   }
   if (!target) return 0;
+  lock.begin_change(kChangeEntry, target, offsetof(Entry, next));
   change(*target);
+  lock.commit_change();
   if (out_copy) memcpy(out_copy, target, offsetof(Entry, next));
   return 1;
 }

@@ -50,3 +50,21 @@ const char* PFW_CreateRuleKey(int protocol_key, int address_key, int app_key, in
 }  // extern "C"
 
 extern "C" unsigned long long PFW_GetLockHoldCount(void) { return tessary::lock_holds(); }
+extern "C" unsigned long long PFW_GetDeadHolderCount(void) { return tessary::dead_holders(); }
+extern "C" unsigned long long PFW_GetUndoneChangeCount(void) { return tessary::undone_changes(); }
+
+extern "C" int PFW_CheckListStructure(int list, void* root, char* problem, int problem_size) {
+  char scratch[8];
+  if (!problem || problem_size <= 0) problem = scratch, problem_size = (int)sizeof scratch;
+  problem[0] = 0;
+  if (list < 0 || list >= kListCount || !root) {
+    snprintf(problem, (size_t)problem_size, "no such list");
+    return 0;
+  }
+  ListLock lock((ListId)list, root);
+  if (!lock.held()) {
+    snprintf(problem, (size_t)problem_size, "the list's lock could not be taken");
+    return 0;
+  }
+  return check_structure((ListId)list, root, lock.journal(), problem, (size_t)problem_size) ? 1 : 0;
+}

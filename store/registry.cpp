@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "key_text.h"
+#include "record_decode.h"
 #include "registry_access.h"
 #include "shared_list.h"
 
@@ -13,16 +14,6 @@ namespace tessary {
 namespace {
 
 std::atomic<uint64_t> g_registry_calls{0};
-
-// The password field is stored scrambled; the same operation restores it.
-void scramble_password(PFW_OPTIONS& options, DWORD bytes_present) {
-  unsigned char* field = (unsigned char*)options.password;
-  for (int i = 0; i < PFW_PASSWORD_SIZE; i++) {
-    // Bytes that the stored value did not hold are plain zeros, not scrambled ones.
-    if (offsetof(PFW_OPTIONS, password) + (DWORD)i >= bytes_present) break;
-    field[i] = (unsigned char)(field[i] ^ PFW_SCRAMBLE_BYTE ^ (PFW_PASSWORD_SIZE - i));
-  }
-}
 
 bool value_exists(HKEY key, const char* name) { return reg_query(key, name, nullptr, nullptr, nullptr) == ERROR_SUCCESS; }
 
@@ -225,12 +216,11 @@ int PFW_GetOptionsFromRegistry(PFW_OPTIONS* options) {
   HKEY rules = keys.key(kKeyRules);
   if (!rules) return 0;
   // Read aside, so that a failed read leaves the caller's record as it was.
-  PFW_OPTIONS stored = {};
-  DWORD type = REG_NONE, size = sizeof stored;
-  if (reg_query(rules, PFW_VALUE_OPTIONS, &type, (BYTE*)&stored, &size) != ERROR_SUCCESS) return 0;
-  if (type != REG_BINARY || size == 0 || size > sizeof stored) return 0;
-  scramble_password(stored, size);
-  stored.password[PFW_PASSWORD_SIZE - 1] = 0;
+  unsigned char data[sizeof(PFW_OPTIONS)];
+  DWORD type = REG_NONE, size = sizeof data;
+  if (reg_query(rules, PFW_VALUE_OPTIONS, &type, data, &size) != ERROR_SUCCESS) return 0;
+  PFW_OPTIONS stored;
+  if (!decode_options(type, data, size, stored)) return 0;
   *options = stored;
   return 1;
 }

@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "key_text.h"
+#include "record_decode.h"
 #include "registry_access.h"
 #include "shared_list.h"
 
 using namespace tessary;
+
+static_assert(kRegistryBinary == REG_BINARY);
 
 namespace {
 
@@ -19,31 +22,24 @@ constexpr DWORD kKeyNameChars = 16;
 // Rule values are named by the whole key text of four numbers.
 constexpr DWORD kRuleNameChars = PFW_RULE_KEY_TEXT_MAX;
 
-// Calls on_value(name, record) for every binary value that fits the record, in
-// the registry's enumeration order. The record holds zeros past the value's data.
+// Calls on_value(name, record) for every value that decodes as a record
+// (record_decode.h), in the registry's enumeration order.
 template <typename Record, typename OnValue>
 void enumerate_records(HKEY key, DWORD name_chars, OnValue on_value) {
   char name[kRuleNameChars];
+  unsigned char data[sizeof(Record)];
   Record record;
   for (DWORD index = 0;; index++) {
-    memset(&record, 0, sizeof record);
-    DWORD name_size = name_chars, size = sizeof record, type = REG_NONE;
-    LONG r = reg_enum(key, index, name, &name_size, &type, (BYTE*)&record, &size);
+    DWORD name_size = name_chars, size = sizeof data, type = REG_NONE;
+    LONG r = reg_enum(key, index, name, &name_size, &type, data, &size);
     // A name or data too long for the buffers is passed over; any other failure
     // (the key gone, access refused) would repeat at every index, so it ends the walk.
     if (r == ERROR_MORE_DATA) continue;
     if (r != ERROR_SUCCESS) break;
-    if (type != REG_BINARY || size == 0 || size > sizeof record) continue;
-    if (size < sizeof record) memset((char*)&record + size, 0, sizeof record - size);
+    if (!decode_record(type, data, size, record)) continue;
     name[name_size < name_chars ? name_size : name_chars - 1] = 0;
     on_value((const char*)name, record);
   }
-}
-
-// A string field read from the registry ends inside its field.
-template <size_t N>
-void terminate(char (&field)[N]) {
-  field[N - 1] = 0;
 }
 
 bool can_load(const void* root) { return root && ((const RootHead*)root)->next_key == 0; }
@@ -71,7 +67,6 @@ int PFW_LoadProtocolSetFromRegistry(PFW_PROTO_ROOT* root) {
   HKEY key = keys.key(kKeyProtocols);
   if (!key) return 0;
   for (PFW_PROTO_RECORD& r : records_by_key<PFW_PROTO_RECORD>(key)) {
-    terminate(r.name);
     // A second record claiming a key already given is refused by the add.
     PFW_AddProtocol(root, r.any, r.name, (PFW_TRANSPORT)r.transport, r.port, r.key);
   }
@@ -84,7 +79,6 @@ int PFW_LoadAddressSetFromRegistry(PFW_ADR_ROOT* root) {
   HKEY key = keys.key(kKeyAddresses);
   if (!key) return 0;
   for (PFW_ADR_RECORD& r : records_by_key<PFW_ADR_RECORD>(key)) {
-    terminate(r.name);
     PFW_AddAddress(root, r.any, r.low, r.high, r.name, (PFW_ADDRESS_TYPE)r.type, r.key);
   }
   return 1;
@@ -96,8 +90,6 @@ int PFW_LoadApplicationSetFromRegistry(PFW_APP_ROOT* root) {
   HKEY key = keys.key(kKeyApps);
   if (!key) return 0;
   for (PFW_APP_RECORD& r : records_by_key<PFW_APP_RECORD>(key)) {
-    terminate(r.name);
-    terminate(r.description);
     PFW_AddApp(root, r.any, r.name, r.description, r.key);
   }
   return 1;
@@ -111,18 +103,14 @@ int PFW_LoadRuleSetFromRegistry(PFW_RULE_ROOT* root) {
   // The inbound and outbound default rules must receive keys 0 and 1. The
   // installation writes them first, but not every registry lists values in the
   // order written (some list them by name), so they are taken first here.
-  char inbound_default[PFW_RULE_KEY_TEXT_MAX], outbound_default[PFW_RULE_KEY_TEXT_MAX];
-  rule_key_text(inbound_default, sizeof inbound_default, 0, 0, 0, PFW_INBOUND);
-  rule_key_text(outbound_default, sizeof outbound_default, 0, 0, 0, PFW_OUTBOUND);
   std::vector<PFW_RULE_RECORD> defaults[2], others;
   enumerate_records<PFW_RULE_RECORD>(key, kRuleNameChars, [&](const char* name, PFW_RULE_RECORD& r) {
-    if (strcmp(name, PFW_VALUE_LOG_FILE) == 0) return;
-    if (strcmp(name, inbound_default) == 0)
-      defaults[0].push_back(r);
-    else if (strcmp(name, outbound_default) == 0)
-      defaults[1].push_back(r);
-    else
-      others.push_back(r);
+    switch (rule_value_of(name)) {
+      case RuleValue::kInboundDefault: defaults[0].push_back(r); break;
+      case RuleValue::kOutboundDefault: defaults[1].push_back(r); break;
+      case RuleValue::kOther: others.push_back(r); break;
+      case RuleValue::kLogFile: break;
+    }
   });
   for (auto* group : {&defaults[0], &defaults[1], &others})
     for (const PFW_RULE_RECORD& r : *group)

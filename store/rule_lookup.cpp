@@ -21,14 +21,20 @@ struct Match {
 };
 
 // The matches of one list, sized by the list's capacity so no call allocates.
-template <size_t Capacity>
+// When the caller wants the deciding rule's entries named, each match's entry is
+// copied while the list is held, so naming them takes no hold of its own.
+template <typename Entry, size_t Capacity>
 struct Matches {
   Match items[Capacity];
   Match by_key[Capacity];
+  Entry copies[Capacity];
   int size = 0;
 
-  void add(uint32_t key, bool specific) {
-    if (size < (int)Capacity) items[size] = Match{key, (uint16_t)size, (uint8_t)(specific ? 1 : 0)}, size++;
+  void add(const Entry& e, bool copy) {
+    if (size >= (int)Capacity) return;
+    items[size] = Match{e.key, (uint16_t)size, (uint8_t)(e.any == 0 ? 1 : 0)};
+    if (copy) memcpy(&copies[size], &e, offsetof(Entry, next));
+    size++;
   }
 
   // Sort a copy by key (then place) so a rule's key is found by binary search.
@@ -53,7 +59,7 @@ struct Matches {
 };
 
 template <typename Entry, typename Root, size_t Capacity, typename Test>
-void collect(ListId list, Root* root, Matches<Capacity>& out, Test matches) {
+void collect(ListId list, Root* root, Matches<Entry, Capacity>& out, bool copy, Test matches) {
   out.size = 0;
   if (!root || root->head == 0) return;
   {
@@ -62,7 +68,7 @@ void collect(ListId list, Root* root, Matches<Capacity>& out, Test matches) {
     int steps = root->count;
     for (Entry* e = (Entry*)entry_at(list, root, root->head); e && steps-- > 0;
          e = (Entry*)entry_at(list, root, e->next))
-      if (matches(*e)) out.add(e->key, e->any == 0);
+      if (matches(*e)) out.add(*e, copy);
   }
   if (out.size > 8) out.index();
 }
@@ -80,26 +86,29 @@ struct Candidate {
 
 }  // namespace
 
-extern "C" PFW_RULE* PFW_GetRule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols,
-                                 PFW_APP_ROOT* apps, unsigned port, int transport, unsigned long address,
-                                 const char* app_name, int direction, int* out_key, PFW_RULE* out_copy) {
+namespace {
+
+PFW_RULE* get_rule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols, PFW_APP_ROOT* apps,
+                   unsigned port, int transport, unsigned long address, const char* app_name, int direction,
+                   int* out_key, PFW_RULE* out_copy, PFW_RULE_ENTRIES* out_entries) {
   // A call that cannot take the answer gets none.
   if (!out_key || !out_copy || !rules || !addresses || !protocols || !apps) return nullptr;
 
-  static thread_local Matches<PFW_PROTOCOL_SLOTS> p;
-  static thread_local Matches<PFW_ADDRESS_SLOTS> a;
-  static thread_local Matches<PFW_APP_SLOTS> x;
+  static thread_local Matches<PFW_PROTO, PFW_PROTOCOL_SLOTS> p;
+  static thread_local Matches<PFW_ADR, PFW_ADDRESS_SLOTS> a;
+  static thread_local Matches<PFW_APP, PFW_APP_SLOTS> x;
+  bool copy = out_entries != nullptr;
 
-  collect<PFW_PROTO>(kProtocols, protocols, p, [&](const PFW_PROTO& e) {
+  collect<PFW_PROTO>(kProtocols, protocols, p, copy, [&](const PFW_PROTO& e) {
     return (e.transport == transport && e.port == port) || e.any != 0;
   });
   if (p.size == 0) return nullptr;
-  collect<PFW_ADR>(kAddresses, addresses, a, [&](const PFW_ADR& e) {
+  collect<PFW_ADR>(kAddresses, addresses, a, copy, [&](const PFW_ADR& e) {
     return e.any == 1 ||
            (PFW_CompareAddresses(address, e.low) >= 0 && PFW_CompareAddresses(address, e.high) <= 0);
   });
   if (a.size == 0) return nullptr;
-  collect<PFW_APP>(kApps, apps, x, [&](const PFW_APP& e) {
+  collect<PFW_APP>(kApps, apps, x, copy, [&](const PFW_APP& e) {
     return e.any != 0 || (app_name && strcmp(e.name, app_name) == 0);
   });
   if (x.size == 0 || rules->head == 0) return nullptr;
@@ -107,6 +116,7 @@ extern "C" PFW_RULE* PFW_GetRule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, 
   ListLock lock(kRules, rules);
   if (!lock.held()) return nullptr;
   Candidate best;
+  const Match* winner[3] = {nullptr, nullptr, nullptr};
   int steps = rules->count;
   // Newest first, as the by-numbers walk would meet them: an older rule with the
   // same numbers and place never displaces a newer one.
@@ -125,11 +135,38 @@ extern "C" PFW_RULE* PFW_GetRule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, 
       best.score = score;
       std::copy(order, order + 3, best.order);
       best.rule = r;
+      winner[0] = mp, winner[1] = ma, winner[2] = mx;
     }
   }
   if (!best.rule) return nullptr;
   // Still under the hold: nothing can be unlinked between finding and returning.
   *out_key = (int)best.rule->key;
   memcpy(out_copy, best.rule, PFW_RULE_COPY_BYTES);
+  if (out_entries) {
+    // The entries as they were matched, each copied under its own list's hold.
+    memset(out_entries, 0, sizeof *out_entries);
+    memcpy(&out_entries->protocol, &p.copies[winner[0]->position], PFW_PROTO_COPY_BYTES);
+    memcpy(&out_entries->address, &a.copies[winner[1]->position], PFW_ADR_COPY_BYTES);
+    memcpy(&out_entries->app, &x.copies[winner[2]->position], PFW_APP_COPY_BYTES);
+  }
   return best.rule;
+}
+
+}  // namespace
+
+extern "C" PFW_RULE* PFW_GetRule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols,
+                                 PFW_APP_ROOT* apps, unsigned port, int transport, unsigned long address,
+                                 const char* app_name, int direction, int* out_key, PFW_RULE* out_copy) {
+  return get_rule(rules, addresses, protocols, apps, port, transport, address, app_name, direction, out_key,
+                  out_copy, nullptr);
+}
+
+extern "C" PFW_RULE* PFW_GetRuleWithEntries(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses,
+                                            PFW_PROTO_ROOT* protocols, PFW_APP_ROOT* apps, unsigned port,
+                                            int transport, unsigned long address, const char* app_name,
+                                            int direction, int* out_key, PFW_RULE* out_copy,
+                                            PFW_RULE_ENTRIES* out_entries) {
+  if (!out_entries) return nullptr;
+  return get_rule(rules, addresses, protocols, apps, port, transport, address, app_name, direction, out_key,
+                  out_copy, out_entries);
 }

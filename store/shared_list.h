@@ -40,9 +40,36 @@ struct RootHead {
 
 inline char* mapping_base(const void* root) { return (char*)root - PFW_ROOT_OFFSET; }
 
-// Holds one list's semaphore for its lifetime. Before anything is read it makes
-// sure every used slot is committed in this process's view, since pages that
-// another process committed need not be visible in ours yet.
+// The undo journal of one list, a named mapping of our own beside the list's
+// ("<semaphore name>_Journal"), so the list's mapping keeps its layout. Before a
+// change the holder copies the bytes it is about to write (the root, one link or
+// one entry's fields) into the journal and then marks it valid: the change's
+// intent is committed. It makes the change and clears the mark: that is the
+// change's commit point. A holder that dies in between leaves a valid journal,
+// and the next owner of the lock writes the saved bytes back, so a half-done
+// change is undone whole.
+#define PFW_JOURNAL_SUFFIX "_Journal"
+constexpr uint32_t kJournalValid = 0x4A524E4Cu;  // any other value: nothing to undo
+constexpr uint32_t kJournalRangeBytes = 128;
+enum ChangeKind : uint32_t { kChangeNone = 0, kChangeAdd = 1, kChangeUnlink = 2, kChangeEntry = 3 };
+
+struct ListJournal {
+  volatile uint32_t state;  // kJournalValid while a change is under way
+  uint32_t change;          // ChangeKind
+  uint32_t ranges;          // used entries of range[]
+  struct Range {
+    uint32_t offset;  // from the start of the list's mapping
+    uint32_t size;
+    uint8_t bytes[kJournalRangeBytes];
+  } range[2];
+};
+
+// Holds one list for its lifetime: the companion mutex ("<semaphore name>_Owner")
+// first, then the semaphore (owned_lock.h). The hold that follows a holder's
+// death undoes that holder's half-done change before anything is read. Before
+// anything is read it also makes sure every used slot is committed in this
+// process's view, since pages that another process committed need not be
+// visible in ours yet.
 class ListLock {
  public:
   ListLock(ListId list, void* root);
@@ -52,12 +79,38 @@ class ListLock {
   bool held() const { return held_; }
   // The holder committed the slot that brought the list to this count.
   void slot_committed(int32_t count);
+  // Records the bytes a change is about to write (one or two ranges inside the
+  // mapping), then marks the journal valid. Every write to the list happens
+  // between this and commit_change.
+  void begin_change(ChangeKind kind, const void* at, uint32_t size, const void* at2 = nullptr, uint32_t size2 = 0);
+  // The change's commit point: from here on it stands.
+  void commit_change();
+  const ListJournal* journal() const { return journal_; }
 
  private:
+  ListId list_;
+  void* root_ = nullptr;
   void* open_ = nullptr;
+  HANDLE owner_ = nullptr;
   HANDLE semaphore_ = nullptr;
+  ListJournal* journal_ = nullptr;
   bool held_ = false;
 };
+
+// Writes a valid journal's bytes back and clears it; true when there was a
+// change to undo. Refuses (and clears) a journal whose ranges leave the mapping.
+bool undo_half_done(ListId list, char* base, ListJournal* journal);
+
+// The structure every hold may rely on: head and links inside the mapping, on
+// slot boundaries and below count, no cycle; every linked entry of the list's
+// kind, its key below next_key and given once; any_key, when set, naming a
+// wildcard if that entry is linked; no change half done. True when sound, else
+// problem says what is wrong. Call under the list's hold.
+bool check_structure(ListId list, const void* root, const ListJournal* journal, char* problem, size_t size);
+
+// Holds taken from a dead holder, and half-done changes undone, by this process.
+uint64_t dead_holders();
+uint64_t undone_changes();
 
 // The entry at a link, or null for 0 and for any link that does not name a used slot.
 void* entry_at(ListId list, const void* root, uint32_t offset);
@@ -125,6 +178,8 @@ Entry* insert_held(ListId list, void* root, ListLock& lock, IsDuplicate is_dupli
   uint32_t offset = lay.first_slot + (uint32_t)r->count * lay.entry_bytes;
   char* slot = mapping_base(root) + offset;
   if (!VirtualAlloc(slot, lay.entry_bytes, MEM_COMMIT, PAGE_READWRITE)) return nullptr;
+  // Undoing an add puts the root back: the slot beyond count is unused again.
+  lock.begin_change(kChangeAdd, root, lay.root_bytes);
   r->count++;
   lock.slot_committed(r->count);
   Entry* e = (Entry*)slot;
@@ -139,6 +194,7 @@ Entry* insert_held(ListId list, void* root, ListLock& lock, IsDuplicate is_dupli
   if (any && list != kRules) ((PFW_LIST_ROOT*)root)->any_key = e->key;
   e->next = r->head;
   r->head = offset;
+  lock.commit_change();
   return e;
 }
 
@@ -170,7 +226,9 @@ Entry* find_or_insert_entry(ListId list, void* root, Wanted wanted, OnFound on_f
        e = (Entry*)entry_at(list, root, e->next))
     if (wanted(*e)) hit = e;
   if (hit) {
+    lock.begin_change(kChangeEntry, hit, offsetof(Entry, next));
     on_found(*hit);
+    lock.commit_change();
   } else {
     hit = insert_held<Entry>(list, root, lock, is_duplicate, fill, false, 0, any);
     *added = hit != nullptr;
@@ -193,7 +251,9 @@ int unlink_entry(ListId list, void* root, uint32_t key) {
   for (Entry* e = (Entry*)entry_at(list, root, *link); e && steps-- > 0;
        e = (Entry*)entry_at(list, root, *link)) {
     if (e->key == key) {
+      lock.begin_change(kChangeUnlink, link, sizeof *link);
       *link = e->next;
+      lock.commit_change();
       return 1;
     }
     link = &e->next;

@@ -21,17 +21,7 @@
 #define PFW_API __declspec(dllimport)
 #endif
 
-// ---------------------------------------------------------------------------
-// Codes (all 32-bit)
-// ---------------------------------------------------------------------------
-enum PFW_TRANSPORT : int32_t { PFW_TCP = 0, PFW_UDP = 1 };
-enum PFW_ADDRESS_TYPE : int32_t { PFW_SINGLE_ADDRESS = 0, PFW_NETWORK_ADDRESS = 1 };
-enum PFW_DIRECTION : int32_t { PFW_INBOUND = 0, PFW_OUTBOUND = 1 };
-enum PFW_ACTION : int32_t { PFW_ALLOW = 0, PFW_DENY = 1, PFW_ASK = 2 };
-enum PFW_RUN_MODE : int32_t { PFW_MODE_FILTER = 0, PFW_MODE_BLOCK = 1, PFW_MODE_STANDBY = 2 };
-
-// Record kinds, the first field of every list entry.
-enum PFW_KIND : int32_t { PFW_KIND_PROTOCOL = 0, PFW_KIND_ADDRESS = 1, PFW_KIND_APP = 2, PFW_KIND_RULE = 3 };
+#include "tessary_records.h"
 
 // ---------------------------------------------------------------------------
 // Named kernel objects
@@ -69,18 +59,6 @@ enum PFW_KIND : int32_t { PFW_KIND_PROTOCOL = 0, PFW_KIND_ADDRESS = 1, PFW_KIND_
 #define PFW_ADDRESS_SLOTS            584u
 #define PFW_APP_SLOTS                545u
 #define PFW_RULE_SLOTS               1364u
-
-// Field widths, NUL included; the usable length is one less.
-#define PFW_PROTO_NAME_SIZE          20
-#define PFW_ADR_NAME_SIZE            32
-#define PFW_APP_NAME_SIZE            30
-#define PFW_APP_DESCRIPTION_SIZE     42
-#define PFW_KEY_TEXT_SIZE            32
-#define PFW_ADR_KEY_TEXT_SIZE        52
-#define PFW_RULE_KEY_TEXT_SIZE       12
-#define PFW_PASSWORD_SIZE            60
-#define PFW_LOG_FILE_NAME_SIZE       500
-#define PFW_TRAFFIC_SIZE             200
 
 // The full rule key text "%d,%d,%d,%d" of four 32-bit numbers fits in this.
 #define PFW_RULE_KEY_TEXT_MAX        48
@@ -164,18 +142,6 @@ struct PFW_RULE {  // 48 bytes
 // ---------------------------------------------------------------------------
 // Global state block
 // ---------------------------------------------------------------------------
-struct PFW_OPTIONS {  // 92 bytes; also the registry value "Options"
-  int32_t lock_status;
-  char password[PFW_PASSWORD_SIZE];
-  int32_t run_mode;
-  int32_t log_fully_armed;
-  int32_t log_stand_by;
-  int32_t timer_active;
-  uint32_t timer_countdown;
-  int32_t log_allow;
-  int32_t log_deny;
-};
-
 struct PFW_TRAFFIC {  // 200 bytes: one NUL-terminated line of at most 199 characters
   char text[PFW_TRAFFIC_SIZE];
 };
@@ -209,44 +175,8 @@ struct PFW_GLOBAL_DATA {  // 804 bytes: "PFW_GLOBAL_DATA_MAP"
 #define PFW_EDICTOR_PATH_SIZE    255
 #define PFW_LOG_PATH_SIZE        260
 
-struct PFW_PROTO_RECORD {  // 36 bytes
-  uint32_t key;
-  int32_t any;
-  char name[PFW_PROTO_NAME_SIZE];
-  int32_t transport;
-  uint32_t port;
-};
-
-struct PFW_ADR_RECORD {  // 52 bytes
-  uint32_t key;
-  int32_t any;
-  uint32_t low;
-  uint32_t high;
-  char name[PFW_ADR_NAME_SIZE];
-  int32_t type;
-};
-
-struct PFW_APP_RECORD {  // 80 bytes
-  uint32_t key;
-  int32_t any;
-  char name[PFW_APP_NAME_SIZE];
-  char description[PFW_APP_DESCRIPTION_SIZE];
-};
-
-struct PFW_RULE_RECORD {  // 24 bytes
-  uint32_t protocol_key;
-  uint32_t address_key;
-  uint32_t app_key;
-  int32_t direction;
-  int32_t action;
-  int32_t log;
-};
-
 #pragma pack(pop)
 
-// Password bytes of the stored options record are kept as
-// plain XOR PFW_SCRAMBLE_BYTE XOR (PFW_PASSWORD_SIZE - i).
-#define PFW_SCRAMBLE_BYTE 0x6D
 
 // ---------------------------------------------------------------------------
 // Shared lists: create or join, remove, key texts
@@ -335,6 +265,20 @@ PFW_API PFW_RULE* PFW_GetRuleByIndex(PFW_RULE_ROOT* root, int key, PFW_RULE* out
 PFW_API PFW_RULE* PFW_GetRule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols,
                               PFW_APP_ROOT* apps, unsigned port, int transport, unsigned long address,
                               const char* app_name, int direction, int* out_key, PFW_RULE* out_copy);
+
+// The same lookup, which also copies the protocol, address and application
+// entries the rule names (without their links), each taken while its list was
+// held for the lookup: naming the deciding rule costs no hold of its own. Null
+// with out_entries untouched when no rule governs or an output is missing.
+struct PFW_RULE_ENTRIES {
+  PFW_PROTO protocol;
+  PFW_ADR address;
+  PFW_APP app;
+};
+PFW_API PFW_RULE* PFW_GetRuleWithEntries(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols,
+                                         PFW_APP_ROOT* apps, unsigned port, int transport, unsigned long address,
+                                         const char* app_name, int direction, int* out_key, PFW_RULE* out_copy,
+                                         PFW_RULE_ENTRIES* out_entries);
 
 // Specificity of a candidate: p, x, a are 1 for a specific protocol,
 // application and address. (p + x + a) * (4p + 2x + a).
@@ -517,6 +461,16 @@ typedef int(WINAPI* SW_SHUTDOWN_PROC)(void);
 extern "C" {
 PFW_API unsigned long long PFW_GetLockHoldCount(void);
 PFW_API unsigned long long PFW_GetRegistryCallCount(void);
+// Holds this process took over from a holder that had died, and how many of
+// those found a half-done change and undid it.
+PFW_API unsigned long long PFW_GetDeadHolderCount(void);
+PFW_API unsigned long long PFW_GetUndoneChangeCount(void);
+// Looks over one list's structure under its hold (list: 0 protocols, 1
+// addresses, 2 applications, 3 rules): links inside the mapping, on slot
+// boundaries, below count and without a cycle; every linked entry of the
+// list's kind, its key below next_key and linked once; any_key naming a
+// wildcard; no change half done. 1 sound; 0 with problem saying what is wrong.
+PFW_API int PFW_CheckListStructure(int list, void* root, char* problem, int problem_size);
 }
 
 // ---------------------------------------------------------------------------

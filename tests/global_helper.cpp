@@ -5,6 +5,9 @@
 //   deposit <text>                                init, deposit one record, exit
 //   consume <count> <prefix>                      take <prefix>0 .. <prefix>count-1 in order
 //   expect <run-mode> <password> <log-file>       init and compare what the block holds
+//   monitor <notified-event>                      record a window as the monitor's, set the
+//                                                 event at the first traffic message and
+//                                                 never take the line: a monitor about to die
 //
 // Exit code 0 means the part went as expected.
 #include <stdio.h>
@@ -72,8 +75,35 @@ int expect(int argc, char** argv) {
 
 }  // namespace
 
+HANDLE g_notified = nullptr;
+UINT g_traffic_message = 0;
+
+LRESULT CALLBACK monitor_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == g_traffic_message && wparam == PFW_TRAFFIC_NOTIFY) SetEvent(g_notified);
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+int monitor(int argc, char** argv) {
+  if (argc < 3) return 2;
+  PFW_InitializeGlobalData();
+  g_notified = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
+  g_traffic_message = RegisterWindowMessageA(PFW_PRIVATE_MESSAGE_NAME);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = monitor_procedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TarnwallDyingMonitor";
+  if (!g_notified || !RegisterClassA(&wc)) return 3;
+  HWND hwnd = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  if (!hwnd) return 3;
+  PFW_SetGlobalMonitorHwnd(hwnd);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  if (!strcmp(argv[1], "monitor")) return monitor(argc, argv);
   if (!strcmp(argv[1], "hold")) return hold(argc, argv);
   if (!strcmp(argv[1], "deposit")) return deposit(argc, argv);
   if (!strcmp(argv[1], "consume")) return consume(argc, argv);

@@ -2,7 +2,7 @@
 include(GoogleTest)
 
 add_executable(global_helper global_helper.cpp)
-target_link_libraries(global_helper PRIVATE tessary)
+target_link_libraries(global_helper PRIVATE tessary user32)
 
 add_executable(test_global test_global.cpp store_fixture.cpp)
 target_link_libraries(test_global PRIVATE tessary gtest gtest_main)
@@ -13,5 +13,5 @@ gtest_add_tests(TARGET test_global WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRE
 # The stand-in interceptor's parts, and interceptor.exe against a consumer window.
 add_executable(test_interceptor test_interceptor.cpp traffic_consumer.cpp store_fixture.cpp)
 target_link_libraries(test_interceptor PRIVATE interceptor_core gtest gtest_main)
-add_dependencies(test_interceptor interceptor)
+add_dependencies(test_interceptor interceptor global_helper)
 gtest_add_tests(TARGET test_interceptor WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})

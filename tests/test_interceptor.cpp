@@ -551,6 +551,82 @@ TEST_F(InterceptorTest, ALineTheMonitorDoesNotTakeIsTakenBackNotLeftHolding) {
   EXPECT_NE(consumer.lines[0].find("TCP/82"), std::string::npos);
 }
 
+TEST_F(InterceptorTest, AMonitorKilledWithALinePendingLeavesTheMailboxFreeForTheNext) {
+  HANDLE notified = CreateEventA(nullptr, TRUE, FALSE, "TarnwallMonitorNotified");
+  HANDLE monitor = start_helper("global_helper.exe monitor TarnwallMonitorNotified");
+  ASSERT_TRUE(notified && monitor);
+  // The helper records its window; wait for the record to name a live window.
+  DWORD from = GetTickCount();
+  while (!IsWindow(PFW_GetGlobalMonitorHwnd()) || PFW_GetGlobalMonitorHwnd() == saved_monitor) {
+    ASSERT_LT(GetTickCount() - from, 10000u) << "the stand-in monitor did not record its window";
+    Sleep(1);
+  }
+  // The answer time is long: the line must come back because the monitor is
+  // gone, not because the time ran out three times over.
+  struct Run {
+    ProgramRun result;
+    static DWORD WINAPI main(void* self) {
+      ((Run*)self)->result = interceptor("--answer-ms 20000 \"out tcp 80 10.0.0.1 GOOD.EXE\"", "", nullptr);
+      return 0;
+    }
+  } run;
+  HANDLE thread = CreateThread(nullptr, 0, Run::main, &run, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(notified, 10000), WAIT_OBJECT_0) << "the monitor was not told of the line";
+  TerminateProcess(monitor, 1);
+  WaitForSingleObject(monitor, INFINITE);
+  CloseHandle(monitor);
+  CloseHandle(notified);
+  DWORD ended = WaitForSingleObject(thread, 10000);
+  if (ended != WAIT_OBJECT_0) {
+    // Not left behind to hold the mailbox for the tests after this one.
+    WaitForSingleObject(thread, 60000);
+  }
+  CloseHandle(thread);
+  ASSERT_EQ(ended, WAIT_OBJECT_0) << "the interceptor did not end within 10 s of the monitor's death";
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
+  std::vector<std::string> printed = lines_of(run.result.out);
+  ASSERT_EQ(printed.size(), 2u) << run.result.out;
+  EXPECT_NE(printed[0].find("log: sent"), std::string::npos) << printed[0];
+  EXPECT_EQ(printed[1], "note: the monitor did not take the last line sent; it was taken back");
+  EXPECT_EQ(mailbox_count(), 1) << "the mailbox was left full";
+
+  // The next interceptor finds no monitor and deposits nothing.
+  ProgramRun next = interceptor("\"out tcp 81 10.0.0.1 GOOD.EXE\"", "", nullptr);
+  ASSERT_EQ(next.exit_code, 0) << next.err;
+  EXPECT_NE(next.out.find("log: no monitor"), std::string::npos) << next.out;
+  EXPECT_EQ(mailbox_count(), 1);
+}
+
+TEST_F(InterceptorTest, ADecisionNamesItsRuleWithinItsLookupsHolds) {
+  Session session;
+  std::string error;
+  ASSERT_TRUE(session.open(error)) << error;
+  Attempt a;
+  ASSERT_EQ(parse_attempt("out tcp 80 10.0.0.1 BAD.EXE", a, error), Parsed::kAttempt);
+  unsigned long long before = PFW_GetLockHoldCount();
+  Outcome o = session.decide(a);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 4u) << "one hold of each list, the names included";
+  EXPECT_EQ(o.rule_key, 3);
+  EXPECT_EQ(o.rule_names, "out Any Protocol, Any Address, BAD.EXE");
+  EXPECT_TRUE(o.names_application);
+
+  // Found only in capitals: two lookups, and still nothing more for the names.
+  a.program = "bad.exe";
+  before = PFW_GetLockHoldCount();
+  o = session.decide(a);
+  EXPECT_EQ(PFW_GetLockHoldCount() - before, 8u);
+  EXPECT_TRUE(o.in_capitals);
+  EXPECT_EQ(o.rule_names, "out Any Protocol, Any Address, BAD.EXE");
+
+  // The wildcard application is named by its description.
+  a.program = "OTHER.EXE";
+  o = session.decide(a);
+  EXPECT_EQ(o.rule_key, 1);
+  EXPECT_FALSE(o.names_application);
+  EXPECT_EQ(o.rule_names, "out Any Protocol, Any Address, Any Application");
+  session.close();
+}
+
 TEST_F(InterceptorTest, RunModeAndSwitchesAreReadForEachAttempt) {
   // In this process: the window of this very thread takes the lines while settle() waits.
   TrafficConsumer consumer;

@@ -61,39 +61,39 @@ void Session::answer(const Attempt& a, Outcome& o, int answer) const {
 
 Session::Found Session::lookup(const Attempt& a, const std::string& program) const {
   Found f;
-  f.found = PFW_GetRule(roots_.rules, roots_.addresses, roots_.protocols, roots_.apps, a.port, a.transport,
-                        a.address, program.c_str(), a.direction, &f.key, &f.rule) != nullptr;
+  // The rule's entries come with it, copied under the lookup's own holds.
+  f.found = PFW_GetRuleWithEntries(roots_.rules, roots_.addresses, roots_.protocols, roots_.apps, a.port,
+                                   a.transport, a.address, program.c_str(), a.direction, &f.key, &f.rule,
+                                   &f.entries) != nullptr;
   return f;
 }
 
 // A rule for one application, rather than for any: only such a rule shows that
 // the name, in the form tried, is one the rule set knows.
-bool Session::names_an_application(const Found& f) const {
-  if (!f.found) return false;
-  // The wildcard's key is known without a hold; only a list without one needs the entry.
-  if (f.rule.app_key != roots_.apps->any_key) return true;
-  PFW_APP app;
-  return PFW_GetAppByIndex(roots_.apps, (int)f.rule.app_key, &app) && !app.any;
-}
+bool Session::names_an_application(const Found& f) const { return f.found && !f.entries.app.any; }
 
 std::string Session::names_of(const PFW_RULE& rule) const {
-  PFW_PROTO p;
-  PFW_ADR a;
-  PFW_APP x;
-  std::string protocol = PFW_GetProtocolByIndex(roots_.protocols, (int)rule.protocol_key, &p)
-                             ? std::string(p.name, strnlen(p.name, sizeof p.name))
-                             : "protocol " + std::to_string(rule.protocol_key) + " (gone)";
-  if (protocol.empty()) protocol = p.any ? "Any Protocol" : (p.transport == PFW_UDP ? "UDP/" : "TCP/") + std::to_string(p.port);
-  std::string address = PFW_GetAddressByIndex(roots_.addresses, (int)rule.address_key, &a)
-                            ? std::string(a.name, strnlen(a.name, sizeof a.name))
-                            : "address " + std::to_string(rule.address_key) + " (gone)";
-  if (address.empty()) address = a.any ? "Any Address" : dotted(a.low);
+  PFW_RULE_ENTRIES e = {};
+  bool p = PFW_GetProtocolByIndex(roots_.protocols, (int)rule.protocol_key, &e.protocol) != nullptr;
+  bool a = PFW_GetAddressByIndex(roots_.addresses, (int)rule.address_key, &e.address) != nullptr;
+  bool x = PFW_GetAppByIndex(roots_.apps, (int)rule.app_key, &e.app) != nullptr;
+  return names_from(rule, p ? &e.protocol : nullptr, a ? &e.address : nullptr, x ? &e.app : nullptr);
+}
+
+std::string Session::names_from(const PFW_RULE& rule, const PFW_PROTO* p, const PFW_ADR* a, const PFW_APP* x) {
+  std::string protocol = p ? std::string(p->name, strnlen(p->name, sizeof p->name))
+                           : "protocol " + std::to_string(rule.protocol_key) + " (gone)";
+  if (protocol.empty())
+    protocol = p->any ? "Any Protocol" : (p->transport == PFW_UDP ? "UDP/" : "TCP/") + std::to_string(p->port);
+  std::string address = a ? std::string(a->name, strnlen(a->name, sizeof a->name))
+                          : "address " + std::to_string(rule.address_key) + " (gone)";
+  if (address.empty()) address = a->any ? "Any Address" : dotted(a->low);
   std::string app;
-  if (!PFW_GetAppByIndex(roots_.apps, (int)rule.app_key, &x)) app = "application " + std::to_string(rule.app_key) + " (gone)";
+  if (!x) app = "application " + std::to_string(rule.app_key) + " (gone)";
   // The wildcard is known to the user by its description; its name may be "*".
-  else if (x.any) app = x.description[0] ? std::string(x.description, strnlen(x.description, sizeof x.description))
-                                         : "Any Application";
-  else app = std::string(x.name, strnlen(x.name, sizeof x.name));
+  else if (x->any) app = x->description[0] ? std::string(x->description, strnlen(x->description, sizeof x->description))
+                                           : "Any Application";
+  else app = std::string(x->name, strnlen(x->name, sizeof x->name));
   return std::string(rule.direction == PFW_INBOUND ? "in " : "out ") + excerpt(protocol) + ", " + excerpt(address) +
          ", " + excerpt(app);
 }
@@ -127,7 +127,7 @@ Outcome Session::decide(const Attempt& a) const {
   if (f.found) {
     o.rule_key = f.key;
     o.rule = f.rule;
-    o.rule_names = names_of(f.rule);
+    o.rule_names = names_from(f.rule, &f.entries.protocol, &f.entries.address, &f.entries.app);
   }
   o.run_mode = PFW_GetRunMode();
   o.decision = interceptor::decide(o.run_mode, f.found ? &o.rule : nullptr, current_switches());

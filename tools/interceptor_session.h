@@ -78,7 +78,12 @@ class Session {
 
   const Roots& roots() const { return roots_; }
   // "out HTTP, Any Address, IEXPLORE.EXE": the rule's direction and entries by name.
+  // Looks the three entries up (three holds); a decision names its rule from the
+  // copies its lookup made instead (names_from).
   std::string names_of(const PFW_RULE& rule) const;
+  // The same from entries already copied; null for an entry that is gone.
+  static std::string names_from(const PFW_RULE& rule, const PFW_PROTO* protocol, const PFW_ADR* address,
+                                const PFW_APP* app);
   // The rule set, one line per rule in key order: "rule 2: out HTTP, ... -> allow, logged".
   std::string rule_set() const;
 
@@ -87,6 +92,7 @@ class Session {
     bool found = false;
     int key = -1;
     PFW_RULE rule = {};
+    PFW_RULE_ENTRIES entries = {};  // the rule's entries as the lookup saw them
   };
   Found lookup(const Attempt& attempt, const std::string& program) const;
   bool names_an_application(const Found& f) const;
