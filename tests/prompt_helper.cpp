@@ -1,8 +1,9 @@
 // prompt_helper - the other process of the prompt channel tests:
 //   prompt_helper ask [MS [PORT]]  puts a request (program HELPER.EXE, TCP port PORT, default 80),
-//                                  releases the semaphore "TarnwallTestAsking" just before, and
+//                                  releases the semaphore "TarnwallTestAsking" first, and
 //                                  waits MS (default 60000) for its answer, the monitor's
-//                                  extensions included; exit 10 allowed, 11 denied, 20 no answer
+//                                  extensions included; exit 10 allowed, 11 denied, 20 no answer.
+//                                  The semaphore is released before the channel is opened.
 //   prompt_helper take             takes the next request as a monitor would, never answers it,
 //                                  and waits to be killed
 //   prompt_helper hold HELD LETGO [half]
@@ -55,20 +56,22 @@ PFW_PROMPT_REQUEST question(unsigned port, const char* program = "HELPER.EXE") {
 }  // namespace
 
 int main(int argc, char** argv) {
-  PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();
-  if (!channel || argc < 2) return 2;
-  if (!strcmp(argv[1], "ask")) {
-    unsigned ms = argc > 2 ? (unsigned)atoi(argv[2]) : 60000;
-    unsigned port = argc > 3 ? (unsigned)atoi(argv[3]) : 80;
+  if (argc < 2) return 2;
+  // Told before the channel is opened: opening it already takes a hold.
+  if (!strcmp(argv[1], "ask"))
     if (HANDLE asking = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, "TarnwallTestAsking")) {
       ReleaseSemaphore(asking, 1, nullptr);
       CloseHandle(asking);
     }
+  PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();
+  if (!channel) return 2;
+  if (!strcmp(argv[1], "ask")) {
+    unsigned ms = argc > 2 ? (unsigned)atoi(argv[2]) : 60000;
+    unsigned port = argc > 3 ? (unsigned)atoi(argv[3]) : 80;
     PFW_PROMPT_REQUEST q = question(port);
     uint32_t id = 0;
     if (!PFW_AskPrompt(channel, &q, ms, &id, nullptr)) return 3;
     int answer = -1;
-    if (!PFW_WaitPromptAnswer(channel, id, ms, &answer)) return 20;
     return 10 + answer;
   }
   if (!strcmp(argv[1], "take")) {

@@ -292,19 +292,26 @@ TEST_F(PromptTest, AProcessKilledAtRandomMomentsLeavesTheChannelSound) {
 TEST_F(PromptTest, ALiveHolderThatPausesTenSecondsIsWaitedFor) {
   Holder holder;
   ASSERT_TRUE(holder.start(false));
-  uint32_t id = 0;
-  int asked = -1;
-  std::thread asker([&] {
-    PFW_PROMPT_REQUEST q = question("PATIENT.EXE");
-    asked = PFW_AskPrompt(channel, &q, 60000, &id, nullptr);
-  });
-  HANDLE thread = (HANDLE)asker.native_handle();
+  struct Ask {
+    PFW_PROMPT_BLOCK* channel;
+    uint32_t id = 0;
+    int asked = -1;
+    static DWORD WINAPI run(void* self) {
+      auto* a = static_cast<Ask*>(self);
+      PFW_PROMPT_REQUEST q = question("PATIENT.EXE");
+      a->asked = PFW_AskPrompt(a->channel, &q, 60000, &a->id, nullptr);
+      return 0;
+    }
+  } ask{channel};
+  HANDLE thread = CreateThread(nullptr, 0, Ask::run, &ask, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
   EXPECT_EQ(WaitForSingleObject(thread, 10000), (DWORD)WAIT_TIMEOUT) << "the ask went in past a live holder";
   EXPECT_EQ(WaitForSingleObject(holder.process, 0), (DWORD)WAIT_TIMEOUT);
   SetEvent(holder.let_go);
   EXPECT_EQ(WaitForSingleObject(thread, 10000), (DWORD)WAIT_OBJECT_0);
-  asker.join();
-  EXPECT_EQ(asked, 1);
+  CloseHandle(thread);
+  uint32_t id = ask.id;
+  EXPECT_EQ(ask.asked, 1);
   DWORD code = 99;
   EXPECT_EQ(WaitForSingleObject(holder.process, 10000), (DWORD)WAIT_OBJECT_0);
   GetExitCodeProcess(holder.process, &code);
