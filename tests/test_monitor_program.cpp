@@ -168,7 +168,8 @@ TEST(MonitorProgram, TwoMonitorsStartedTogetherGiveOneTwentyTimesOver) {
 
 // The monitor ends with the session: every line it has taken, and the one still in the
 // mailbox, is in the file by the time WM_ENDSESSION returns, since Windows may end the
-// process right then (the test does, with TerminateProcess).
+// process right then (the test does, with TerminateProcess). Lines still queued for the
+// writer are there depending on the disk's pace; the one in the mailbox always is.
 TEST(MonitorProgram, LinesPendingAtTheEndOfTheSessionAreAllInTheLog) {
   PFW_InitializeGlobalData();
   PFW_SetGlobalMonitorHwnd(nullptr);
@@ -187,7 +188,8 @@ TEST(MonitorProgram, LinesPendingAtTheEndOfTheSessionAreAllInTheLog) {
     PFW_TRAFFIC record = {};
     snprintf(record.text, sizeof record.text, "session line %05d\n", i);
     ASSERT_EQ(PFW_SetGlobalTraffic(record), (int)WAIT_OBJECT_0);
-    PostMessageA(window, message, PFW_TRAFFIC_NOTIFY, 0);
+    // The last one is deposited and the session ends before its message is sent.
+    if (i < kLines - 1) PostMessageA(window, message, PFW_TRAFFIC_NOTIFY, 0);
   }
   SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, nullptr);
   SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 30000, nullptr);
