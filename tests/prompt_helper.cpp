@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     uint32_t id = 0;
     if (!PFW_AskPrompt(channel, &q, ms, &id, nullptr)) return 3;
     int answer = -1;
+    if (!PFW_WaitPromptAnswer(channel, id, ms, &answer)) return 20;
     return 10 + answer;
   }
   if (!strcmp(argv[1], "take")) {
