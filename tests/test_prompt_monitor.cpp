@@ -282,6 +282,35 @@ TEST_F(MonitorPromptTest, ThePromptTakesNoKeysMeantForTheUnlockDialogAndKeepsCle
   EXPECT_EQ(answer_of(id), PFW_ALLOW);
 }
 
+// The session ends with a prompt open: before WM_ENDSESSION returns, its request is given
+// back for the next monitor; with the answer chosen and "Configure new rule" open, the
+// answer is sent.
+TEST_F(MonitorPromptTest, TheEndOfTheSessionGivesTheShownRequestBackOrSendsItsAnswer) {
+  for (bool chosen : {false, true}) {
+    SCOPED_TRACE(chosen);
+    start_monitor();
+    uint32_t id = ask(question(chosen ? "CHOSEN.EXE" : "OPEN.EXE"));
+    ModalScript script;
+    if (chosen)
+      script.then("Tarnwall", [](HWND prompt) {
+        SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+        post_click(prompt, IDC_PROMPT_DENY);
+      });
+    script.then(chosen ? "Configure new rule" : "Tarnwall", [&](HWND) { send(WM_ENDSESSION, TRUE); });
+    script.arm();
+    SendMessageA(hwnd(), monitor->trafficMessage(), PFW_PROMPT_NOTIFY, 0);
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(IsWindow(hwnd())) << "the monitor ended with the session";
+    if (chosen) {
+      EXPECT_EQ(answer_of(id), PFW_DENY);
+    } else {
+      PFW_PROMPT_REQUEST taken;
+      ASSERT_EQ(PFW_TakePromptRequest(channel, &taken), 1) << "not given back";
+      EXPECT_EQ(taken.id, id);
+    }
+  }
+}
+
 TEST(PromptPlacement, KeepsClearOfTheWindowToAvoidAndInsideTheWorkArea) {
   RECT work{0, 0, 1024, 738};
   SIZE size{330, 210};
@@ -585,6 +614,26 @@ TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsA
   stop_monitor();
   t.join();
   EXPECT_NE(run.out.find("-> ask:timeout"), std::string::npos) << run.out;
+}
+
+// Every slot in use: the interceptor asks nobody, denies as with no monitor, and says why.
+TEST_F(PromptProgramTest, AFullChannelDecidesAsWithNoMonitorAndSaysSo) {
+  start_monitor();
+  PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();
+  ASSERT_NE(channel, nullptr);
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < PFW_PROMPT_SLOTS; i++) {
+    PFW_PROMPT_REQUEST q = {};
+    snprintf(q.program, sizeof q.program, "FILL%d.EXE", i);
+    uint32_t id = 0;
+    if (PFW_AskPrompt(channel, &q, 60000, &id, nullptr)) ids.push_back(id);
+  }
+  EXPECT_EQ(ids.size(), (size_t)PFW_PROMPT_SLOTS);
+  ProgramRun run = run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 8080 10.0.0.9 NEW.EXE\"", "",
+                               nullptr);
+  EXPECT_NE(run.out.find("-> ask:deny [ask rule, the prompt channel is full]"), std::string::npos) << run.out;
+  for (uint32_t id : ids) PFW_WaitPromptAnswer(channel, id, 0, nullptr);
+  PFW_ClosePromptChannel(channel);
 }
 
 // How many rows an editor's list and nodes its six trees show, read from outside its process.
