@@ -616,6 +616,32 @@ TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsA
   EXPECT_NE(run.out.find("-> ask:timeout"), std::string::npos) << run.out;
 }
 
+// The interceptor's own wait honours the monitor's extensions: "Configure new rule" stays
+// open well past the attempt's three seconds, and the attempt is still allowed.
+TEST_F(PromptProgramTest, TheInterceptorWaitsWhileTheUserMakesTheRule) {
+  start_monitor();
+  ProgramRun run;
+  DWORD asked_at = GetTickCount();
+  std::thread t = intercept("--ask-ms 3000 \"out tcp 8080 10.0.0.9 SLOW.EXE\"", "", run);
+  HWND p = prompt();
+  EXPECT_NE(p, nullptr);
+  if (p) {
+    SendMessageA(GetDlgItem(p, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+    post_click(p, IDOK);
+  }
+  HWND configure = nullptr;
+  for (int i = 0; i < 500 && !configure; i++, Sleep(20)) {
+    configure = FindWindowA(nullptr, "Configure new rule");
+    if (configure && !IsWindowVisible(configure)) configure = nullptr;
+  }
+  EXPECT_NE(configure, nullptr);
+  // The user takes their time: the attempt's own three seconds pass with the dialog open.
+  while (configure && GetTickCount() - asked_at < 6000) Sleep(50);
+  if (configure) post_click(configure, IDOK);
+  t.join();
+  EXPECT_NE(run.out.find("SLOW.EXE -> ask:allow"), std::string::npos) << run.out;
+}
+
 // Every slot in use: the interceptor asks nobody, denies as with no monitor, and says why.
 TEST_F(PromptProgramTest, AFullChannelDecidesAsWithNoMonitorAndSaysSo) {
   start_monitor();
