@@ -54,10 +54,21 @@ LogWriter::~LogWriter() {
 
 void LogWriter::Append(const char* path, std::string text) {
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
-    queue_.push_back(Line{path ? path : "", std::move(text)});
-    lock.unlock();
+    queue_.push_back(Line{path ? path : "", std::move(text), GetTickCount()});
     wake_.notify_one();
+    // Each line written moves the oldest on; only that can bring the backlog under the bound.
+    done_.wait(lock, [this] { return BacklogLocked() <= kMaxBacklogMs; });
+}
+
+unsigned LogWriter::BacklogLocked() const {
+    DWORD now = GetTickCount();
+    if (busy_) return now - writingTaken_;
+    return queue_.empty() ? 0 : now - queue_.front().taken;
+}
+
+unsigned LogWriter::BacklogMs() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return BacklogLocked();
 }
 
 void LogWriter::Flush() {
@@ -73,6 +84,7 @@ void LogWriter::Run() {
         Line line = std::move(queue_.front());
         queue_.pop_front();
         busy_ = true;
+        writingTaken_ = line.taken;
         lock.unlock();
         AppendToLog(line.path.c_str(), line.text);  // a line that cannot be written is dropped
         lock.lock();

@@ -18,6 +18,8 @@ bool AppendToLog(const char* path, const std::string& text);
 
 }  // namespace wayguard
 
+#include <windows.h>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -29,30 +31,40 @@ namespace wayguard {
 // still opened and closed for its own line. The window thread only takes the record out of
 // the mailbox and hands its text over, so the next record can be deposited and taken while
 // the file is written. Lines still waiting when the writer ends are written first.
+//
+// What a killed monitor can lose is bounded in time, not in lines: the window thread takes
+// no further record while the oldest line not yet in the file was taken more than
+// kMaxBacklogMs ago, so a kill loses only the lines of about the last 50 ms (a disk that
+// stops writing altogether holds up the mailbox instead).
 class LogWriter {
 public:
+    static constexpr unsigned kMaxBacklogMs = 40;
+
     LogWriter();
     ~LogWriter();
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
 
     // Queues `text` for the file named `path` (taken now: a later change of name applies to
-    // later lines). Waits while very many lines are queued, so a slow disk slows the mailbox
-    // rather than filling memory.
+    // later lines); returns once the oldest line not yet written is younger than the bound.
     void Append(const char* path, std::string text);
     // Returns once every line handed over so far has been written (or dropped).
     void Flush();
+    // How long ago the oldest line not yet in the file was handed over; 0 when none waits.
+    unsigned BacklogMs();
 
 private:
     void Run();
+    unsigned BacklogLocked() const;
     struct Line {
         std::string path, text;
+        DWORD taken;
     };
-    static constexpr size_t kMaxQueued = 10000;
     std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<Line> queue_;
     bool busy_ = false, stop_ = false;
+    DWORD writingTaken_ = 0;  // when the line being written was handed over
     std::thread thread_;
 };
 

@@ -390,7 +390,10 @@ void CMonitorDialog::OnClose() {
     data.uID = 1;
     winui::NotifyIcon(NIM_DELETE, &data);
     trayAdded_ = false;
-    PFW_SetGlobalMonitorHwnd(nullptr);
+    // Every line taken from the mailbox is in the file before the monitor goes.
+    log_.Flush();
+    // Only our own handle is cleared: another monitor's record is not ours to take away.
+    if (PFW_GetGlobalMonitorHwnd() == hwnd_) PFW_SetGlobalMonitorHwnd(nullptr);
     DestroyWindow(hwnd_);
     if (onQuit) onQuit();
 }
@@ -473,7 +476,15 @@ bool CMonitorDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
         result = TRUE;
         return true;
     case WM_ENDSESSION:
-        if (wParam) Quit();
+        // The process may be ended as soon as this returns: the prompt's request goes back
+        // (or gets its chosen answer), a line still in the mailbox is taken, and the log is
+        // written out, all before returning.
+        if (wParam) {
+            EndPromptsWithSession();
+            PFW_TRAFFIC record;
+            if (PFW_GetGlobalTraffic(&record)) log_.Append(PFW_GetLogFileName(), TrafficText(record));
+            Quit();
+        }
         result = 0;
         return true;
     }

@@ -5,6 +5,7 @@
 
 #include "seams.h"
 #include "startup.h"
+#include "unlock_dialog.h"
 #include "wayguard_ids.h"
 
 namespace wayguard {
@@ -13,7 +14,21 @@ namespace {
 
 // How often an open prompt looks whether its asker still waits.
 constexpr UINT_PTR kAskerTimer = 1;
-constexpr UINT kAskerCheckMs = 500;
+constexpr UINT kAskerCheckMs = 250;
+constexpr UINT_PTR kKeepAliveTimer = 1;
+
+// The channel, opened again after a failure; kept while the monitor runs.
+PFW_PROMPT_BLOCK* g_channel = nullptr;
+PFW_PROMPT_BLOCK* Channel() {
+    if (!g_channel) g_channel = PFW_OpenPromptChannel();
+    return g_channel;
+}
+// The request on screen, and its answer once the user chose it (-1 before).
+uint32_t g_shownId = 0;
+int g_chosen = -1;
+bool g_sessionEnding = false;
+// The prompt whose keys are filtered (one is open at a time).
+CPromptDialog* g_filtered = nullptr;
 
 const char kAnyApplication[] = "Any Application";
 const char kAnyProtocol[] = "Any Protocol";
@@ -112,6 +127,34 @@ void FillChoices(HWND box, const std::string& own, const char* wildcard) {
 
 }  // namespace
 
+const char kAskerStoppedWaiting[] = "The program stopped waiting for this answer.";
+
+bool PromptKeyCounts(DWORD shownAt, DWORD keyTime) {
+    return static_cast<int32_t>(keyTime - shownAt) >= static_cast<int32_t>(kPromptKeyGraceMs);
+}
+
+POINT PlacePrompt(SIZE size, const RECT& work, const RECT* avoid) {
+    auto fits = [&](POINT p) {
+        return p.x >= work.left && p.y >= work.top && p.x + size.cx <= work.right && p.y + size.cy <= work.bottom;
+    };
+    auto clear = [&](POINT p) {
+        return !avoid || p.x + size.cx <= avoid->left || p.x >= avoid->right || p.y + size.cy <= avoid->top ||
+               p.y >= avoid->bottom;
+    };
+    LONG cx = (work.left + work.right - size.cx) / 2, cy = (work.top + work.bottom - size.cy) / 2;
+    POINT centred{cx > work.left ? cx : work.left, cy > work.top ? cy : work.top};
+    if (clear(centred)) return centred;
+    const RECT& a = *avoid;
+    const POINT tries[4] = {{cx, a.bottom}, {cx, a.top - size.cy}, {a.right, cy}, {a.left - size.cx, cy}};
+    for (POINT p : tries)
+        if (fits(p)) return p;
+    // Nothing fits beside it: the corner of the work area farthest from its centre.
+    LONG ax = (a.left + a.right) / 2, ay = (a.top + a.bottom) / 2;
+    POINT corner{ax - work.left > work.right - ax ? work.left : work.right - size.cx,
+                 ay - work.top > work.bottom - ay ? work.top : work.bottom - size.cy};
+    return corner;
+}
+
 PromptTexts TextsOf(const PFW_PROMPT_REQUEST& r) {
     PromptTexts t;
     t.direction = r.direction == PFW_INBOUND ? "Inbound" : "Outbound";
@@ -149,6 +192,8 @@ void NotifyEditor(int key) {
 CPromptDialog::CPromptDialog(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST& request, bool locked)
     : Dialog(IDD_PROMPT_REQUEST), channel_(channel), request_(request), locked_(locked) {}
 
+CPromptDialog::~CPromptDialog() { Unhook(); }
+
 BOOL CPromptDialog::OnInitDialog() {
     PromptTexts t = TextsOf(request_);
     SetItemText(IDC_PROMPT_DIRECTION, t.direction.c_str());
@@ -159,17 +204,57 @@ BOOL CPromptDialog::OnInitDialog() {
     SetCheck(IDC_PROMPT_ADD_RULE, false);
     ShowItem(IDC_PROMPT_ADD_RULE, !locked_);
     EnableItem(IDC_PROMPT_ADD_RULE, !locked_);
+    SendMessageA(hwnd_, DM_SETDEFID, IDOK, 0);
     SetTimer(hwnd_, kAskerTimer, kAskerCheckMs, nullptr);
-    // The question comes unbidden, while the user works elsewhere.
-    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(hwnd_);
-    SetFocus(Item(IDOK));
-    return FALSE;
+    // The question comes unbidden, while the user types elsewhere: on top, clear of the
+    // unlock dialog, shown without taking the keyboard, and deaf to keys at first.
+    RECT own, work;
+    GetWindowRect(hwnd_, &own);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT unlock;
+    HWND unlockWindow = OpenUnlockWindow();
+    bool avoid = unlockWindow && IsWindowVisible(unlockWindow) && GetWindowRect(unlockWindow, &unlock);
+    POINT at = PlacePrompt(SIZE{own.right - own.left, own.bottom - own.top}, work, avoid ? &unlock : nullptr);
+    shownAt_ = GetTickCount();
+    g_filtered = this;
+    keyHook_ = SetWindowsHookExA(WH_GETMESSAGE, KeyFilter, nullptr, GetCurrentThreadId());
+    SetWindowPos(hwnd_, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    return FALSE;  // no focus set: that would take it from the window the user types in
+}
+
+void CPromptDialog::Unhook() {
+    if (keyHook_) UnhookWindowsHookEx(keyHook_);
+    keyHook_ = nullptr;
+    if (g_filtered == this) g_filtered = nullptr;
+}
+
+void CPromptDialog::OnDestroy() { Unhook(); }
+
+// Every message this thread takes from its queue passes here while the prompt is open: a
+// key for the prompt in its first moments becomes WM_NULL, so no button sees it.
+LRESULT CALLBACK CPromptDialog::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    CPromptDialog* prompt = g_filtered;
+    if (code == HC_ACTION && wParam == PM_REMOVE && prompt && prompt->hwnd_ && msg->message >= WM_KEYFIRST &&
+        msg->message <= WM_KEYLAST && (msg->hwnd == prompt->hwnd_ || IsChild(prompt->hwnd_, msg->hwnd)) &&
+        !PromptKeyCounts(prompt->shownAt_, msg->time))
+        msg->message = WM_NULL;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool CPromptDialog::OnMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT&) {
+    // The dialog box shows itself when its loop first idles: still without activating it.
+    if (msg == WM_WINDOWPOSCHANGING) {
+        auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (pos->flags & SWP_SHOWWINDOW) pos->flags |= SWP_NOACTIVATE;
+    }
+    return false;
 }
 
 void CPromptDialog::Answer(INT_PTR result) {
     addRule_ = !locked_ && IsChecked(IDC_PROMPT_ADD_RULE);
     KillTimer(hwnd_, kAskerTimer);
+    Unhook();
     EndDialog(result);
 }
 
@@ -194,14 +279,29 @@ void CPromptDialog::OnTimer(UINT_PTR id) {
     if (id != kAskerTimer || PFW_PromptIsWaiting(channel_, request_.id)) return;
     addRule_ = false;
     KillTimer(hwnd_, kAskerTimer);
+    Unhook();
     EndDialog(kGone);
 }
 
 // --- "Configure new rule" -----------------------------------------------------------------
 
-CNewRuleDialog::CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action)
-    : Dialog(IDD_PROMPT_NEW_RULE), request_(request) {
+CNewRuleDialog::CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action, PFW_PROMPT_BLOCK* channel)
+    : Dialog(IDD_PROMPT_NEW_RULE), request_(request), channel_(channel) {
     rule_.action = action;
+}
+
+// The user may take longer over the rule than the asker would wait: its expiry is put
+// later every second while the dialog is open. An asker that is gone cannot be kept.
+void CNewRuleDialog::KeepAskerWaiting() {
+    if (!channel_ || askerGone_) return;
+    if (PFW_ExtendPrompt(channel_, request_.id, kKeepAliveSpanMs)) return;
+    askerGone_ = true;
+    KillTimer(hwnd_, kKeepAliveTimer);
+    winui::ShowMessageBox(hwnd_, kAskerStoppedWaiting, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+}
+
+void CNewRuleDialog::OnTimer(UINT_PTR id) {
+    if (id == kKeepAliveTimer) KeepAskerWaiting();
 }
 
 BOOL CNewRuleDialog::OnInitDialog() {
@@ -213,7 +313,11 @@ BOOL CNewRuleDialog::OnInitDialog() {
     FillChoices(Item(IDC_RULE_PROTOCOL), t.service, kAnyProtocol);
     FillChoices(Item(IDC_RULE_ADDRESS), t.address, kAnyAddress);
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(hwnd_);
+    SetForegroundWindow(hwnd_);  // opened by the user's own click on the prompt
+    if (channel_) {
+        SetTimer(hwnd_, kKeepAliveTimer, kKeepAliveMs, nullptr);
+        KeepAskerWaiting();
+    }
     return TRUE;
 }
 
@@ -239,24 +343,48 @@ void CNewRuleDialog::OnOK() {
 
 void OnPromptRequest(HWND monitor) {
     static bool open = false;
-    static PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();  // kept while the monitor runs
-    if (open || !channel) return;
+    if (open) return;
+    g_sessionEnding = false;
+    PFW_PROMPT_BLOCK* channel = Channel();
+    if (!channel) return;
     open = true;
     PFW_PROMPT_REQUEST request;
-    while (PFW_TakePromptRequest(channel, &request)) {
+    while (!g_sessionEnding && PFW_TakePromptRequest(channel, &request)) {
+        g_shownId = request.id;
+        g_chosen = -1;
         CPromptDialog prompt(channel, request, PFW_GetLockStatus() != 0);
         INT_PTR result = prompt.DoModal(monitor);
+        if (g_sessionEnding) break;  // given back or answered by EndPromptsWithSession
+        if (result == CPromptDialog::kGone) continue;
         if (result != IDOK && result != IDC_PROMPT_DENY) {
-            // Gone, or the prompt could not be shown: nobody answers, the asker's time runs out.
-            if (result == CPromptDialog::kGone) continue;
+            // Never shown, or torn down under the user: the connection stops, as no answer would.
+            PFW_AnswerPrompt(channel, request.id, PFW_DENY);
             break;
         }
-        int answer = result == IDOK ? PFW_ALLOW : PFW_DENY;
+        g_chosen = result == IDOK ? PFW_ALLOW : PFW_DENY;
+        bool told = false;
         // The rule first, so the attempts that follow this answer are decided by it.
-        if (prompt.addRule()) CNewRuleDialog(request, answer).DoModal(monitor);
-        PFW_AnswerPrompt(channel, request.id, answer);
+        if (prompt.addRule()) {
+            CNewRuleDialog configure(request, g_chosen, channel);
+            configure.DoModal(monitor);
+            told = configure.askerGone();
+            if (g_sessionEnding) break;
+        }
+        if (!PFW_AnswerPrompt(channel, request.id, g_chosen) && !told)
+            winui::ShowMessageBox(monitor, kAskerStoppedWaiting, "Tarnwall", MB_OK | MB_ICONINFORMATION);
     }
+    g_shownId = 0;
+    g_chosen = -1;
+    g_sessionEnding = false;
     open = false;
+}
+
+void EndPromptsWithSession() {
+    g_sessionEnding = true;
+    if (!g_shownId || !g_channel) return;
+    if (g_chosen == PFW_ALLOW || g_chosen == PFW_DENY) PFW_AnswerPrompt(g_channel, g_shownId, g_chosen);
+    else PFW_ReturnPromptRequest(g_channel, g_shownId);
+    g_shownId = 0;
 }
 
 }  // namespace wayguard

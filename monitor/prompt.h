@@ -7,8 +7,16 @@
 //
 // One prompt at a time: requests for the same connection that come while it
 // is open are answered with it; others wait their turn. A prompt whose asker
-// stops waiting closes by itself. While the monitor is locked the prompt
-// answers this one connection only and offers no new rule.
+// stops waiting (its time is up, or it has ended) closes by itself. While the
+// monitor is locked the prompt answers this one connection only and offers no
+// new rule. While "Configure new rule" is open the asker is kept waiting; an
+// asker that is gone meanwhile is reported to the user. A prompt that cannot
+// be shown answers Deny; one open when the session ends gives its request back
+// (or, with the answer already chosen, sends it).
+//
+// The prompt comes unbidden while the user types elsewhere: it is shown
+// without being activated, keys that reach it in its first half second do not
+// count, and it is placed clear of the unlock dialog.
 #pragma once
 #include <windows.h>
 
@@ -41,13 +49,26 @@ AddResult AddRuleFor(const PFW_PROMPT_REQUEST& request, const NewRule& rule, int
 // Tells a running editor (the window it recorded, when alive) that rule `key` was added.
 void NotifyEditor(int key);
 
+// Keys that reach the prompt this soon after it appeared were meant for another window.
+constexpr DWORD kPromptKeyGraceMs = 500;
+bool PromptKeyCounts(DWORD shownAt, DWORD keyTime);
+// Where the prompt's top-left corner goes: centred in the work area, unless that
+// covers `avoid` (the unlock dialog); then below, above, right of or left of it,
+// the first that fits, else the work area's corner farthest from it.
+POINT PlacePrompt(SIZE prompt, const RECT& work, const RECT* avoid);
+
+// The text the user is given when the asker stopped waiting before its answer reached it.
+extern const char kAskerStoppedWaiting[];
+
 // "Tarnwall" (template IDD_PROMPT_REQUEST).
 class CPromptDialog : public winui::Dialog {
 public:
     // DoModal's results besides IDOK (allow) and IDC_PROMPT_DENY (deny).
     static constexpr INT_PTR kGone = 2;  // the asker stopped waiting
     CPromptDialog(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST& request, bool locked);
+    ~CPromptDialog() override;
     bool addRule() const { return addRule_; }
+    DWORD shownAt() const { return shownAt_; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -55,35 +76,54 @@ protected:
     void OnTimer(UINT_PTR id) override;
     void OnOK() override;
     void OnCancel() override;
+    void OnDestroy() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
     void Answer(INT_PTR result);
+    void Unhook();
     PFW_PROMPT_BLOCK* channel_;
     PFW_PROMPT_REQUEST request_;
     bool locked_;
     bool addRule_ = false;
+    DWORD shownAt_ = 0;
+    HHOOK keyHook_ = nullptr;
 };
 
 // "Configure new rule" (template IDD_PROMPT_NEW_RULE).
 class CNewRuleDialog : public winui::Dialog {
 public:
-    CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action);
+    // With a channel, the request's asker is kept waiting while the dialog is open.
+    CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action, PFW_PROMPT_BLOCK* channel = nullptr);
     const NewRule& rule() const { return rule_; }
     int ruleKey() const { return ruleKey_; }
+    // The asker was found gone while the dialog was open, and the user was told.
+    bool askerGone() const { return askerGone_; }
+    // How often the asker's expiry is put later, and by how much.
+    static constexpr UINT kKeepAliveMs = 1000;
+    static constexpr unsigned kKeepAliveSpanMs = 10000;
 
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnTimer(UINT_PTR id) override;
 
 private:
+    void KeepAskerWaiting();
     PFW_PROMPT_REQUEST request_;
     NewRule rule_;
+    PFW_PROMPT_BLOCK* channel_;
     int ruleKey_ = -1;
+    bool askerGone_ = false;
 };
 
 // PFW_PROMPT_NOTIFY's handler: shows the waiting requests' prompts one after
 // another, owned by the monitor window, until none waits. A call while a
 // prompt is open returns at once.
 void OnPromptRequest(HWND monitor);
+// The session ends (WM_ENDSESSION): the request on screen is given back, or
+// answered when its answer was already chosen, before the process may be ended.
+void EndPromptsWithSession();
 
 }  // namespace wayguard

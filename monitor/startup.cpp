@@ -10,6 +10,19 @@ namespace wayguard {
 
 CAboutDialog::CAboutDialog() : Dialog(IDD_ABOUT) {}
 
+InstanceClaim::InstanceClaim(const char* name) {
+    mutex_ = CreateMutexA(nullptr, FALSE, name);
+    if (!mutex_) return;
+    // Owned at once or not at all: WAIT_ABANDONED means the last monitor was killed.
+    DWORD got = WaitForSingleObject(mutex_, 0);
+    owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+}
+
+InstanceClaim::~InstanceClaim() {
+    if (owned_) ReleaseMutex(mutex_);
+    if (mutex_) CloseHandle(mutex_);
+}
+
 bool AnotherMonitorRuns() {
     HWND recorded = PFW_GetGlobalMonitorHwnd();
     return recorded && IsWindow(recorded);
@@ -66,6 +79,9 @@ const char* HelpFilePath() {
 }
 
 int CMonitorApp::Run() {
+    // Before anything else: two starts at the same moment give one monitor.
+    InstanceClaim claim;
+    if (!claim.owned()) return 1;
     winui::InitCommonControls();
     HelpFilePath();
     CStartupDialog startup;

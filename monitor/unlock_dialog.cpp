@@ -6,9 +6,20 @@
 
 namespace wayguard {
 
+namespace {
+HWND g_open = nullptr;
+}
+
+HWND OpenUnlockWindow() { return g_open; }
+
 CUnlockDialog::CUnlockDialog() : Dialog(IDD_UNLOCK) {}
 
+void CUnlockDialog::OnDestroy() {
+    if (g_open == hwnd_) g_open = nullptr;
+}
+
 BOOL CUnlockDialog::OnInitDialog() {
+    g_open = hwnd_;
     SetFocus(Item(IDC_UNLOCK_PASSWORD));
     return FALSE;
 }

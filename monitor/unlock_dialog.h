@@ -12,6 +12,10 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnDestroy() override;
 };
+
+// The unlock dialog on screen, or null: the prompt keeps clear of its password box.
+HWND OpenUnlockWindow();
 
 }  // namespace wayguard

@@ -2,13 +2,12 @@
 // monitor to ask the user about one connection, and the answers back.
 //
 // Every process that asks or answers may end at any moment, so nothing here
-// trusts another process to finish what it began: a request names its asker
-// and the time its asker stops waiting, and whoever looks at a slot frees one
-// whose asker is gone or whose time is up. The asker frees its own slot once
-// it has its answer or gives up, and a monitor's answer to a request no longer
-// there is simply lost. The semaphore is held only to read or change slots;
-// a process killed while holding it would otherwise stop the channel for good,
-// so a wait that lasts far longer than any hold takes the channel over.
+// trusts another process to finish what it began. The channel is held through
+// owned_lock.h: the semaphore together with its companion mutex, with no
+// time-out, so a slow holder is waited for and a dead one is known to the one
+// process that inherits its hold, which repairs the slots before going on.
+// Each change's commit point is a slot's state, written last with a release
+// store; a request names its asker and taker by process id and creation time.
 #include <stdio.h>
 #include <string.h>
 
@@ -16,16 +15,15 @@
 #include <mutex>
 #include <vector>
 
+#include "owned_lock.h"
 #include "tessary.h"
 
 namespace {
 
-// No hold lasts near this long; a holder that has not let go by then has ended.
-constexpr DWORD kTakeOverMs = 5000;
-
 struct Open {
   HANDLE mapping = nullptr;
   HANDLE semaphore = nullptr;
+  HANDLE owner = nullptr;  // the semaphore's companion mutex
   PFW_PROMPT_BLOCK* view = nullptr;
   int uses = 0;
 };
@@ -36,38 +34,87 @@ std::mutex g_open_mutex;
 // event lives only while a handle to it is open, and an answer must find it.
 std::map<uint32_t, HANDLE> g_events;
 
-class Hold {
- public:
-  Hold() {
-    DWORD r = WaitForSingleObject(g_open.semaphore, kTakeOverMs);
-    held_ = r == WAIT_OBJECT_0 || r == WAIT_TIMEOUT;  // taken over: see above
-  }
-  ~Hold() {
-    if (held_) ReleaseSemaphore(g_open.semaphore, 1, nullptr);
-  }
-  bool held() const { return held_; }
-
- private:
-  bool held_ = false;
-};
-
-bool valid(PFW_PROMPT_BLOCK* channel) { return channel && channel == g_open.view; }
-
 void event_name(char* name, size_t size, uint32_t id) {
   snprintf(name, size, "%s%lu", PFW_PROMPT_EVENT_PREFIX, (unsigned long)id);
 }
 
-// Whether the process still runs. One that cannot be opened is taken as gone.
-bool alive(uint32_t pid) {
-  if (pid == GetCurrentProcessId()) return true;
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (!process) return false;
-  bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return running;
+void signal_answer(uint32_t id) {
+  char name[64];
+  event_name(name, sizeof name, id);
+  if (HANDLE e = OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) {
+    SetEvent(e);
+    CloseHandle(e);
+  }
 }
 
+// --- identities ----------------------------------------------------------
+
+uint64_t created_of(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return ((uint64_t)created.dwHighDateTime << 32) | created.dwLowDateTime;
+}
+
+struct Identity {
+  uint32_t pid;
+  uint64_t created;
+};
+
+const Identity& self() {
+  static const Identity me{GetCurrentProcessId(), created_of(GetCurrentProcess())};
+  return me;
+}
+
+enum class Life { kAlive, kGone, kUnknown };
+
+// Only a definite answer counts as gone: no process with the id, one that has
+// ended, or one that started at another time (the id was reused). A process
+// that cannot be opened or asked is unknown, and its requests run to expiry.
+Life life_of(uint32_t pid, uint64_t created) {
+  if (pid == 0) return Life::kGone;
+  if (pid == self().pid) return created == self().created ? Life::kAlive : Life::kGone;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+  bool can_wait = process != nullptr;
+  if (!process && GetLastError() != ERROR_INVALID_PARAMETER)
+    process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return GetLastError() == ERROR_INVALID_PARAMETER ? Life::kGone : Life::kUnknown;
+  Life life = Life::kAlive;
+  DWORD code = 0;
+  if (can_wait && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) life = Life::kGone;
+  else if (!can_wait && GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) life = Life::kGone;
+  else {
+    uint64_t started = created_of(process);
+    if (!started) life = Life::kUnknown;
+    else if (started != created) life = Life::kGone;
+  }
+  CloseHandle(process);
+  return life;
+}
+
+bool asker_gone(const PFW_PROMPT_REQUEST& r) { return life_of(r.asker_pid, r.asker_created) == Life::kGone; }
+bool taken_by_me(const PFW_PROMPT_REQUEST& r) {
+  return r.taker_pid == self().pid && r.taker_created == self().created;
+}
+
+// --- slots ---------------------------------------------------------------
+
 bool expired(const PFW_PROMPT_REQUEST& r, DWORD now) { return (int32_t)(r.expires - now) <= 0; }
+bool later(uint32_t a, uint32_t b) { return (int32_t)(a - b) > 0; }
+
+void commit_state(PFW_PROMPT_REQUEST& r, int32_t state) { __atomic_store_n(&r.state, state, __ATOMIC_RELEASE); }
+
+// The state first: a slot freed half way is free, with leftovers the next repair clears.
+void free_slot(PFW_PROMPT_REQUEST& r) {
+  commit_state(r, PFW_PROMPT_FREE);
+  memset(&r, 0, sizeof r);
+}
+
+bool all_zero(const PFW_PROMPT_REQUEST& r) {
+  const char* p = (const char*)&r;
+  for (size_t i = 0; i < sizeof r; i++)
+    if (p[i]) return false;
+  return true;
+}
 
 template <size_t N>
 void copy_cut(char (&field)[N], const char* text) {
@@ -82,20 +129,57 @@ PFW_PROMPT_REQUEST* find(PFW_PROMPT_BLOCK* channel, uint32_t id) {
   return nullptr;
 }
 
-void free_slot(PFW_PROMPT_REQUEST& r) { memset(&r, 0, sizeof r); }
-
 bool same_connection(const PFW_PROMPT_REQUEST& a, const PFW_PROMPT_REQUEST& b) {
   return a.direction == b.direction && a.transport == b.transport && a.port == b.port && a.address == b.address &&
          strncmp(a.program, b.program, sizeof a.program) == 0;
 }
 
-void signal_answer(uint32_t id) {
-  char name[64];
-  event_name(name, sizeof name, id);
-  if (HANDLE e = OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) {
-    SetEvent(e);
-    CloseHandle(e);
+// After a holder died: every slot committed or free and clean, states and
+// answers valid, ids unique and behind next_id, texts terminated. Answers the
+// dead holder committed are signalled again, in case it died before it could.
+void repair(PFW_PROMPT_BLOCK* channel) {
+  channel->slot_count = PFW_PROMPT_SLOTS;
+  std::vector<uint32_t> answered;
+  for (int i = 0; i < PFW_PROMPT_SLOTS; i++) {
+    PFW_PROMPT_REQUEST& r = channel->slots[i];
+    bool committed = r.state == PFW_PROMPT_WAITING || r.state == PFW_PROMPT_SHOWN || r.state == PFW_PROMPT_ANSWERED;
+    if (committed && r.state == PFW_PROMPT_ANSWERED && r.answer != PFW_ALLOW && r.answer != PFW_DENY)
+      committed = false;
+    for (int j = 0; committed && j < i; j++)
+      if (channel->slots[j].state != PFW_PROMPT_FREE && channel->slots[j].id == r.id) committed = false;
+    if (!committed || r.id == 0) {
+      if (!all_zero(r)) free_slot(r);
+      continue;
+    }
+    r.program[sizeof r.program - 1] = 0;
+    r.protocol_name[sizeof r.protocol_name - 1] = 0;
+    if (later(r.id, channel->next_id)) channel->next_id = r.id;
+    if (r.state == PFW_PROMPT_ANSWERED) answered.push_back(r.id);
   }
+  for (uint32_t id : answered) signal_answer(id);
+}
+
+class Hold {
+ public:
+  Hold() : hold_(g_open.owner, g_open.semaphore) {
+    if (hold_.after_dead_holder() && g_open.view) repair(g_open.view);
+  }
+  bool held() const { return hold_.held(); }
+
+ private:
+  tessary::OwnedHold hold_;
+};
+
+bool valid(PFW_PROMPT_BLOCK* channel) { return channel && channel == g_open.view; }
+
+// A slot that may take a new request: free, or one whose asker has ended, or
+// whose time is up, unless it holds an answer its living asker is to collect.
+bool reusable(const PFW_PROMPT_REQUEST& r, DWORD now) {
+  if (r.state == PFW_PROMPT_FREE) return true;
+  Life asker = life_of(r.asker_pid, r.asker_created);
+  if (asker == Life::kGone) return true;
+  if (r.state == PFW_PROMPT_ANSWERED && asker == Life::kAlive) return false;
+  return expired(r, now);
 }
 
 }  // namespace
@@ -111,18 +195,20 @@ PFW_PROMPT_BLOCK* PFW_OpenPromptChannel(void) {
   // The mapping's pages start zeroed: an all-free channel needs no filling, so
   // creating and joining are the same step, with no window for a half-made block.
   HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, PFW_PROMPT_SEMAPHORE_NAME);
+  HANDLE owner = tessary::open_owner_mutex(PFW_PROMPT_SEMAPHORE_NAME);
   HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(PFW_PROMPT_BLOCK),
                                       PFW_PROMPT_MAP_NAME);
   void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(PFW_PROMPT_BLOCK)) : nullptr;
-  if (!semaphore || !view) {
+  if (!semaphore || !owner || !view) {
     if (view) UnmapViewOfFile(view);
     if (mapping) CloseHandle(mapping);
+    if (owner) CloseHandle(owner);
     if (semaphore) CloseHandle(semaphore);
     return nullptr;
   }
-  g_open = Open{mapping, semaphore, (PFW_PROMPT_BLOCK*)view, 1};
+  g_open = Open{mapping, semaphore, owner, (PFW_PROMPT_BLOCK*)view, 1};
   Hold hold;
-  if (g_open.view->slot_count == 0) g_open.view->slot_count = PFW_PROMPT_SLOTS;
+  if (hold.held() && g_open.view->slot_count == 0) g_open.view->slot_count = PFW_PROMPT_SLOTS;
   return g_open.view;
 }
 
@@ -134,6 +220,7 @@ int PFW_ClosePromptChannel(PFW_PROMPT_BLOCK* channel) {
   g_events.clear();
   UnmapViewOfFile(g_open.view);
   CloseHandle(g_open.mapping);
+  CloseHandle(g_open.owner);
   CloseHandle(g_open.semaphore);
   g_open = Open{};
   return 1;
@@ -146,23 +233,20 @@ int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question,
   if (!hold.held()) return 0;
   DWORD now = GetTickCount();
   PFW_PROMPT_REQUEST* slot = nullptr;
-  for (PFW_PROMPT_REQUEST& r : channel->slots) {
+  for (PFW_PROMPT_REQUEST& r : channel->slots)
     if (r.state == PFW_PROMPT_FREE) {
       slot = &r;
       break;
     }
-  }
+  for (int i = 0; !slot && i < PFW_PROMPT_SLOTS; i++)
+    if (reusable(channel->slots[i], now)) slot = &channel->slots[i];
   if (!slot) {
-    // Full: reuse a slot whose asker no longer waits.
-    for (PFW_PROMPT_REQUEST& r : channel->slots)
-      if (expired(r, now) || !alive(r.asker_pid)) {
-        slot = &r;
-        break;
-      }
+    SetLastError(ERROR_BUSY);
+    return 0;
   }
-  if (!slot) return 0;
-  uint32_t id = ++channel->next_id;
-  if (id == 0) id = ++channel->next_id;  // 0 marks a free slot
+  uint32_t id = channel->next_id + 1;
+  while (id == 0 || find(channel, id)) id++;  // 0 marks a free slot
+  channel->next_id = id;
   // The event exists before anyone can see the request, so no answer is missed.
   char name[64];
   event_name(name, sizeof name, id);
@@ -170,11 +254,18 @@ int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question,
   if (!answered) return 0;
   // Left set by an answer to a channel before this one, the event would wake the asker at once.
   if (GetLastError() == ERROR_ALREADY_EXISTS) ResetEvent(answered);
-  PFW_PROMPT_REQUEST r;
-  memset(&r, 0, sizeof r);
+  HANDLE given = nullptr;
+  if (out_answered &&
+      !DuplicateHandle(GetCurrentProcess(), answered, GetCurrentProcess(), &given, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    CloseHandle(answered);
+    return 0;
+  }
+  // Written whole while the slot says free; the state, set last, commits it.
+  free_slot(*slot);
+  PFW_PROMPT_REQUEST& r = *slot;
   r.id = id;
-  r.state = PFW_PROMPT_WAITING;
-  r.asker_pid = GetCurrentProcessId();
+  r.asker_pid = self().pid;
+  r.asker_created = self().created;
   r.expires = now + (timeout_ms ? timeout_ms : 1);
   r.direction = question->direction;
   r.transport = question->transport;
@@ -187,13 +278,7 @@ int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question,
   memcpy(protocol, question->protocol_name, sizeof question->protocol_name);
   copy_cut(r.program, program);
   copy_cut(r.protocol_name, protocol);
-  HANDLE given = nullptr;
-  if (out_answered &&
-      !DuplicateHandle(GetCurrentProcess(), answered, GetCurrentProcess(), &given, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    CloseHandle(answered);
-    return 0;
-  }
-  *slot = r;
+  commit_state(r, PFW_PROMPT_WAITING);
   {
     std::lock_guard<std::mutex> guard(g_open_mutex);
     g_events[id] = answered;
@@ -215,37 +300,61 @@ int PFW_WaitPromptAnswer(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeou
     }
   }
   if (!answered) return 0;  // not this process's request, or finished already
-  WaitForSingleObject(answered, timeout_ms);
+  DWORD until = GetTickCount() + timeout_ms;
+  for (;;) {
+    DWORD now = GetTickCount();
+    if (WaitForSingleObject(answered, later(until, now) ? until - now : 0) == WAIT_OBJECT_0 || timeout_ms == 0) break;
+    // Out of time: unless the monitor put the request's expiry later meanwhile.
+    uint32_t expires = 0;
+    if (!PFW_GetPromptExpiry(channel, id, &expires) || !later(expires, GetTickCount())) break;
+    until = expires;
+  }
   CloseHandle(answered);
   Hold hold;
   if (!hold.held()) return 0;
   PFW_PROMPT_REQUEST* r = find(channel, id);
-  if (!r || r->asker_pid != GetCurrentProcessId()) return 0;
+  if (!r || r->asker_pid != self().pid || r->asker_created != self().created) return 0;
   int done = r->state == PFW_PROMPT_ANSWERED ? 1 : 0;
   if (done && out_answer) *out_answer = r->answer;
   free_slot(*r);
   return done;
 }
 
+int PFW_GetPromptExpiry(PFW_PROMPT_BLOCK* channel, uint32_t id, uint32_t* out_expires) {
+  if (!valid(channel)) return 0;
+  Hold hold;
+  if (!hold.held()) return 0;
+  PFW_PROMPT_REQUEST* r = find(channel, id);
+  if (!r || r->state == PFW_PROMPT_ANSWERED) return 0;
+  if (out_expires) *out_expires = r->expires;
+  return 1;
+}
+
 int PFW_TakePromptRequest(PFW_PROMPT_BLOCK* channel, PFW_PROMPT_REQUEST* out_request) {
   if (!valid(channel)) return 0;
   Hold hold;
   if (!hold.held()) return 0;
-  DWORD now = GetTickCount(), self = GetCurrentProcessId();
+  DWORD now = GetTickCount();
   PFW_PROMPT_REQUEST* oldest = nullptr;
   for (PFW_PROMPT_REQUEST& r : channel->slots) {
-    if (r.state != PFW_PROMPT_WAITING && r.state != PFW_PROMPT_SHOWN) continue;
-    if (expired(r, now) || !alive(r.asker_pid)) {
+    if (r.state == PFW_PROMPT_FREE) continue;
+    if (r.state == PFW_PROMPT_ANSWERED) {
+      if (asker_gone(r)) free_slot(r);  // nobody left to collect it
+      continue;
+    }
+    if (expired(r, now) || asker_gone(r)) {
       free_slot(r);
       continue;
     }
     // Shown by a monitor that has ended: nobody will answer it unless offered again.
-    if (r.state == PFW_PROMPT_SHOWN && (r.taker_pid == self || alive(r.taker_pid))) continue;
-    if (!oldest || (int32_t)(r.id - oldest->id) < 0) oldest = &r;
+    if (r.state == PFW_PROMPT_SHOWN && (taken_by_me(r) || life_of(r.taker_pid, r.taker_created) != Life::kGone))
+      continue;
+    if (!oldest || later(oldest->id, r.id)) oldest = &r;
   }
   if (!oldest) return 0;
-  oldest->state = PFW_PROMPT_SHOWN;
-  oldest->taker_pid = self;
+  oldest->taker_pid = self().pid;
+  oldest->taker_created = self().created;
+  commit_state(*oldest, PFW_PROMPT_SHOWN);
   if (out_request) *out_request = *oldest;
   return 1;
 }
@@ -258,13 +367,16 @@ int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer) {
     if (!hold.held()) return 0;
     PFW_PROMPT_REQUEST* asked = find(channel, id);
     if (!asked || asked->state == PFW_PROMPT_ANSWERED) return 0;
+    if (asker_gone(*asked)) {
+      free_slot(*asked);
+      return 0;
+    }
     PFW_PROMPT_REQUEST like = *asked;
-    DWORD self = GetCurrentProcessId();
     for (PFW_PROMPT_REQUEST& r : channel->slots) {
-      bool waiting = r.state == PFW_PROMPT_WAITING || (r.state == PFW_PROMPT_SHOWN && r.taker_pid == self);
+      bool waiting = r.state == PFW_PROMPT_WAITING || (r.state == PFW_PROMPT_SHOWN && taken_by_me(r));
       if (!(&r == asked || (waiting && same_connection(r, like)))) continue;
-      r.state = PFW_PROMPT_ANSWERED;
       r.answer = answer;
+      commit_state(r, PFW_PROMPT_ANSWERED);
       told.push_back(r.id);
     }
   }
@@ -277,7 +389,38 @@ int PFW_PromptIsWaiting(PFW_PROMPT_BLOCK* channel, uint32_t id) {
   Hold hold;
   if (!hold.held()) return 0;
   PFW_PROMPT_REQUEST* r = find(channel, id);
-  return r && r->state != PFW_PROMPT_ANSWERED && !expired(*r, GetTickCount()) && alive(r->asker_pid) ? 1 : 0;
+  return r && r->state != PFW_PROMPT_ANSWERED && !expired(*r, GetTickCount()) && !asker_gone(*r) ? 1 : 0;
+}
+
+int PFW_ExtendPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned ms) {
+  if (!valid(channel)) return 0;
+  Hold hold;
+  if (!hold.held()) return 0;
+  PFW_PROMPT_REQUEST* r = find(channel, id);
+  if (!r || r->state != PFW_PROMPT_SHOWN || !taken_by_me(*r) || asker_gone(*r)) return 0;
+  uint32_t until = GetTickCount() + ms;
+  if (later(until, r->expires)) r->expires = until;
+  return 1;
+}
+
+int PFW_ReturnPromptRequest(PFW_PROMPT_BLOCK* channel, uint32_t id) {
+  if (!valid(channel)) return 0;
+  Hold hold;
+  if (!hold.held()) return 0;
+  PFW_PROMPT_REQUEST* r = find(channel, id);
+  if (!r || r->state != PFW_PROMPT_SHOWN || !taken_by_me(*r)) return 0;
+  commit_state(*r, PFW_PROMPT_WAITING);
+  r->taker_pid = 0;
+  r->taker_created = 0;
+  return 1;
+}
+
+int PFW_WithPromptChannelHeld(PFW_PROMPT_BLOCK* channel, void (*inside)(PFW_PROMPT_BLOCK*, void*), void* context) {
+  if (!valid(channel) || !inside) return 0;
+  Hold hold;
+  if (!hold.held()) return 0;
+  inside(channel, context);
+  return 1;
 }
 
 }  // extern "C"

@@ -373,10 +373,23 @@ PFW_API int PFW_GetGlobalTraffic(PFW_TRAFFIC* traffic);
 // "PFW_PROMPT_MAP" (PFW_PROMPT_BLOCK), guarded by "PFW_PROMPT_SEMAPHORE", holds
 // PFW_PROMPT_SLOTS requests; the asker posts PFW_PROMPT_NOTIFY to the monitor
 // and waits, up to its time-out, on the event "PFW_PROMPT_ANSWER_<id>", which
-// an answer sets. A request records its asker's process id and when the asker
-// stops waiting: a request whose asker is gone or whose time is up is never
-// shown and its slot is reused. One taken by a monitor that has since ended is
-// offered again, so a new monitor starts clean.
+// an answer sets.
+//
+// Ownership. Our processes hold the semaphore only together with its companion
+// mutex "PFW_PROMPT_SEMAPHORE_Owner" (taken first, let go last), with no
+// time-out: a slow holder is waited for, and the one waiter that is handed the
+// mutex of a holder that died carries on with its count, checks the slots and
+// repairs a change the dead holder left half done. A slot's state is its commit
+// point: a request is written whole while its state says free, and the state is
+// set last, so a free slot with anything in it is a half-written request.
+//
+// Identities. A request names its asker, and a shown one its taker (the
+// monitor), by process id and the process's creation time, so a process that
+// gets a dead one's id is not taken for it. Only a definite "no such process"
+// counts as gone; a process that cannot be looked at (another account) is left
+// to the request's expiry. A request whose asker is gone or whose time is up is
+// never shown and its slot is reused; an answered one is kept for its living
+// asker; one taken by a monitor that has since ended is offered again.
 // ---------------------------------------------------------------------------
 #define PFW_PROMPT_MAP_NAME          "PFW_PROMPT_MAP"
 #define PFW_PROMPT_SEMAPHORE_NAME    "PFW_PROMPT_SEMAPHORE"
@@ -387,16 +400,16 @@ PFW_API int PFW_GetGlobalTraffic(PFW_TRAFFIC* traffic);
 // state of a slot
 #define PFW_PROMPT_FREE              0
 #define PFW_PROMPT_WAITING           1   // asked, not yet taken by a monitor
-#define PFW_PROMPT_SHOWN             2   // taken by the monitor whose process id is taker_pid
+#define PFW_PROMPT_SHOWN             2   // taken by the monitor named by taker_pid and taker_created
 #define PFW_PROMPT_ANSWERED          3   // answer holds PFW_ALLOW or PFW_DENY
 
 #pragma pack(push, 4)
-struct PFW_PROMPT_REQUEST {  // 92 bytes
+struct PFW_PROMPT_REQUEST {  // 108 bytes
   uint32_t id;         // unique while the channel exists; 0 in a free slot
-  int32_t state;
+  int32_t state;       // written last: the request's commit point
   uint32_t asker_pid;
   uint32_t taker_pid;
-  uint32_t expires;    // GetTickCount() when the asker stops waiting
+  uint32_t expires;    // GetTickCount() when the asker stops waiting; a monitor may put it later
   int32_t direction;   // PFW_INBOUND, PFW_OUTBOUND
   int32_t transport;   // PFW_TCP, PFW_UDP
   uint32_t port;
@@ -405,6 +418,8 @@ struct PFW_PROMPT_REQUEST {  // 92 bytes
   char program[PFW_PROMPT_PROGRAM_SIZE];         // the program's name as the connection gave it
   char protocol_name[PFW_PROMPT_PROTOCOL_SIZE];  // the service's name, or empty when none is known
   char reserved[2];
+  uint64_t asker_created;  // the asker's creation time (a FILETIME): with asker_pid, one process
+  uint64_t taker_created;  // the same for the taker
 };
 struct PFW_PROMPT_BLOCK {  // "PFW_PROMPT_MAP"
   uint32_t next_id;
@@ -419,15 +434,22 @@ PFW_API PFW_PROMPT_BLOCK* PFW_OpenPromptChannel(void);
 PFW_API int PFW_ClosePromptChannel(PFW_PROMPT_BLOCK* channel);
 // Puts a request in a free slot: direction, transport, port, address, program
 // and protocol_name are taken from question (texts cut to their fields); the
-// asker's process id and expiry (now + timeout_ms) are filled in. out_answered,
+// asker's identity and expiry (now + timeout_ms) are filled in. out_answered,
 // if not null, receives the request's answer event, which the caller closes.
-// 1 asked, 0 refused (no free slot, empty program name, no channel).
+// 1 asked, 0 refused (empty program name, no channel; or every slot in use,
+// when GetLastError() gives ERROR_BUSY). A slot whose asker still lives and
+// still waits, or has an answer it has not collected, is never taken.
 PFW_API int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question, unsigned timeout_ms,
                           uint32_t* out_id, HANDLE* out_answered);
-// The asking process waits up to timeout_ms for the answer. Either way the
-// request is finished: 1 answered (out_answer PFW_ALLOW or PFW_DENY), 0 no
-// answer; the slot is freed. Every request asked is finished this way once.
+// The asking process waits for the answer: until timeout_ms has passed and the
+// request's expiry, which the monitor may have put later, is past too. With
+// timeout_ms 0 it looks once. Either way the request is finished: 1 answered
+// (out_answer PFW_ALLOW or PFW_DENY), 0 no answer; the slot is freed. Every
+// request asked is finished this way once.
 PFW_API int PFW_WaitPromptAnswer(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeout_ms, int* out_answer);
+// 1 while the request stands unanswered; out_expires (if not null) receives its
+// expiry as it is now. An asker whose own time is up asks this before it gives up.
+PFW_API int PFW_GetPromptExpiry(PFW_PROMPT_BLOCK* channel, uint32_t id, uint32_t* out_expires);
 // The monitor's side. The oldest request that waits, whose asker lives and
 // still waits, is marked shown by this process and copied out: 1, or 0 when
 // none waits. Requests whose asker is gone or whose time is up are freed.
@@ -435,10 +457,21 @@ PFW_API int PFW_TakePromptRequest(PFW_PROMPT_BLOCK* channel, PFW_PROMPT_REQUEST*
 // Answers the request and every other waiting one for the same program,
 // direction, transport, port and address (those shown by another live
 // monitor excepted). Returns how many were answered; 0 when the request is
-// gone (its asker gave up).
+// gone (its asker gave up or has ended).
 PFW_API int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer);
 // 1 while the request stands unanswered and its asker still waits.
 PFW_API int PFW_PromptIsWaiting(PFW_PROMPT_BLOCK* channel, uint32_t id);
+// Keeps the asker of a request this process shows waiting: its expiry becomes
+// at least now + ms. 1 done; 0 when the request is gone, answered, not shown by
+// this process, or its asker has ended.
+PFW_API int PFW_ExtendPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned ms);
+// Gives back a request this process shows without answering it: it waits again
+// for the next monitor. 1 done, 0 when it is not shown by this process.
+PFW_API int PFW_ReturnPromptRequest(PFW_PROMPT_BLOCK* channel, uint32_t id);
+// For tests: runs inside(channel, context) while holding the channel exactly
+// as every call above does (and repairing it first after a dead holder).
+PFW_API int PFW_WithPromptChannelHeld(PFW_PROMPT_BLOCK* channel, void (*inside)(PFW_PROMPT_BLOCK*, void*),
+                                      void* context);
 }
 
 // ---------------------------------------------------------------------------
@@ -518,8 +551,9 @@ static_assert(sizeof(PFW_ADR_RECORD) == 52 && offsetof(PFW_ADR_RECORD, low) == 8
 static_assert(sizeof(PFW_APP_RECORD) == 80 && offsetof(PFW_APP_RECORD, name) == 8 &&
               offsetof(PFW_APP_RECORD, description) == 38);
 static_assert(sizeof(PFW_RULE_RECORD) == 24);
-static_assert(sizeof(PFW_PROMPT_REQUEST) == 92 && offsetof(PFW_PROMPT_REQUEST, answer) == 36 &&
-              offsetof(PFW_PROMPT_REQUEST, program) == 40 && offsetof(PFW_PROMPT_REQUEST, protocol_name) == 70);
-static_assert(sizeof(PFW_PROMPT_BLOCK) == 8 + 92 * PFW_PROMPT_SLOTS);
+static_assert(sizeof(PFW_PROMPT_REQUEST) == 108 && offsetof(PFW_PROMPT_REQUEST, answer) == 36 &&
+              offsetof(PFW_PROMPT_REQUEST, program) == 40 && offsetof(PFW_PROMPT_REQUEST, protocol_name) == 70 &&
+              offsetof(PFW_PROMPT_REQUEST, asker_created) == 92 && offsetof(PFW_PROMPT_REQUEST, taker_created) == 100);
+static_assert(sizeof(PFW_PROMPT_BLOCK) == 8 + 108 * PFW_PROMPT_SLOTS);
 
 #endif  // TARNWALL_TESSARY_H

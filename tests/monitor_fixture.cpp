@@ -13,6 +13,7 @@ ModalScript* g_script = nullptr;
 struct Found {
   const char* title;
   HWND hwnd;
+  const ModalScript::Ready* ready = nullptr;
 };
 
 BOOL CALLBACK find_titled(HWND hwnd, LPARAM param) {
@@ -23,6 +24,7 @@ BOOL CALLBACK find_titled(HWND hwnd, LPARAM param) {
   GetWindowTextA(hwnd, text, sizeof text);
   bool menu = strcmp(found->title, "#32768") == 0;
   if ((menu && strcmp(cls, "#32768") == 0) || (!menu && strcmp(cls, "#32770") == 0 && strcmp(text, found->title) == 0)) {
+    if (found->ready && *found->ready && !(*found->ready)(hwnd)) return TRUE;
     found->hwnd = hwnd;
     return FALSE;
   }
@@ -39,7 +41,12 @@ BOOL CALLBACK cancel_dialogs(HWND hwnd, LPARAM) {
 }  // namespace
 
 ModalScript& ModalScript::then(const char* title, Action action) {
-  steps_.push_back({title, std::move(action)});
+  steps_.push_back({title, std::move(action), nullptr});
+  return *this;
+}
+
+ModalScript& ModalScript::when(const char* title, Ready ready, Action action) {
+  steps_.push_back({title, std::move(action), std::move(ready)});
   return *this;
 }
 
@@ -64,7 +71,7 @@ void CALLBACK ModalScript::tick(HWND, UINT, UINT_PTR, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), cancel_dialogs, 0);
     return;
   }
-  Found found{s->steps_[s->next_].title.c_str(), nullptr};
+  Found found{s->steps_[s->next_].title.c_str(), nullptr, &s->steps_[s->next_].ready};
   EnumThreadWindows(GetCurrentThreadId(), find_titled, reinterpret_cast<LPARAM>(&found));
   if (!found.hwnd) return;
   // Taken before it runs: an action may open a modal loop in which this timer ticks again.

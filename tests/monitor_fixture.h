@@ -30,7 +30,10 @@ struct TrayCall {
 class ModalScript {
  public:
   using Action = std::function<void(HWND)>;
+  using Ready = std::function<bool(HWND)>;
   ModalScript& then(const char* title, Action action);
+  // The same, for the first window with the title for which `ready` holds, once it holds.
+  ModalScript& when(const char* title, Ready ready, Action action);
   // Arms the timer; the steps run while the caller's next call sits in a modal loop.
   void arm(DWORD timeout_ms = 15000);
   bool finished() const { return next_ == steps_.size(); }
@@ -41,6 +44,7 @@ class ModalScript {
   struct Step {
     std::string title;
     Action action;
+    Ready ready;
   };
   std::vector<Step> steps_;
   size_t next_ = 0;

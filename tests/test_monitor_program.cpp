@@ -140,6 +140,76 @@ TEST(MonitorProgram, ASecondMonitorShowsNothingAndEnds) {
   EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), nullptr);
 }
 
+// Two monitors started at the same moment, twenty times: each time one ends at once as a
+// second start does (exit 1) while the other runs on. The one that runs is killed in its
+// splash, which also shows that a killed monitor's claim passes to the next start.
+TEST(MonitorProgram, TwoMonitorsStartedTogetherGiveOneTwentyTimesOver) {
+  PFW_InitializeGlobalData();
+  PFW_SetGlobalMonitorHwnd(nullptr);
+  for (int round = 0; round < 20; round++) {
+    SCOPED_TRACE(round);
+    Monitor a, b;
+    ASSERT_TRUE(a.start(built("wayguard.exe")));
+    ASSERT_TRUE(b.start(built("wayguard.exe")));
+    HANDLE both[2] = {a.pi.hProcess, b.pi.hProcess};
+    DWORD first = WaitForMultipleObjects(2, both, FALSE, 15000);
+    ASSERT_TRUE(first == WAIT_OBJECT_0 || first == WAIT_OBJECT_0 + 1) << "neither ended: two monitors run";
+    Monitor& ended = first == WAIT_OBJECT_0 ? a : b;
+    Monitor& runs = first == WAIT_OBJECT_0 ? b : a;
+    EXPECT_EQ(ended.wait_exit(0), 1);
+    EXPECT_EQ(WaitForSingleObject(runs.pi.hProcess, 0), (DWORD)WAIT_TIMEOUT) << "both ended";
+    if (round == 19) {
+      EXPECT_NE(runs.window(), nullptr);
+      EXPECT_EQ(runs.end_session(), 0);
+      EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), nullptr);
+    }
+  }
+}
+
+// The monitor ends with the session: every line it has taken, and the one still in the
+// mailbox, is in the file by the time WM_ENDSESSION returns, since Windows may end the
+// process right then (the test does, with TerminateProcess). Lines still queued for the
+// writer are there depending on the disk's pace; the one in the mailbox always is.
+TEST(MonitorProgram, LinesPendingAtTheEndOfTheSessionAreAllInTheLog) {
+  PFW_InitializeGlobalData();
+  PFW_SetGlobalMonitorHwnd(nullptr);
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  std::string log = std::string(temp) + "session_end.log", saved = PFW_GetLogFileName();
+  DeleteFileA(log.c_str());
+  PFW_SetLogFileName(log.c_str());
+  Monitor monitor;
+  ASSERT_TRUE(monitor.start(built("wayguard.exe")));
+  HWND window = monitor.window();
+  ASSERT_NE(window, nullptr);
+  UINT message = RegisterWindowMessageA(PFW_PRIVATE_MESSAGE_NAME);
+  const int kLines = 3000;
+  for (int i = 0; i < kLines; i++) {
+    PFW_TRAFFIC record = {};
+    snprintf(record.text, sizeof record.text, "session line %05d\n", i);
+    ASSERT_EQ(PFW_SetGlobalTraffic(record), (int)WAIT_OBJECT_0);
+    // The last one is deposited and the session ends before its message is sent.
+    if (i < kLines - 1) PostMessageA(window, message, PFW_TRAFFIC_NOTIFY, 0);
+  }
+  SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 5000, nullptr);
+  SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 30000, nullptr);
+  TerminateProcess(monitor.pi.hProcess, 9);
+  WaitForSingleObject(monitor.pi.hProcess, 10000);
+  std::vector<std::string> lines = lines_of(read_file(log));
+  EXPECT_EQ((int)lines.size(), kLines);
+  for (int i = 0; i < (int)lines.size() && i < kLines; i++) {
+    char want[32];
+    snprintf(want, sizeof want, "session line %05d\r", i);
+    if (lines[i] != want) {
+      ADD_FAILURE() << "line " << i << ": " << lines[i];
+      break;
+    }
+  }
+  PFW_SetLogFileName(saved.c_str());
+  PFW_SetGlobalMonitorHwnd(nullptr);
+  DeleteFileA(log.c_str());
+}
+
 // A handle left by a monitor that was killed does not lock out the next one; the end of the
 // session ends a monitor and leaves no handle behind, so the next start is not refused.
 TEST(MonitorProgram, AKilledMonitorDoesNotLockOutTheNext) {

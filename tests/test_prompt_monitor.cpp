@@ -92,7 +92,7 @@ TEST_F(MonitorPromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
     shown.push_back({item_text(prompt, IDC_PROMPT_DIRECTION), item_text(prompt, IDC_PROMPT_APPLICATION),
                      item_text(prompt, IDC_PROMPT_SERVICE), item_text(prompt, IDC_PROMPT_ADDRESS)});
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE)));
-    EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK) << "Allow is the default";
+    EXPECT_EQ(LOWORD(SendMessageA(prompt, DM_GETDEFID, 0, 0)), IDOK) << "Allow is the default";
   };
   ModalScript script;
   script
@@ -148,6 +148,206 @@ TEST_F(MonitorPromptTest, LockedThePromptOffersNoNewRule) {
   EXPECT_TRUE(script.finished());
   EXPECT_EQ(answer_of(id), PFW_ALLOW);
   EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before) << "no rule was added";
+}
+
+// The request of a prompt_helper process, once it is in the channel.
+bool helper_request(PFW_PROMPT_BLOCK* channel, HANDLE helper) {
+  DWORD pid = GetProcessId(helper);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(10))
+    for (const PFW_PROMPT_REQUEST& r : channel->slots)
+      if (r.state == PFW_PROMPT_WAITING && r.asker_pid == pid) return true;
+  return false;
+}
+
+DWORD exit_code(HANDLE process, DWORD ms = 15000) {
+  DWORD code = (DWORD)-2;
+  if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  return code;
+}
+
+// The asker is killed while its prompt is up: the prompt closes at once, long before the
+// asker's minute would have run out, and its request no longer counts as waiting.
+TEST_F(MonitorPromptTest, APromptClosesAtOnceWhenItsAskerIsKilled) {
+  start_monitor();
+  HANDLE asker = start_helper("prompt_helper.exe ask 60000");
+  ASSERT_TRUE(helper_request(channel, asker));
+  DWORD killed_at = 0;
+  ModalScript script;
+  script.then("Tarnwall", [&](HWND) {
+    TerminateProcess(asker, 9);
+    killed_at = GetTickCount();
+  });
+  script.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  DWORD closed_at = GetTickCount();
+  EXPECT_TRUE(script.finished());
+  EXPECT_LT(closed_at - killed_at, 3000u) << "the prompt stayed up for a killed asker";
+  for (const PFW_PROMPT_REQUEST& r : channel->slots) EXPECT_EQ(r.state, PFW_PROMPT_FREE) << r.program;
+  EXPECT_TRUE(boxes.empty());
+  CloseHandle(asker);
+}
+
+// The user takes longer over "Configure new rule" than the asker would have waited: the
+// monitor keeps it waiting, and the answer reaches it. An asker killed meanwhile is
+// reported to the user once.
+TEST_F(MonitorPromptTest, AnAnswerAfterALongConfigureNewRuleReachesTheAsker) {
+  start_monitor();
+  for (bool kill : {false, true}) {
+    SCOPED_TRACE(kill);
+    boxes.clear();
+    DWORD asked_at = GetTickCount();
+    // Six seconds for the asker: a prompt's first showing under Wine can take two.
+    HANDLE asker = start_helper("prompt_helper.exe ask 6000 " + std::to_string(kill ? 8081 : 8080));
+    ASSERT_TRUE(helper_request(channel, asker));
+    ModalScript script;
+    script
+        .then("Tarnwall",
+              [&](HWND prompt) {
+                SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+                post_click(prompt, IDOK);
+              })
+        .when("Configure new rule",
+              [&](HWND) {
+                // Well past the asker's own six seconds.
+                return kill ? true : GetTickCount() - asked_at > 8000;
+              },
+              [&](HWND dialog) {
+                if (kill) TerminateProcess(asker, 9);
+                else EXPECT_EQ(WaitForSingleObject(asker, 0), (DWORD)WAIT_TIMEOUT) << "the asker gave up";
+                if (!kill) post_click(dialog, IDOK);
+              });
+    if (kill)
+      script.when("Configure new rule", [&](HWND) { return !boxes.empty(); },
+                  [&](HWND dialog) { post_click(dialog, IDOK); });
+    script.arm(30000);
+    traffic(PFW_PROMPT_NOTIFY);
+    EXPECT_TRUE(script.finished());
+    if (!kill) {
+      EXPECT_EQ(exit_code(asker), (DWORD)(10 + PFW_ALLOW));
+      EXPECT_TRUE(boxes.empty());
+    } else {
+      ASSERT_EQ(boxes.size(), 1u) << "told once";
+      EXPECT_EQ(boxes[0].text, wayguard::kAskerStoppedWaiting);
+    }
+    CloseHandle(asker);
+  }
+}
+
+// Locked, with the unlock dialog open and the user typing its password: the prompt comes
+// clear of it, leaves the focus in the password box, lets an Enter in its first half
+// second pass unanswered, and keeps Allow as the button a later Enter presses.
+TEST_F(MonitorPromptTest, ThePromptTakesNoKeysMeantForTheUnlockDialogAndKeepsClearOfIt) {
+  PFW_OPTIONS o = default_options();
+  o.lock_status = 1;
+  arrange(o);
+  start_monitor();
+  uint32_t id = ask(question("NEW.EXE"));
+  HWND unlock = nullptr, prompt = nullptr;
+  DWORD shown = 0;
+  auto is_unlock = [](HWND h) { return GetDlgItem(h, IDC_UNLOCK_PASSWORD) != nullptr; };
+  auto enter = [](HWND button) {
+    PostMessageA(button, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    PostMessageA(button, WM_KEYUP, VK_RETURN, 0xC01C0001);
+  };
+  ModalScript script;
+  script
+      .when("Tarnwall", is_unlock,
+            [&](HWND u) {
+              unlock = u;
+              SetFocus(GetDlgItem(u, IDC_UNLOCK_PASSWORD));
+              traffic(PFW_PROMPT_NOTIFY);  // the question comes while the user types
+            })
+      .when("Tarnwall", [](HWND h) { return GetDlgItem(h, IDC_PROMPT_DIRECTION) != nullptr; },
+            [&](HWND p) {
+              prompt = p;
+              shown = GetTickCount();
+              EXPECT_EQ(GetFocus(), GetDlgItem(unlock, IDC_UNLOCK_PASSWORD)) << "the prompt took the focus";
+              RECT at, box, both;
+              GetWindowRect(p, &at);
+              GetWindowRect(GetDlgItem(unlock, IDC_UNLOCK_PASSWORD), &box);
+              EXPECT_FALSE(IntersectRect(&both, &at, &box)) << "over the password box";
+              screenshot(p, "prompt-beside-unlock");
+              enter(GetDlgItem(p, IDOK));
+            })
+      .when("Tarnwall", [&](HWND h) { return h == prompt && GetTickCount() - shown > 800; },
+            [&](HWND p) {
+              EXPECT_EQ(PFW_PromptIsWaiting(channel, id), 1) << "an Enter meant for the password answered";
+              EXPECT_EQ(LOWORD(SendMessageA(p, DM_GETDEFID, 0, 0)), IDOK);
+              enter(GetDlgItem(p, IDOK));
+            })
+      .when("Tarnwall", is_unlock, [&](HWND u) { post_click(u, IDCANCEL); });
+  script.arm(20000);
+  click(IDC_LOCK);
+  EXPECT_TRUE(script.finished());
+  EXPECT_EQ(answer_of(id), PFW_ALLOW);
+}
+
+// The session ends with a prompt open: before WM_ENDSESSION returns, its request is given
+// back for the next monitor; with the answer chosen and "Configure new rule" open, the
+// answer is sent.
+TEST_F(MonitorPromptTest, TheEndOfTheSessionGivesTheShownRequestBackOrSendsItsAnswer) {
+  for (bool chosen : {false, true}) {
+    SCOPED_TRACE(chosen);
+    start_monitor();
+    uint32_t id = ask(question(chosen ? "CHOSEN.EXE" : "OPEN.EXE"));
+    ModalScript script;
+    if (chosen)
+      script.then("Tarnwall", [](HWND prompt) {
+        SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+        post_click(prompt, IDC_PROMPT_DENY);
+      });
+    script.then(chosen ? "Configure new rule" : "Tarnwall", [&](HWND) { send(WM_ENDSESSION, TRUE); });
+    script.arm();
+    SendMessageA(hwnd(), monitor->trafficMessage(), PFW_PROMPT_NOTIFY, 0);
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(IsWindow(hwnd())) << "the monitor ended with the session";
+    if (chosen) {
+      EXPECT_EQ(answer_of(id), PFW_DENY);
+    } else {
+      PFW_PROMPT_REQUEST taken;
+      ASSERT_EQ(PFW_TakePromptRequest(channel, &taken), 1) << "not given back";
+      EXPECT_EQ(taken.id, id);
+    }
+  }
+}
+
+TEST(PromptPlacement, KeepsClearOfTheWindowToAvoidAndInsideTheWorkArea) {
+  RECT work{0, 0, 1024, 738};
+  SIZE size{330, 210};
+  POINT centred = wayguard::PlacePrompt(size, work, nullptr);
+  EXPECT_EQ(centred.x, (1024 - 330) / 2);
+  EXPECT_EQ(centred.y, (738 - 210) / 2);
+  auto clear_of = [&](POINT p, const RECT& avoid) {
+    RECT at{p.x, p.y, p.x + size.cx, p.y + size.cy}, both;
+    return !IntersectRect(&both, &at, &avoid) && p.x >= work.left && p.y >= work.top && at.right <= work.right &&
+           at.bottom <= work.bottom;
+  };
+  // The unlock dialog in the middle, near the top, near the bottom, at the left edge.
+  for (RECT avoid : {RECT{387, 300, 637, 420}, RECT{400, 0, 650, 120}, RECT{400, 600, 650, 738},
+                     RECT{0, 200, 250, 600}}) {
+    POINT p = wayguard::PlacePrompt(size, work, &avoid);
+    EXPECT_TRUE(clear_of(p, avoid)) << avoid.left << "," << avoid.top << " -> " << p.x << "," << p.y;
+  }
+  // Nothing fits beside it: the corner farthest from it, still on the screen.
+  RECT huge{100, 100, 900, 600};
+  POINT p = wayguard::PlacePrompt(size, work, &huge);
+  EXPECT_TRUE(p.x == work.left || p.x + size.cx == work.right);
+  EXPECT_TRUE(p.y == work.top || p.y + size.cy == work.bottom);
+  // A work area smaller than the prompt: its top-left corner stays on the screen.
+  POINT small = wayguard::PlacePrompt(size, RECT{0, 0, 200, 100}, nullptr);
+  EXPECT_EQ(small.x, 0);
+  EXPECT_EQ(small.y, 0);
+}
+
+TEST(PromptKeys, CountOnlyFromHalfASecondAfterThePromptAppeared) {
+  DWORD shown = 1000;
+  EXPECT_FALSE(wayguard::PromptKeyCounts(shown, 1000));
+  EXPECT_FALSE(wayguard::PromptKeyCounts(shown, 1499));
+  EXPECT_TRUE(wayguard::PromptKeyCounts(shown, 1500));
+  EXPECT_FALSE(wayguard::PromptKeyCounts(shown, 900)) << "typed before it came";
+  // Across the tick count's wrap.
+  EXPECT_FALSE(wayguard::PromptKeyCounts(0xFFFFFF00u, 0x00000010u));
+  EXPECT_TRUE(wayguard::PromptKeyCounts(0xFFFFFF00u, 0x00000200u));
 }
 
 // "Add this as new rule": each list in turn set to its wildcard; the rule is
@@ -376,7 +576,15 @@ TEST_F(PromptProgramTest, TheRealMonitorAsksAndTheInterceptorFollowsTheButtons) 
   std::thread t = intercept("--ask-ms 20000", input, run);
   HWND p = prompt();
   EXPECT_NE(p, nullptr);
-  Sleep(1000);  // every attempt has asked by now
+  // Every attempt has asked: twenty requests for BURST.EXE in the channel.
+  PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();
+  for (DWORD start = GetTickCount(); channel && GetTickCount() - start < 20000; Sleep(20)) {
+    int asked = 0;
+    for (const PFW_PROMPT_REQUEST& r : channel->slots)
+      asked += r.state != PFW_PROMPT_FREE && strcmp(r.program, "BURST.EXE") == 0;
+    if (asked == 20) break;
+  }
+  if (channel) PFW_ClosePromptChannel(channel);
   if (p) post_click(p, IDOK);
   t.join();
   EXPECT_EQ(count(run.out, "BURST.EXE -> ask:allow"), 20) << run.out;
@@ -406,6 +614,52 @@ TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsA
   stop_monitor();
   t.join();
   EXPECT_NE(run.out.find("-> ask:timeout"), std::string::npos) << run.out;
+}
+
+// The interceptor's own wait honours the monitor's extensions: "Configure new rule" stays
+// open well past the attempt's three seconds, and the attempt is still allowed.
+TEST_F(PromptProgramTest, TheInterceptorWaitsWhileTheUserMakesTheRule) {
+  start_monitor();
+  ProgramRun run;
+  DWORD asked_at = GetTickCount();
+  std::thread t = intercept("--ask-ms 3000 \"out tcp 8080 10.0.0.9 SLOW.EXE\"", "", run);
+  HWND p = prompt();
+  EXPECT_NE(p, nullptr);
+  if (p) {
+    SendMessageA(GetDlgItem(p, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+    post_click(p, IDOK);
+  }
+  HWND configure = nullptr;
+  for (int i = 0; i < 500 && !configure; i++, Sleep(20)) {
+    configure = FindWindowA(nullptr, "Configure new rule");
+    if (configure && !IsWindowVisible(configure)) configure = nullptr;
+  }
+  EXPECT_NE(configure, nullptr);
+  // The user takes their time: the attempt's own three seconds pass with the dialog open.
+  while (configure && GetTickCount() - asked_at < 6000) Sleep(50);
+  if (configure) post_click(configure, IDOK);
+  t.join();
+  EXPECT_NE(run.out.find("SLOW.EXE -> ask:allow"), std::string::npos) << run.out;
+}
+
+// Every slot in use: the interceptor asks nobody, denies as with no monitor, and says why.
+TEST_F(PromptProgramTest, AFullChannelDecidesAsWithNoMonitorAndSaysSo) {
+  start_monitor();
+  PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();
+  ASSERT_NE(channel, nullptr);
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < PFW_PROMPT_SLOTS; i++) {
+    PFW_PROMPT_REQUEST q = {};
+    snprintf(q.program, sizeof q.program, "FILL%d.EXE", i);
+    uint32_t id = 0;
+    if (PFW_AskPrompt(channel, &q, 60000, &id, nullptr)) ids.push_back(id);
+  }
+  EXPECT_EQ(ids.size(), (size_t)PFW_PROMPT_SLOTS);
+  ProgramRun run = run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 8080 10.0.0.9 NEW.EXE\"", "",
+                               nullptr);
+  EXPECT_NE(run.out.find("-> ask:deny [ask rule, the prompt channel is full]"), std::string::npos) << run.out;
+  for (uint32_t id : ids) PFW_WaitPromptAnswer(channel, id, 0, nullptr);
+  PFW_ClosePromptChannel(channel);
 }
 
 // How many rows an editor's list and nodes its six trees show, read from outside its process.

@@ -38,9 +38,19 @@ Asker::~Asker() {
   if (channel_) PFW_ClosePromptChannel(channel_);
 }
 
+// Opened again after a failure: a channel that could not be had once may be had later.
+PFW_PROMPT_BLOCK* Asker::channel() {
+  AcquireSRWLockExclusive(&lock_);
+  if (!channel_) channel_ = PFW_OpenPromptChannel();
+  PFW_PROMPT_BLOCK* c = channel_;
+  ReleaseSRWLockExclusive(&lock_);
+  return c;
+}
+
 bool Asker::ask(const Attempt& a, const std::string& protocol_name, Question& q) {
+  q = Question{};
   HWND monitor = PFW_GetGlobalMonitorHwnd();
-  if (!channel_ || !monitor || !IsWindow(monitor)) return false;
+  if (!monitor || !IsWindow(monitor) || !channel()) return false;
   PFW_PROMPT_REQUEST r;
   memset(&r, 0, sizeof r);
   r.direction = a.direction;
@@ -50,8 +60,10 @@ bool Asker::ask(const Attempt& a, const std::string& protocol_name, Question& q)
   // Cut to the fields; the channel cuts again, but must be handed terminated text.
   strncpy(r.program, a.program.c_str(), sizeof r.program - 1);
   strncpy(r.protocol_name, protocol_name.c_str(), sizeof r.protocol_name - 1);
-  q = Question{};
-  if (!PFW_AskPrompt(channel_, &r, timeout_ms_, &q.id, &q.answered)) return false;
+  if (!PFW_AskPrompt(channel_, &r, timeout_ms_, &q.id, &q.answered)) {
+    if (GetLastError() == ERROR_BUSY) q.refused = "ask rule, the prompt channel is full";
+    return false;
+  }
   q.deadline = GetTickCount() + timeout_ms_;
   told_.store(monitor);
   if (!PostMessageA(monitor, message_, PFW_PROMPT_NOTIFY, 0)) {
@@ -69,9 +81,21 @@ int Asker::collect(Question& q) {
   return answer;
 }
 
+bool Asker::extended(Question& q) {
+  uint32_t expires = 0;
+  if (!PFW_GetPromptExpiry(channel_, q.id, &expires) || past(expires, GetTickCount())) return false;
+  q.deadline = expires;
+  return true;
+}
+
 int Asker::wait(Question& q) {
-  DWORD now = GetTickCount();
-  if (q.answered && !past(q.deadline, now)) WaitForSingleObject(q.answered, q.deadline - now);
+  for (;;) {
+    DWORD now = GetTickCount();
+    if (q.answered && !past(q.deadline, now) &&
+        WaitForSingleObject(q.answered, q.deadline - now) == WAIT_OBJECT_0)
+      break;
+    if (!q.answered || !extended(q)) break;
+  }
   return collect(q);
 }
 
@@ -120,7 +144,7 @@ void Asker::wait_loop() {
     for (size_t i = 0; i < pending_.size();) {
       Pending& p = pending_[i];
       bool ready = !p.question.answered || WaitForSingleObject(p.question.answered, 0) == WAIT_OBJECT_0 ||
-                   past(p.question.deadline, now);
+                   (past(p.question.deadline, now) && !extended(p.question));
       if (ready) {
         completing_++;
         done.push_back(std::move(p));

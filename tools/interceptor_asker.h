@@ -5,7 +5,10 @@
 //
 // The request is put in the channel and PFW_PROMPT_NOTIFY posted to the
 // recorded monitor window. With no monitor window, or a channel that cannot
-// take the request, nobody is asked and the attempt is denied at once.
+// take the request (every slot in use), nobody is asked and the attempt is
+// denied at once, as with no monitor; the question says why. A monitor may put
+// a shown request's expiry later (while the user makes a rule of the answer):
+// a wait whose own time is up looks at the channel before it gives up.
 // Waiting is done by one thread for all requests at once: wait_async() hands a
 // request over and returns; its completion runs on that thread when the
 // answer comes or the time is up. A monitor that starts while requests wait
@@ -15,6 +18,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "interceptor_core.h"
@@ -35,7 +39,8 @@ class Asker {
   struct Question {
     uint32_t id = 0;
     HANDLE answered = nullptr;  // set when the answer is in
-    DWORD deadline = 0;         // GetTickCount() when waiting stops
+    DWORD deadline = 0;         // GetTickCount() when waiting stops, unless the channel says later
+    const char* refused = nullptr;  // when nobody could be asked because of the channel, why
   };
   // Puts the question; false when nobody can be asked. protocol_name: the
   // governing rule's protocol, when it names one.
@@ -55,6 +60,9 @@ class Asker {
   static DWORD WINAPI wait_main(void* self);
   void wait_loop();
   int collect(Question& question);
+  // The question's time is up: true, with its deadline moved, when the monitor extended it.
+  bool extended(Question& question);
+  PFW_PROMPT_BLOCK* channel();
   void tell_new_monitor();
 
   DWORD timeout_ms_;

@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
         w.outcome = session.decide(w.attempt);
         // Asked as soon as decided, so the monitor is told while earlier lines are delivered.
         if (w.outcome.decision.ask) w.asked = session.ask(w.attempt, w.question);
+        if (!w.asked && w.question.refused) w.outcome.decision.why = w.question.refused;
         if (explain_each) {
           Attempt looked = Session::looked_up(w.attempt, w.outcome);
           w.text = format_explanation(explain(session.roots(), looked), looked, w.outcome.rule_key) +

@@ -39,6 +39,7 @@ Outcome Session::handle(const Attempt& a) {
   Outcome o = decide(a);
   Asker::Question q;
   if (o.decision.ask && ask(a, q)) answer(a, o, asker_->wait(q));
+  else if (q.refused) o.decision.why = q.refused;
   deliver(o);
   return o;
 }
