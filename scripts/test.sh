@@ -11,4 +11,6 @@ in_display bash "$TARNWALL_ROOT/scripts/run-tests.sh" || status=$?
 # The wizard's list readers, natively under the address and undefined-behaviour checks.
 echo "== fuzzing the wizard's list readers for 5 seconds"
 TARNWALL_BUILD="$TARNWALL_BUILD" bash "$TARNWALL_ROOT/wizard/fuzz/run.sh" 5 || status=1
+echo "== fuzzing the rule-set file reader of rules.exe: 20,000 inputs, the same on every run"
+TARNWALL_BUILD="$TARNWALL_BUILD" bash "$TARNWALL_ROOT/tools/rules_fuzz/run.sh" -runs=20000 || status=1
 exit $status

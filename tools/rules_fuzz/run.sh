@@ -9,11 +9,12 @@ out=${TARNWALL_BUILD:-$here/../../build}/fuzz-rules
 mkdir -p "$out/corpus"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   "$here/fuzz_rules_file.cpp" "$here/../rules_format.cpp" -o "$out/fuzz_rules_file"
+# A number of inputs is the reproducible form: the same seed, the repository's seeds and
+# an emptied working corpus give the same inputs on every run. A time keeps what it found.
 case "${1:-5}" in
-  -*) limit="$1" ;;
+  -*) limit="$1"; rm -rf "$out/corpus"; mkdir -p "$out/corpus" ;;
   *) limit="-max_total_time=${1:-5}" ;;
 esac
-# -seed: the same inputs on every run of the test command, so a failure can be repeated.
 "$out/fuzz_rules_file" "$limit" -seed=20 -max_len=8192 -dict="$here/rules.dict" -print_final_stats=1 -artifact_prefix="$out/" \
   "$out/corpus" "$here/corpus" 2>"$out/fuzz.log" || { tail -40 "$out/fuzz.log"; exit 1; }
 grep -E "stat::number_of_executed_units|Done [0-9]+ runs" "$out/fuzz.log" | tail -2
