@@ -187,6 +187,9 @@ TEST_F(RulesTest, TheInstalledSetRoundTripsAndASecondImportWritesNothing) {
   EXPECT_NE(run.out.find("Nothing to change"), std::string::npos) << run.out;
   EXPECT_FALSE(watch.changed()) << "an import of the set already there wrote to the registry";
   EXPECT_EQ(registry_contents(), before);
+  // The watch does see a write, even of a value's own bytes.
+  ASSERT_TRUE(write_string(kRuleSet, PFW_VALUE_LOG_FILE, kLogFile));
+  EXPECT_TRUE(watch.changed());
 }
 
 TEST_F(RulesTest, TheWizardsSetRoundTripsOntoAFreshInstallation) {
@@ -257,7 +260,7 @@ TEST_F(RulesTest, WhenTheListsLackRoomNothingChangesUntilTheyStartAfresh) {
     std::map<std::string, std::string> before = registry_contents();
     ProgramRun run = rules("import \"" + b + "\"");
     EXPECT_EQ(run.exit_code, 3) << run.out << run.err;
-    EXPECT_NE(run.err.find("the shared application list has room for"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the shared rule list has room for 0 more entries"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Nothing was changed. End Wayguard, Edictor"), std::string::npos) << run.err;
     EXPECT_EQ(registry_contents(), before);
     EXPECT_EQ(text_of(lists.set()), text_of(first, false));
@@ -272,11 +275,13 @@ TEST_F(RulesTest, WhenTheListsLackRoomNothingChangesUntilTheyStartAfresh) {
 TEST_F(RulesTest, AFileWithOneBadLineChangesNothingAndNamesTheLine) {
   RuleSet set = big_set(40);
   std::string text = text_of(set);
-  // The bad line goes in the middle of the rules.
-  size_t at = text.find("rule ", text.find("rule ") + 600);
-  at = text.rfind('\n', at) + 1;
+  // The bad line goes in the middle of the rules, before the 20th.
+  size_t at = 0;
   int line = 1;
-  for (size_t i = 0; i < at; i++) line += text[i] == '\n';
+  for (int rules_seen = 0; rules_seen < 20; line++) {
+    if (text.compare(at, 5, "rule ") == 0 && ++rules_seen == 20) break;
+    at = text.find('\n', at) + 1;
+  }
   text.insert(at, "rule out allow log p1 a0 x99\n");
   std::string path = file("bad.txt");
   put_file(path, text);
@@ -444,7 +449,7 @@ TEST_F(RulesTest, UsageStoreAndFileFaultsGiveTheirExitCodes) {
   std::map<std::string, std::string> before = registry_contents();
   run = rules("import \"" + path + "\"");
   EXPECT_EQ(run.exit_code, 3);
-  EXPECT_NE(run.err.find("line 5: the wildcard protocol is named 'Every Protocol' here but 'Any Protocol'"),
+  EXPECT_NE(run.err.find("line 6: the wildcard protocol is named 'Every Protocol' here but 'Any Protocol'"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(registry_contents(), before);
@@ -497,6 +502,7 @@ TEST_F(RulesTest, AnImportKilledPartWayLeavesASoundSetThatASecondImportCompletes
   std::mt19937 random(20);
   RuleSet set = big_set(600);
   std::string path = file_with("killed.txt", set);
+  int killed_in_a_hold = 0;
   for (int round = 0; round < 6; round++) {
     SCOPED_TRACE("round " + std::to_string(round));
     make_layout();
@@ -518,7 +524,17 @@ TEST_F(RulesTest, AnImportKilledPartWayLeavesASoundSetThatASecondImportCompletes
     WaitForSingleObject(importer, INFINITE);
     CloseHandle(importer);
 
-    expect_sound(lists, "the running programs' lists");
+    // A list's semaphore has no owner the system knows of: an import killed while
+    // it held one leaves that list locked for every process that has it open, until
+    // they all let go. The lists are then checked only through the registry, the
+    // copy the next start loads.
+    bool lists_usable = free_list_semaphores() == 4;
+    if (lists_usable) {
+      expect_sound(lists, "the running programs' lists");
+    } else {
+      killed_in_a_hold++;
+      lists.close();
+    }
     expect_registry_sound();
     ProgramRun warned = rules("check \"" + path + "\"");
     if (value_exists(kRules, "RulesImportPending"))
@@ -527,10 +543,11 @@ TEST_F(RulesTest, AnImportKilledPartWayLeavesASoundSetThatASecondImportCompletes
     ProgramRun run = rules("import \"" + path + "\"");
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_FALSE(value_exists(kRules, "RulesImportPending"));
-    EXPECT_EQ(text_of(lists.set(), false), text_of(set, false));
+    if (lists_usable) EXPECT_EQ(text_of(lists.set(), false), text_of(set, false));
     lists.close();
     EXPECT_EQ(text_of(registry_set()), text_of(set));
   }
+  printf("%d of 6 imports were killed while they held a list's lock\n", killed_in_a_hold);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <tuple>
@@ -599,7 +600,8 @@ class Writer {
 };
 
 bool same_rule_sets(const RuleSet& a, const RuleSet& b) {
-  if (a.has_log_file != b.has_log_file || a.log_file != b.log_file || a.protocols.size() != b.protocols.size() ||
+  if (a.has_log_file != b.has_log_file || (a.has_log_file && a.log_file != b.log_file) ||
+      a.protocols.size() != b.protocols.size() ||
       a.addresses.size() != b.addresses.size() || a.apps.size() != b.apps.size() || a.rules.size() != b.rules.size())
     return false;
   for (size_t i = 0; i < a.protocols.size(); i++) {
@@ -655,7 +657,13 @@ bool read_rule_set(const std::string& text, const Codepage& codepage, RuleSet& o
   return reader.read(text);
 }
 
-bool write_rule_set(const RuleSet& set, const Codepage& codepage, std::string& text, Fault& fault) {
+bool write_rule_set(const RuleSet& given, const Codepage& codepage, std::string& text, Fault& fault) {
+  // Rules in the order of the entries they name, not of their keys, which the
+  // store hands out afresh at every load: the same set always makes the same text.
+  RuleSet set = given;
+  std::stable_sort(set.rules.begin(), set.rules.end(), [](const Rule& a, const Rule& b) {
+    return std::tie(a.protocol, a.address, a.app, a.direction) < std::tie(b.protocol, b.address, b.app, b.direction);
+  });
   Writer writer(codepage, fault);
   if (!writer.write(set, text)) return false;
   // What is written must read back as the same set: anything the reader refuses

@@ -144,7 +144,8 @@ std::string describe(const Fault& fault);
 // application). False with the first fault, in line order.
 bool read_rule_set(const std::string& text, const Codepage& codepage, RuleSet& out, Fault& fault);
 
-// The file for a rule set, labels given by position (p0, a0, x0 ...). False with
+// The file for a rule set, labels given by position (p0, a0, x0 ...), rules in
+// the order of the entries they name, whatever their keys. False with
 // a fault when some entry cannot be written so that it reads back the same; the
 // written text is always one that read_rule_set accepts.
 bool write_rule_set(const RuleSet& set, const Codepage& codepage, std::string& text, Fault& fault);

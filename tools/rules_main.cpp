@@ -105,6 +105,7 @@ bool load_file(const std::string& path, const Codepage& codepage, RuleSet& set) 
 }
 
 int check(const std::string& path) {
+  warn_if_pending();
   SystemCodepage codepage;
   RuleSet set;
   if (!load_file(path, codepage, set)) return kBadFile;
@@ -126,7 +127,7 @@ int export_set(const std::string& path) {
   RuleSet set;
   std::vector<std::string> notes;
   read_live_set(lists, set, notes);
-  set.has_log_file = read_log_file(set.log_file);
+  set.has_log_file = read_log_file(set.log_file) && !set.log_file.empty();
   for (const std::string& note : notes) fprintf(stderr, "rules: note: %s\n", note.c_str());
   SystemCodepage codepage;
   std::string text, why;
