@@ -111,6 +111,7 @@ TEST(RulesFile, NamesTheFirstBadLineAndWhatIsWrongWithIt) {
       {file_of("logfile \"" + std::string(260, 'a') + "\"\n"), 7, "is 260 characters long; it may have at most 259"},
       {file_of("protocol p1 tcp 1 \"A\x01\"\n"), 7, "control character U+0001 at column 21"},
       {file_of("protocol p1 tcp 1 \"A\xC2\x85\"\n"), 7, "control character U+0085"},
+      {file_of("application x1 \"A.EXE\" \"a\tb\"\n"), 7, "the description holds a tab"},
       {file_of("protocol p1 tcp 1 \"A\xE9\"\n"), 7, "byte 0xE9 at column 21 is not UTF-8 text"},
       {file_of("protocol p1 tcp 1 \"A\xC0\xAF\"\n"), 7, "is not UTF-8 text"},  // an overlong '/'
       {file_of("protocol p1 tcp 1 \"\xE2\x9C\x93\"\n"), 7, "holds a character that ISO 8859-1"},

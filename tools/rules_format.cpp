@@ -302,6 +302,8 @@ class Reader {
   // A text field: quoted, in the code page, within its limit.
   bool text(const Token& t, const char* what, size_t max, bool may_be_empty, std::string& out) {
     if (!t.quoted) return fail(std::string("the ") + what + " " + shown(t.text) + " must be in double quotes");
+    // A tab may part the fields of a line, but no text of the store holds one.
+    if (t.text.find('\t') != std::string::npos) return fail(std::string("the ") + what + " holds a tab");
     if (!cp_.to_ansi(t.text, out))
       return fail(std::string("the ") + what + " " + shown(t.text) + " holds a character that " + cp_.name() +
                   ", in which the rule store keeps its texts, does not have");

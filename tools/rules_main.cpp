@@ -119,14 +119,17 @@ int export_set(const std::string& path) {
     return kStoreRefused;
   }
   warn_if_pending();
+  phase("start");
   StoreLists lists;
   if (!lists.open()) {
     fputs("rules: the rule store's shared lists cannot be opened\n", stderr);
     return kStoreRefused;
   }
+  phase("lists created or joined, and loaded");
   RuleSet set;
   std::vector<std::string> notes;
   read_live_set(lists, set, notes);
+  phase("the lists' set read");
   set.has_log_file = read_log_file(set.log_file) && !set.log_file.empty();
   for (const std::string& note : notes) fprintf(stderr, "rules: note: %s\n", note.c_str());
   SystemCodepage codepage;
@@ -140,6 +143,7 @@ int export_set(const std::string& path) {
     fprintf(stderr, "rules: %s %s\n", path.c_str(), why.c_str());
     return kExportFailed;
   }
+  phase("file written");
   printf("Exported %s to %s.\n", counts(set).c_str(), path.c_str());
   return kOk;
 }

@@ -594,6 +594,20 @@ class ImportMutex {
 
 // ---------------------------------------------------------------------------
 
+void phase(const char* what) {
+  static const bool on = GetEnvironmentVariableA("TARNWALL_RULES_TIMING", nullptr, 0) > 0;
+  if (!on) return;
+  static LARGE_INTEGER frequency, last;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  if (frequency.QuadPart == 0) {
+    QueryPerformanceFrequency(&frequency);
+  } else {
+    fprintf(stderr, "    %-40s %8.1f ms\n", what, (double)(now.QuadPart - last.QuadPart) * 1e3 / (double)frequency.QuadPart);
+  }
+  last = now;
+}
+
 bool SystemCodepage::to_ansi(const std::string& utf8, std::string& ansi) const {
   std::wstring wide, back;
   if (!to_wide(CP_UTF8, utf8, wide) || !from_wide(CP_ACP, wide, ansi)) return false;
@@ -734,13 +748,16 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
   std::string pending;
   bool was_pending = pending_import(pending);
 
+  phase("start");
   StoreLists lists;
   if (!lists.open()) {
     message = "the rule store's shared lists cannot be opened";
     return ImportResult::kRefused;
   }
+  phase("lists created or joined, and loaded");
   RuleSet now;
   read_live_set(lists, now, report.notes);
+  phase("the lists' set read");
   if (!store_can_take(now, want, message)) return ImportResult::kRefused;
 
   Plan plan;
@@ -770,6 +787,7 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
       const char* global = PFW_GetLogFileName();
       global_differs = !global || want.log_file != global;
     }
+    phase("planned, registry compared");
     if (registry_changes == 0 && !log_differs && !global_differs) {
       if (was_pending) RegDeleteValueA(keys.rules.get(), kPendingValue);
       return ImportResult::kDone;
@@ -825,6 +843,7 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
   report.removed[3] = (int)plan.rules.remove.size();
   for (int k = 0; k < 4; k++) report.added[k] = need[k];
 
+  phase("planned, entries deleted");
   const char* mixed = " The rule set is now partly old and partly new; import the file again to finish.";
   FinalKeys final_keys;
   if (!add_entries(lists, want, plan, final_keys, message) || !set_rules(lists, want, final_keys, report, message)) {
@@ -834,7 +853,9 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
 
   // The registry follows: rules go before the entries they name, entries come before
   // the rules that name them, so a start in between loads no rule without its entries.
+  phase("entries and rules added or changed");
   prepare_registry(keys, now, want, final_keys, work);
+  phase("registry read");
   if (!work[3].apply_deletions(report) || !work[0].apply_deletions(report) || !work[1].apply_deletions(report) ||
       !work[2].apply_deletions(report) || !work[0].apply_writes(report) || !work[1].apply_writes(report) ||
       !work[2].apply_writes(report) || !work[3].apply_writes(report)) {
@@ -859,6 +880,7 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
     }
   }
   RegDeleteValueA(keys.rules.get(), kPendingValue);
+  phase("registry written");
   return ImportResult::kDone;
 }
 

@@ -92,6 +92,10 @@ enum class ImportResult {
 ImportResult import_rule_set(const rulesfile::RuleSet& target, const std::string& source, ImportReport& report,
                              std::string& message);
 
+// With TARNWALL_RULES_TIMING set, how long each step took goes to standard error
+// (for the benchmark).
+void phase(const char* what);
+
 // An import that did not finish leaves this mark ("Rules" key, value
 // "RulesImportPending"); false when there is none.
 bool pending_import(std::string& what);
