@@ -575,19 +575,18 @@ class ImportMutex {
   ImportMutex() : mutex_(CreateMutexA(nullptr, FALSE, kImportMutex)) {
     if (!mutex_) return;
     DWORD r = WaitForSingleObject(mutex_, INFINITE);
+    // An importer that died holding it left a mark in the registry, which says more.
     held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-    abandoned_ = r == WAIT_ABANDONED;
   }
   ~ImportMutex() {
     if (held_) ReleaseMutex(mutex_);
     if (mutex_) CloseHandle(mutex_);
   }
   bool held() const { return held_; }
-  bool abandoned() const { return abandoned_; }
 
  private:
   HANDLE mutex_;
-  bool held_ = false, abandoned_ = false;
+  bool held_ = false;
 };
 
 }  // namespace
@@ -744,9 +743,9 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
     message = "cannot take the import lock";
     return ImportResult::kRefused;
   }
-  if (one_at_a_time.abandoned()) report.notes.push_back("an earlier import ended without finishing; this one completes the change");
   std::string pending;
   bool was_pending = pending_import(pending);
+  if (was_pending) report.notes.push_back("an import of " + pending + " did not finish; this import replaces what it left");
 
   phase("start");
   StoreLists lists;
