@@ -14,6 +14,7 @@
 #include "registry_fixture.h"
 #include "rules_format.h"
 #include "rules_store.h"
+#include "starting_values.h"
 #include "traffic_consumer.h"
 
 using namespace rulesfile;
@@ -169,15 +170,34 @@ class RulesTest : public RegistryTest {
 };
 
 TEST_F(RulesTest, TheInstalledSetRoundTripsAndASecondImportWritesNothing) {
+  // The records exactly as the installer writes them.
+  namespace sv = starting_values;
+  make_layout();
+  ASSERT_TRUE(write_value(kProtocols, "0", REG_BINARY, sv::k_PROTO_ANY_RECORD, sizeof sv::k_PROTO_ANY_RECORD));
+  ASSERT_TRUE(write_value(kAddresses, "0", REG_BINARY, sv::k_ADR_ANY_RECORD, sizeof sv::k_ADR_ANY_RECORD));
+  ASSERT_TRUE(write_value(kApps, "0", REG_BINARY, sv::k_APP_ANY_RECORD, sizeof sv::k_APP_ANY_RECORD));
+  ASSERT_TRUE(write_value(kRuleSet, sv::k_RULE_INBOUND.value_name, REG_BINARY, sv::k_RULE_INBOUND_RECORD,
+                          sizeof sv::k_RULE_INBOUND_RECORD));
+  ASSERT_TRUE(write_value(kRuleSet, sv::k_RULE_OUTBOUND.value_name, REG_BINARY, sv::k_RULE_OUTBOUND_RECORD,
+                          sizeof sv::k_RULE_OUTBOUND_RECORD));
+  ASSERT_TRUE(write_string(kRuleSet, PFW_VALUE_LOG_FILE, kLogFile));
+  RuleSet installed = starting_set();
+  installed.apps[0].name = sv::k_APP_ANY_NAME;
+  installed.apps[0].description = sv::k_APP_ANY_DESCRIPTION;
+  installed.rules[0].action = (int)sv::k_RULE_INBOUND.action;
+  installed.rules[0].log = sv::k_RULE_INBOUND.log != 0;
+  installed.rules[1].action = (int)sv::k_RULE_OUTBOUND.action;
+  installed.rules[1].log = sv::k_RULE_OUTBOUND.log != 0;
+
   std::string path = file("installed.txt");
   ProgramRun run = rules("export \"" + path + "\"");
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::string text = file_text(path);
   EXPECT_EQ(text.rfind("tarnwall-rules 1\n", 0), 0u) << text;
   EXPECT_NE(text.find("logfile \"C:\\Logs\\connections.log\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("application x0 any \"Any Application\" \"Every program\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("rule in deny log p0 a0 x0\nrule out allow nolog p0 a0 x0\n"), std::string::npos) << text;
-  EXPECT_EQ(text_of(registry_set()), text_of(starting_set()));
+  EXPECT_NE(text.find("application x0 any \"*\" \"Any Application\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("rule in deny log p0 a0 x0\nrule out ask log p0 a0 x0\n"), std::string::npos) << text;
+  EXPECT_EQ(text, text_of(installed));
 
   std::map<std::string, std::string> before = registry_contents();
   RegistryWatch watch;
@@ -360,7 +380,7 @@ TEST_F(RulesTest, RunningProgramsSeeTheNewSetAtOnceAndASecondImportChangesNothin
   put_file(path, text_of(set));
   run = rules("import \"" + path + "\"");
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_NE(run.out.find("1 rules took a new action or log flag"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 rule took a new action or log flag"), std::string::npos) << run.out;
   EXPECT_EQ(lists.rules->count, counts_before[3]);
   EXPECT_EQ(text_of(lists.set(), false), text_of(set, false));
 
@@ -441,7 +461,7 @@ TEST_F(RulesTest, UsageStoreAndFileFaultsGiveTheirExitCodes) {
   std::string path = file_with("ok.txt", set);
   run = rules("check \"" + path + "\"");
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_NE(run.out.find("OK: 1 protocols, 1 addresses, 1 applications, 2 rules"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("OK: 1 protocol, 1 address, 1 application, 2 rules"), std::string::npos) << run.out;
 
   // A wildcard under another name cannot be made again under key 0: refused, nothing changed.
   set.protocols[0].name = "Every Protocol";

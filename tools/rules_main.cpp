@@ -75,10 +75,12 @@ bool write_file(const std::string& path, const std::string& text, std::string& w
   return true;
 }
 
+std::string count(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
 std::string counts(const RuleSet& set) {
-  return std::to_string(set.protocols.size()) + " protocols, " + std::to_string(set.addresses.size()) +
-         " addresses, " + std::to_string(set.apps.size()) + " applications, " + std::to_string(set.rules.size()) +
-         " rules";
+  return count(set.protocols.size(), "protocol", "protocols") + ", " +
+         count(set.addresses.size(), "address", "addresses") + ", " +
+         count(set.apps.size(), "application", "applications") + ", " + count(set.rules.size(), "rule", "rules");
 }
 
 void warn_if_pending() {
@@ -156,7 +158,7 @@ std::string change_summary(const ImportReport& r) {
       text += std::string(text.empty() ? "" : "; ") + kinds[k] + " " + std::to_string(r.added[k]) + " added, " +
               std::to_string(r.removed[k]) + " removed";
   if (r.rules_changed)
-    text += std::string(text.empty() ? "" : "; ") + std::to_string(r.rules_changed) + " rules took a new action or log flag";
+    text += std::string(text.empty() ? "" : "; ") + count(r.rules_changed, "rule", "rules") + " took a new action or log flag";
   if (r.log_file_changed) text += std::string(text.empty() ? "" : "; ") + "a new log file name";
   if (text.empty()) text = "no entry changed";
   return text + "; registry values: " + std::to_string(r.values_written) + " written, " +
