@@ -480,6 +480,35 @@ TEST_F(RulesTest, UsageStoreAndFileFaultsGiveTheirExitCodes) {
   EXPECT_NE(run.err.find("is Tarnwall installed?"), std::string::npos) << run.err;
 }
 
+TEST_F(RulesTest, TwoImportsStartedTogetherLeaveOneFilesSetWhole) {
+  RuleSet a = big_set(300, "FIRST"), b = big_set(300, "SECOND");
+  std::string path_a = file_with("first.txt", a), path_b = file_with("second.txt", b);
+  for (int round = 0; round < 3; round++) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    make_layout();
+    install_starting_set();
+    ASSERT_TRUE(write_string(kRuleSet, PFW_VALUE_LOG_FILE, kLogFile));
+    Held lists;
+    HANDLE first = start_helper("\"" + program_directory() + "rules.exe\" import \"" + path_a + "\"");
+    HANDLE second = start_helper("\"" + program_directory() + "rules.exe\" import \"" + path_b + "\"");
+    ASSERT_TRUE(first && second);
+    HANDLE both[2] = {first, second};
+    ASSERT_EQ(WaitForMultipleObjects(2, both, TRUE, 120000), WAIT_OBJECT_0) << "the imports did not end";
+    DWORD code_a = 99, code_b = 99;
+    GetExitCodeProcess(first, &code_a);
+    GetExitCodeProcess(second, &code_b);
+    CloseHandle(first);
+    CloseHandle(second);
+    EXPECT_EQ(code_a, 0u);
+    EXPECT_EQ(code_b, 0u);
+    std::string live = text_of(lists.set(), false);
+    EXPECT_TRUE(live == text_of(a, false) || live == text_of(b, false)) << "a mix of the two files";
+    lists.close();
+    std::string stored = text_of(registry_set(), false);
+    EXPECT_EQ(stored, live) << "the registry holds another set than the lists";
+  }
+}
+
 // Every rule names entries the set holds, the wildcards have their keys, and the
 // two default rules are rule keys 0 and 1 - in the lists and in what the registry loads.
 void expect_sound(rulestore::StoreLists& lists, const char* where) {
