@@ -70,8 +70,8 @@ class RegistryWatch {
   RegistryWatch() {
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, kBase, 0, KEY_NOTIFY, &key_);
     event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    armed_ = key_ && RegNotifyChangeKeyValue(key_, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                             event_, TRUE) == ERROR_SUCCESS;
+    armed_ = key_ && RegNotifyChangeKeyValue(key_, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event_,
+                                             TRUE) == ERROR_SUCCESS;
   }
   ~RegistryWatch() {
     if (key_) RegCloseKey(key_);
@@ -128,7 +128,8 @@ RuleSet big_set(size_t rule_count, const std::string& program_prefix = "PROG") {
   for (int i = 0; i < 10; i++)
     s.addresses.push_back({"", false, "Net " + std::to_string(i), kRange, (uint32_t)(10 | (i << 8)),
                            (uint32_t)(10 | (i << 8) | (255u << 24))});
-  for (int i = 0; i < 20; i++) s.apps.push_back({"", false, program_prefix + std::to_string(i) + ".EXE", "Program " + std::to_string(i)});
+  for (int i = 0; i < 20; i++)
+    s.apps.push_back({"", false, program_prefix + std::to_string(i) + ".EXE", "Program " + std::to_string(i)});
   for (size_t p = 1; p < s.protocols.size() && s.rules.size() < rule_count; p++)
     for (size_t x = 1; x < s.apps.size() && s.rules.size() < rule_count; x++)
       for (int d : {kInbound, kOutbound})
@@ -313,7 +314,8 @@ TEST_F(RulesTest, AFileWithOneBadLineChangesNothingAndNamesTheLine) {
   RegistryWatch watch;
   ProgramRun run = rules("import \"" + path + "\"");
   EXPECT_EQ(run.exit_code, 2);
-  std::string says = "line " + std::to_string(line) + ": no application with the label 'x99' is defined above this "
+  std::string says = "line " + std::to_string(line) +
+                     ": no application with the label 'x99' is defined above this "
                      "rule: rule out allow log p1 a0 x99";
   EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("nothing was changed"), std::string::npos) << run.err;
@@ -350,8 +352,9 @@ TEST_F(RulesTest, RunningProgramsSeeTheNewSetAtOnceAndASecondImportChangesNothin
   // This process's lists, the interceptor and the global block see it at once.
   EXPECT_EQ(text_of(lists.set(), false), text_of(set, false));
   EXPECT_STREQ(PFW_GetLogFileName(), "C:\\Logs\\imported.log");
-  ProgramRun decided = run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 80 192.0.2.1 GOOD.EXE\" "
-                                   "\"out tcp 81 10.1.2.3 GOOD.EXE\" \"out tcp 81 192.0.2.1 GOOD.EXE\"",
+  ProgramRun decided = run_program("\"" + program_directory() +
+                                       "interceptor.exe\" \"out tcp 80 192.0.2.1 GOOD.EXE\" "
+                                       "\"out tcp 81 10.1.2.3 GOOD.EXE\" \"out tcp 81 192.0.2.1 GOOD.EXE\"",
                                    "", nullptr);
   EXPECT_EQ(decided.exit_code, 0) << decided.err;
   std::vector<std::string> lines;

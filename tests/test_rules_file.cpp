@@ -16,7 +16,9 @@ const char kWildcards[] =
     "application x0 any \"*\" \"Any Application\"\n";
 const char kDefaults[] = "rule in deny log p0 a0 x0\nrule out ask log p0 a0 x0\n";
 
-std::string file_of(const std::string& body) { return "tarnwall-rules 1\n" + std::string(kWildcards) + kDefaults + body; }
+std::string file_of(const std::string& body) {
+  return "tarnwall-rules 1\n" + std::string(kWildcards) + kDefaults + body;
+}
 
 TEST(RulesFile, ReadsEveryFieldOfEveryKindOfLine) {
   std::string text =
@@ -94,7 +96,8 @@ TEST(RulesFile, NamesTheFirstBadLineAndWhatIsWrongWithIt) {
       {file_of("address a1 single 256.0.0.1 \"X\"\n"), 7, "the address '256.0.0.1' is not of the form"},
       {file_of("address a1 single 1.2.3 \"X\"\n"), 7, "the address '1.2.3'"},
       {file_of("address a1 single 1.2.3.4.5 \"X\"\n"), 7, "the address '1.2.3.4.5'"},
-      {file_of("address a1 range 10.0.0.9 10.0.0.1 \"X\"\n"), 7, "the range starts at 10.0.0.9, after its end 10.0.0.1"},
+      {file_of("address a1 range 10.0.0.9 10.0.0.1 \"X\"\n"), 7,
+       "the range starts at 10.0.0.9, after its end 10.0.0.1"},
       {file_of("address a1 range 10.0.0.1 10.0.0.9 \"X\"\naddress a2 range 10.0.0.1 10.0.0.9 \"Y\"\n"), 8,
        "the range 10.0.0.1 to 10.0.0.9 is already defined on line 7"},
       {file_of("application x1 \"A.EXE\" \"123456789012345678901234567890123456789012\"\n"), 7,
@@ -102,8 +105,10 @@ TEST(RulesFile, NamesTheFirstBadLineAndWhatIsWrongWithIt) {
       {file_of("application x1 \"<AnyApplication>\" \"X\"\n"), 7, "is the wildcard entry's own key"},
       {file_of("application x1 \"A.EXE\" \"1\"\napplication x2 \"A.EXE\" \"2\"\n"), 8, "already defined on line 7"},
       {file_of("rule out allow log p0 a0 x9\n"), 7, "no application with the label 'x9' is defined above"},
-      {file_of("rule out allow log p0 a0 x1\napplication x1 \"A.EXE\" \"\"\n"), 7, "no application with the label 'x1'"},
-      {file_of("rule in deny nolog p0 a0 x0\n"), 7, "a rule for the same protocol, address, application and direction is on line 5"},
+      {file_of("rule out allow log p0 a0 x1\napplication x1 \"A.EXE\" \"\"\n"), 7,
+       "no application with the label 'x1'"},
+      {file_of("rule in deny nolog p0 a0 x0\n"), 7,
+       "a rule for the same protocol, address, application and direction is on line 5"},
       {file_of("rule sideways deny log p0 a0 x0\n"), 7, "the direction 'sideways'"},
       {file_of("rule out maybe log p0 a0 x0\n"), 7, "the action 'maybe'"},
       {file_of("rule out deny yes p0 a0 x0\n"), 7, "the log flag 'yes'"},
@@ -116,7 +121,8 @@ TEST(RulesFile, NamesTheFirstBadLineAndWhatIsWrongWithIt) {
       {file_of("protocol p1 tcp 1 \"A\xC0\xAF\"\n"), 7, "is not UTF-8 text"},  // an overlong '/'
       {file_of("protocol p1 tcp 1 \"\xE2\x9C\x93\"\n"), 7, "holds a character that ISO 8859-1"},
       {file_of(std::string(5000, ' ') + "\n"), 7, "the line is 5000 bytes long"},
-      {"tarnwall-rules 1\naddress a0 any \"A\"\napplication x0 any \"*\" \"\"\n", 0, "the file has no wildcard protocol"},
+      {"tarnwall-rules 1\naddress a0 any \"A\"\napplication x0 any \"*\" \"\"\n", 0,
+       "the file has no wildcard protocol"},
       {"tarnwall-rules 1\n" + std::string(kWildcards) + "rule in deny log p0 a0 x0\n", 0,
        "the file has no outbound default rule"},
   };
@@ -191,7 +197,8 @@ TEST(RulesFile, TheWriterRefusesWhatWouldNotReadBack) {
     void (*spoil)(RuleSet&);
     const char* says;
   } cases[] = {
-      {[](RuleSet& s) { s.protocols[1].name = "A\x01"; }, "protocol key 0 cannot be written: its name holds a control character"},
+      {[](RuleSet& s) { s.protocols[1].name = "A\x01"; },
+       "protocol key 0 cannot be written: its name holds a control character"},
       {[](RuleSet& s) { s.apps[1].description = "\x85"; }, "its description holds a control character"},
       {[](RuleSet& s) { s.addresses[2].high = 0x0200007F; }, "a single address whose two bounds differ"},
       {[](RuleSet& s) { s.addresses[1].type = 7; }, "its address type 7"},

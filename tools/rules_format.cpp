@@ -110,7 +110,8 @@ bool tokenize(const std::string& line, std::vector<Token>& tokens, std::string& 
       t.quoted = true;
       size_t start = i + 1;
       for (i = start;; i++) {
-        if (i >= line.size()) return why = "a text opened at column " + std::to_string(start) + " has no closing '\"'", false;
+        if (i >= line.size())
+          return why = "a text opened at column " + std::to_string(start) + " has no closing '\"'", false;
         if (line[i] != '"') {
           t.text += line[i];
         } else if (i + 1 < line.size() && line[i + 1] == '"') {
@@ -237,8 +238,9 @@ class Reader {
     }
     line_ = 0;
     raw_.clear();
-    if (!header_seen) return fail(std::string("the file is empty; it must start with the line '") + kHeaderWord + " " +
-                                  std::to_string(kVersion) + "'");
+    if (!header_seen)
+      return fail(std::string("the file is empty; it must start with the line '") + kHeaderWord + " " +
+                  std::to_string(kVersion) + "'");
     return complete();
   }
 
@@ -283,13 +285,19 @@ class Reader {
 
   bool entry(const std::vector<Token>& t) {
     switch (word_index(t[0], {"logfile", "protocol", "address", "application", "rule"})) {
-      case 0: return log_file(t);
-      case 1: return protocol(t);
-      case 2: return address(t);
-      case 3: return app(t);
-      case 4: return rule(t);
+      case 0:
+        return log_file(t);
+      case 1:
+        return protocol(t);
+      case 2:
+        return address(t);
+      case 3:
+        return app(t);
+      case 4:
+        return rule(t);
       default:
-        return fail(shown(t[0].text) + " is not an entry; lines start with logfile, protocol, address, "
+        return fail(shown(t[0].text) +
+                    " is not an entry; lines start with logfile, protocol, address, "
                     "application or rule");
     }
   }
@@ -396,7 +404,7 @@ class Reader {
     if (kind == 2 && compare_addresses(a.low, a.high) > 0)
       return fail("the range starts at " + dotted(a.low) + ", after its end " + dotted(a.high));
     if (!text(t.back(), "address name", kAddressNameMax, false, a.name)) return false;
-    std::string what = a.any ? std::string("an address for any address")
+    std::string what = a.any       ? std::string("an address for any address")
                        : kind == 1 ? "the single address " + dotted(a.low)
                                    : "the range " + dotted(a.low) + " to " + dotted(a.high);
     if (!unique(address_ids_, identity(a), what)) return false;
@@ -405,10 +413,12 @@ class Reader {
   }
 
   bool app(const std::vector<Token>& t) {
-    const char* form = "application LABEL \"PROGRAM\" \"DESCRIPTION\"' or 'application LABEL any \"NAME\" \"DESCRIPTION\"";
+    const char* form =
+        "application LABEL \"PROGRAM\" \"DESCRIPTION\"' or 'application LABEL any \"NAME\" \"DESCRIPTION\"";
     if (t.size() < 3) return count(t, 4, form);
     App a;
-    if (!room(set_.apps.size(), kAppsMax, "applications") || !label(t[1], app_labels_, set_.apps.size(), "application", a))
+    if (!room(set_.apps.size(), kAppsMax, "applications") ||
+        !label(t[1], app_labels_, set_.apps.size(), "application", a))
       return false;
     a.any = same_word(t[2], "any");
     if (!count(t, a.any ? 5 : 4, form)) return false;
@@ -417,8 +427,9 @@ class Reader {
       return false;
     if (!a.any && identity(a) == "<AnyApplication>")
       return fail("the program name " + shown(a.name) + " is the wildcard entry's own key and cannot name a program");
-    if (!unique(app_ids_, identity(a), a.any ? std::string("an application for any application")
-                                             : "the program " + shown(t[t.size() - 2].text)))
+    if (!unique(
+            app_ids_, identity(a),
+            a.any ? std::string("an application for any application") : "the program " + shown(t[t.size() - 2].text)))
       return false;
     set_.apps.push_back(a);
     return true;
@@ -516,10 +527,11 @@ class Writer {
   bool write(const RuleSet& set, std::string& out) {
     out = std::string(kHeaderWord) + " " + std::to_string(kVersion) + "\n";
     out += "# Tarnwall rule set: " + std::to_string(set.protocols.size()) + " protocols, " +
-           std::to_string(set.addresses.size()) + " addresses, " + std::to_string(set.apps.size()) +
-           " applications, " + std::to_string(set.rules.size()) + " rules.\n";
-    out += "# One entry per line. A rule names its protocol, address and application by the label\n"
-           "# each has here (p.., a.., x..); importing gives them keys of the rule store's own.\n";
+           std::to_string(set.addresses.size()) + " addresses, " + std::to_string(set.apps.size()) + " applications, " +
+           std::to_string(set.rules.size()) + " rules.\n";
+    out +=
+        "# One entry per line. A rule names its protocol, address and application by the label\n"
+        "# each has here (p.., a.., x..); importing gives them keys of the rule store's own.\n";
     std::string t1, t2;
     if (set.has_log_file) {
       if (!text(set.log_file, "the log file name", t1)) return false;
@@ -534,7 +546,8 @@ class Writer {
         out += "protocol " + label + " any " + t1 + "\n";
         continue;
       }
-      if (p.transport != kTcp && p.transport != kUdp) return fail("its transport " + std::to_string(p.transport) + " is neither tcp nor udp");
+      if (p.transport != kTcp && p.transport != kUdp)
+        return fail("its transport " + std::to_string(p.transport) + " is neither tcp nor udp");
       if (p.port > 65535) return fail("its port " + std::to_string(p.port) + " is above 65535");
       out += "protocol " + label + " " + kTransportWords[p.transport] + " " + std::to_string(p.port) + " " + t1 + "\n";
     }
@@ -550,9 +563,10 @@ class Writer {
       else if (a.type == kRange && compare_addresses(a.low, a.high) <= 0)
         out += head + "range " + dotted(a.low) + " " + dotted(a.high) + " " + t1 + "\n";
       else
-        return fail(a.type == kRange    ? "its range starts after its end"
-                    : a.type == kSingle ? "it is a single address whose two bounds differ"
-                                        : "its address type " + std::to_string(a.type) + " is neither single nor range");
+        return fail(a.type == kRange ? "its range starts after its end"
+                    : a.type == kSingle
+                        ? "it is a single address whose two bounds differ"
+                        : "its address type " + std::to_string(a.type) + " is neither single nor range");
     }
     for (size_t i = 0; i < set.apps.size(); i++) {
       const App& a = set.apps[i];
@@ -562,8 +576,10 @@ class Writer {
     }
     for (const Rule& r : set.rules) {
       what_ = "rule key " + std::to_string(r.key);
-      if (r.direction != kInbound && r.direction != kOutbound) return fail("its direction " + std::to_string(r.direction) + " is neither in nor out");
-      if (r.action < kAllow || r.action > kAsk) return fail("its action " + std::to_string(r.action) + " is not allow, deny or ask");
+      if (r.direction != kInbound && r.direction != kOutbound)
+        return fail("its direction " + std::to_string(r.direction) + " is neither in nor out");
+      if (r.action < kAllow || r.action > kAsk)
+        return fail("its action " + std::to_string(r.action) + " is not allow, deny or ask");
       if (r.protocol >= set.protocols.size() || r.address >= set.addresses.size() || r.app >= set.apps.size())
         return fail("it names an entry the set does not hold");
       out += std::string("rule ") + kDirectionWords[r.direction] + " " + kActionWords[r.action] + " " +
@@ -603,12 +619,13 @@ class Writer {
 
 bool same_rule_sets(const RuleSet& a, const RuleSet& b) {
   if (a.has_log_file != b.has_log_file || (a.has_log_file && a.log_file != b.log_file) ||
-      a.protocols.size() != b.protocols.size() ||
-      a.addresses.size() != b.addresses.size() || a.apps.size() != b.apps.size() || a.rules.size() != b.rules.size())
+      a.protocols.size() != b.protocols.size() || a.addresses.size() != b.addresses.size() ||
+      a.apps.size() != b.apps.size() || a.rules.size() != b.rules.size())
     return false;
   for (size_t i = 0; i < a.protocols.size(); i++) {
     const Protocol &x = a.protocols[i], &y = b.protocols[i];
-    if (x.any != y.any || x.name != y.name || (!x.any && (x.transport != y.transport || x.port != y.port))) return false;
+    if (x.any != y.any || x.name != y.name || (!x.any && (x.transport != y.transport || x.port != y.port)))
+      return false;
   }
   for (size_t i = 0; i < a.addresses.size(); i++) {
     const Address &x = a.addresses[i], &y = b.addresses[i];
@@ -706,9 +723,7 @@ std::string dotted(uint32_t address) {
 }
 
 int compare_addresses(uint32_t a, uint32_t b) {
-  auto swapped = [](uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
-  };
+  auto swapped = [](uint32_t v) { return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24); };
   uint32_t x = swapped(a), y = swapped(b);
   return x < y ? -1 : x > y ? 1 : 0;
 }

@@ -75,7 +75,9 @@ bool write_file(const std::string& path, const std::string& text, std::string& w
   return true;
 }
 
-std::string count(size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+std::string count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 std::string counts(const RuleSet& set) {
   return count(set.protocols.size(), "protocol", "protocols") + ", " +
@@ -158,11 +160,13 @@ std::string change_summary(const ImportReport& r) {
       text += std::string(text.empty() ? "" : "; ") + kinds[k] + " " + std::to_string(r.added[k]) + " added, " +
               std::to_string(r.removed[k]) + " removed";
   if (r.rules_changed)
-    text += std::string(text.empty() ? "" : "; ") + count(r.rules_changed, "rule", "rules") + " took a new action or log flag";
+    text += std::string(text.empty() ? "" : "; ") + count(r.rules_changed, "rule", "rules") +
+            " took a new action or log flag";
   if (r.log_file_changed) text += std::string(text.empty() ? "" : "; ") + "a new log file name";
   if (text.empty()) text = "no entry changed";
   return text + "; registry values: " + std::to_string(r.values_written) + " written, " +
-         std::to_string(r.values_deleted) + " deleted" + (r.lists_restarted ? "; the shared lists were started afresh" : "");
+         std::to_string(r.values_deleted) + " deleted" +
+         (r.lists_restarted ? "; the shared lists were started afresh" : "");
 }
 
 int import_set(const std::string& path) {

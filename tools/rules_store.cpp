@@ -103,8 +103,8 @@ struct Value {
 std::map<std::string, Value> read_values(HKEY key) {
   std::map<std::string, Value> values;
   DWORD longest_name = 0, longest_data = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest_name,
-                       &longest_data, nullptr, nullptr) != ERROR_SUCCESS)
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest_name, &longest_data,
+                       nullptr, nullptr) != ERROR_SUCCESS)
     return values;
   std::vector<char> name(longest_name + 2);
   std::vector<char> data(longest_data + 1);
@@ -180,8 +180,8 @@ std::string key_name(uint32_t key) { return std::to_string((int32_t)key); }
 // ---------------------------------------------------------------------------
 
 struct EntryPlan {
-  std::vector<int64_t> keep;    // per entry of the file: the store key it keeps, or -1: added
-  std::vector<uint32_t> remove; // store keys deleted
+  std::vector<int64_t> keep;     // per entry of the file: the store key it keeps, or -1: added
+  std::vector<uint32_t> remove;  // store keys deleted
   int adds = 0;
 };
 
@@ -226,8 +226,10 @@ EntryPlan plan_entries(const std::vector<E>& now, const std::vector<E>& want) {
         in_order = false;  // keys only grow: everything from here on comes after the kept ones
       }
     }
-    if (plan.keep[i] >= 0) kept.insert((uint32_t)plan.keep[i]);
-    else plan.adds++;
+    if (plan.keep[i] >= 0)
+      kept.insert((uint32_t)plan.keep[i]);
+    else
+      plan.adds++;
   }
   for (const E& e : now)
     if (!kept.count(e.key)) plan.remove.push_back(e.key);
@@ -297,14 +299,15 @@ bool store_can_take(const RuleSet& now, const RuleSet& want, std::string& why) {
   const Address* wa = wildcard_of(now.addresses);
   const App* wx = wildcard_of(now.apps);
   const char* broken = "; the rule store is damaged: reinstall Tarnwall, or import into a store that has it";
-  if (!wp || wp->key != 0) return why = "the rule store has no wildcard protocol with key 0" + std::string(broken), false;
-  if (!wa || wa->key != 0) return why = "the rule store has no wildcard address with key 0" + std::string(broken), false;
+  if (!wp || wp->key != 0)
+    return why = "the rule store has no wildcard protocol with key 0" + std::string(broken), false;
+  if (!wa || wa->key != 0)
+    return why = "the rule store has no wildcard address with key 0" + std::string(broken), false;
   if (!wx) return why = "the rule store has no wildcard application" + std::string(broken), false;
   for (int direction : {kInbound, kOutbound}) {
     bool found = false;
     for (const Rule& r : now.rules)
-      if (r.key == (uint32_t)direction)
-        found = numbers_in(now, r) == Numbers(0, 0, wx->key, direction);
+      if (r.key == (uint32_t)direction) found = numbers_in(now, r) == Numbers(0, 0, wx->key, direction);
     if (!found)
       return why = std::string("the rule store's rule key ") + std::to_string(direction) + " is not the " +
                    (direction == kInbound ? "inbound" : "outbound") + " default rule" + broken,
@@ -521,8 +524,9 @@ void registry_wants(const RuleSet& want, const FinalKeys& keys, KeyWork work[4])
 // fields, which the file does not carry: the registry keeps them as they are.
 void keep_wildcard_records(const RuleSet& now, KeyWork work[4]) {
   for (int k = 0; k < 3; k++) {
-    uint32_t key = k == 0 ? wildcard_of(now.protocols)->key
-                          : k == 1 ? wildcard_of(now.addresses)->key : wildcard_of(now.apps)->key;
+    uint32_t key = k == 0   ? wildcard_of(now.protocols)->key
+                   : k == 1 ? wildcard_of(now.addresses)->key
+                            : wildcard_of(now.apps)->key;
     auto it = work[k].now.find(key_name(key));
     if (it == work[k].now.end() || it->second.type != REG_BINARY) continue;
     std::string& want = work[k].want[key_name(key)];
@@ -602,7 +606,8 @@ void phase(const char* what) {
   if (frequency.QuadPart == 0) {
     QueryPerformanceFrequency(&frequency);
   } else {
-    fprintf(stderr, "    %-40s %8.1f ms\n", what, (double)(now.QuadPart - last.QuadPart) * 1e3 / (double)frequency.QuadPart);
+    fprintf(stderr, "    %-40s %8.1f ms\n", what,
+            (double)(now.QuadPart - last.QuadPart) * 1e3 / (double)frequency.QuadPart);
   }
   last = now;
 }
@@ -734,8 +739,9 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
                              std::string& message) {
   StoreKeys keys;
   if (!keys.open(KEY_READ | KEY_WRITE)) {
-    message = "Tarnwall's registry keys cannot be opened for writing (is Tarnwall installed, and may this account "
-              "change it?)";
+    message =
+        "Tarnwall's registry keys cannot be opened for writing (is Tarnwall installed, and may this account "
+        "change it?)";
     return ImportResult::kRefused;
   }
   ImportMutex one_at_a_time;
@@ -745,7 +751,8 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
   }
   std::string pending;
   bool was_pending = pending_import(pending);
-  if (was_pending) report.notes.push_back("an import of " + pending + " did not finish; this import replaces what it left");
+  if (was_pending)
+    report.notes.push_back("an import of " + pending + " did not finish; this import replaces what it left");
 
   phase("start");
   StoreLists lists;
@@ -817,12 +824,13 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
     if (restart_lists(lists, now, want, plan)) {
       report.lists_restarted = true;
     } else {
-      int room = short_list == 3 ? (int)PFW_RULE_SLOTS - lists.rules->count
+      int room = short_list == 3   ? (int)PFW_RULE_SLOTS - lists.rules->count
                  : short_list == 0 ? free_slots(lists.protocols, PFW_PROTOCOL_SLOTS)
                  : short_list == 1 ? free_slots(lists.addresses, PFW_ADDRESS_SLOTS)
                                    : free_slots(lists.apps, PFW_APP_SLOTS);
       if (!was_pending) RegDeleteValueA(keys.rules.get(), kPendingValue);
-      message = std::string("the shared ") + kinds[short_list] + " list has room for " + std::to_string(room < 0 ? 0 : room) +
+      message = std::string("the shared ") + kinds[short_list] + " list has room for " +
+                std::to_string(room < 0 ? 0 : room) +
                 " more entries until every program that uses the rule store has ended, and this import adds " +
                 std::to_string(need[short_list]) +
                 ". Nothing was changed. End Wayguard, Edictor and any other program of Tarnwall, then import again.";

@@ -77,14 +77,14 @@ struct ImportReport {
   int rules_changed = 0;               // kept rules whose action or log flag changed
   int values_written = 0, values_deleted = 0;
   bool log_file_changed = false;
-  bool lists_restarted = false;        // the lists were started afresh to find room
+  bool lists_restarted = false;  // the lists were started afresh to find room
   std::vector<std::string> notes;
 };
 
 enum class ImportResult {
-  kDone,         // the store holds the file's set (or held it already)
-  kRefused,      // the store cannot take it; nothing was changed (message says why)
-  kFailed        // a change failed part-way; the set is mixed (message says what to do)
+  kDone,     // the store holds the file's set (or held it already)
+  kRefused,  // the store cannot take it; nothing was changed (message says why)
+  kFailed    // a change failed part-way; the set is mixed (message says what to do)
 };
 
 // Replaces the active rule set by `target`, a set read from the file `source`

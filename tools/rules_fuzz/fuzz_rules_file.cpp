@@ -40,13 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(!describe(fault).empty());
     return 0;
   }
-  Check(set.protocols.size() <= kProtocolsMax && set.addresses.size() <= kAddressesMax &&
-        set.apps.size() <= kAppsMax && set.rules.size() <= kRulesMax);
+  Check(set.protocols.size() <= kProtocolsMax && set.addresses.size() <= kAddressesMax && set.apps.size() <= kAppsMax &&
+        set.rules.size() <= kRulesMax);
   Check(wildcards(set.protocols) == 1 && wildcards(set.addresses) == 1 && wildcards(set.apps) == 1);
-  for (const Protocol& p : set.protocols) Check(!p.name.empty() && p.name.size() <= kProtocolNameMax && p.port <= 65535);
+  for (const Protocol& p : set.protocols)
+    Check(!p.name.empty() && p.name.size() <= kProtocolNameMax && p.port <= 65535);
   for (const Address& a : set.addresses)
     Check(!a.name.empty() && a.name.size() <= kAddressNameMax && compare_addresses(a.low, a.high) <= 0);
-  for (const App& a : set.apps) Check(!a.name.empty() && a.name.size() <= kAppNameMax && a.description.size() <= kDescriptionMax);
+  for (const App& a : set.apps)
+    Check(!a.name.empty() && a.name.size() <= kAppNameMax && a.description.size() <= kDescriptionMax);
   for (const Rule& r : set.rules)
     Check(r.protocol < set.protocols.size() && r.address < set.addresses.size() && r.app < set.apps.size() &&
           r.direction >= 0 && r.direction <= 1 && r.action >= 0 && r.action <= 2);
