@@ -287,7 +287,7 @@ endif()
 # Programs built in other folders, perhaps defined after this one: a dependency on each
 # that exists when the build is generated, so the installer holds every program built.
 set(sv_program_targets)
-foreach(target interceptor wayguard edictor kindler)
+foreach(target interceptor rules wayguard edictor kindler)
   list(APPEND sv_program_targets $<$<TARGET_EXISTS:${target}>:${target}>)
 endforeach()
 

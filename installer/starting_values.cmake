@@ -25,7 +25,8 @@ set(SV_PROGRAMS
   "wayguard.exe|Wayguard"
   "edictor.exe|Edictor"
   "kindler.exe|Kindler"
-  "interceptor.exe|")
+  "interceptor.exe|"
+  "rules.exe|")
 set(SV_LIBRARY "tessary.dll")
 # "EdictorPath" names this program inside the install folder.
 set(SV_EDICTOR_PROGRAM "edictor.exe")

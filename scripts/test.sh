@@ -16,4 +16,6 @@ echo "== fuzzing the registry record decoding for 5 seconds"
 TARNWALL_BUILD="$TARNWALL_BUILD" bash "$TARNWALL_ROOT/store/fuzz/run.sh" 5 || status=1
 echo "== fuzzing the interceptor's attempt parser for 5 seconds"
 TARNWALL_BUILD="$TARNWALL_BUILD" bash "$TARNWALL_ROOT/tools/fuzz/run.sh" 5 || status=1
+echo "== fuzzing the rule-set file reader of rules.exe: 20,000 inputs, the same on every run"
+TARNWALL_BUILD="$TARNWALL_BUILD" bash "$TARNWALL_ROOT/tools/rules_fuzz/run.sh" -runs=20000 || status=1
 exit $status
