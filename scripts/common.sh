@@ -31,8 +31,11 @@ build_all() {
   cmake -S "$TARNWALL_ROOT" -B "$TARNWALL_BUILD" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$TARNWALL_ROOT/cmake/mingw-w64-x86_64.cmake" >"$TARNWALL_BUILD.cmake.log" 2>&1 \
     || { cat "$TARNWALL_BUILD.cmake.log"; return 1; }
-  cmake --build "$TARNWALL_BUILD" -j"$(nproc)" 2>&1 | grep -E -v '^\[ *[0-9]+%\]|^Scanning|^Consolidate|^$' || true
-  [ "${PIPESTATUS[0]}" = 0 ]
+  # The filter's own status (grep finds no line to keep) is no failure; the build's is,
+  # and it is read off the pipeline itself, before any other command can replace it.
+  cmake --build "$TARNWALL_BUILD" -j"$(nproc)" 2>&1 | { grep -E -v '^\[ *[0-9]+%\]|^Scanning|^Consolidate|^$' || true; }
+  local status=${PIPESTATUS[0]}
+  return "$status"
 }
 
 # A wineserver started without a display breaks later window programs, so every
