@@ -1,8 +1,8 @@
 #include "lists.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 
 namespace kindler {
