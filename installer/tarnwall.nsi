@@ -18,11 +18,19 @@ RequestExecutionLevel admin
 !include "${GENERATED}/starting_values.nsh"
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
 
 !define BASE_KEY "SOFTWARE\${SV_MAKER}\${SV_PRODUCT}\${SV_VERSION}"
 !define RULES_KEY "${BASE_KEY}\Rules"
 !define RULE_SET_KEY "${RULES_KEY}\${SV_RULE_SET_NAME}"
 !define UNINSTALL_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\${SV_UNINSTALL_KEY_NAME}"
+; "EdictorPath" is read back into a buffer of 255 bytes, its NUL included.
+!define EDICTOR_PATH_LIMIT 254
+
+!include "WinMessages.nsh"
+; Edictor's File > Exit.
+!define EDICTOR_EXIT_COMMAND 32772
+!define SYNCHRONIZE 0x00100000
 
 Name "${SV_PRODUCT}"
 OutFile "${OUTFILE}"
@@ -40,6 +48,7 @@ VIAddVersionKey "LegalCopyright" "${SV_MAKER}"
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !if /FileExists "${BIN}/kindler.exe"
@@ -58,6 +67,66 @@ Function .onInit
   ; Our programs are 64-bit and read the 64-bit registry.
   SetRegView 64
   SetShellVarContext all
+  ; A silent install has no folder page: a folder given with /D is checked here.
+  ${If} ${Silent}
+    Call CheckInstallFolder
+    ${If} $0 != ""
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; $0: empty when $INSTDIR can be used, else why not. The programs read their paths as
+; 8-bit text in the system's code page: a folder name outside it comes back garbled, and
+; "EdictorPath" must fit its 254 bytes in that code page.
+Function CheckInstallFolder
+  Push $1
+  Push $2
+  ; Bytes in the ANSI code page, NUL included, and whether a character had no place in it
+  ; (a UTF-8 code page has a place for every character and takes no such question).
+  System::Call 'kernel32::GetACP() i .r2'
+  ${If} $2 == 65001
+    System::Call 'kernel32::WideCharToMultiByte(i 0, i 0, w "$INSTDIR\${SV_EDICTOR_PROGRAM}", i -1, p 0, i 0, p 0, p 0) i .r1'
+    StrCpy $2 0
+  ${Else}
+    System::Call 'kernel32::WideCharToMultiByte(i 0, i 0x400, w "$INSTDIR\${SV_EDICTOR_PROGRAM}", i -1, p 0, i 0, p 0, *i 0 r2) i .r1'
+  ${EndIf}
+  StrCpy $0 ""
+  ${If} $2 != 0
+  ${OrIf} $1 == 0
+    StrCpy $0 "The folder $INSTDIR has characters in its name that Tarnwall's programs cannot read.  Please choose a folder whose name uses only the characters of this computer's language setting."
+  ${Else}
+    IntOp $1 $1 - 1
+    ${If} $1 > ${EDICTOR_PATH_LIMIT}
+      StrCpy $0 "The folder $INSTDIR is too long: the Edictor's path in it would be $1 characters, and it may have at most ${EDICTOR_PATH_LIMIT}.  Please choose a shorter folder."
+    ${EndIf}
+  ${EndIf}
+  Pop $2
+  Pop $1
+FunctionEnd
+
+Function DirectoryLeave
+  Call CheckInstallFolder
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$0" /SD IDOK
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; $R0: how many folders, from the folder in $R1 upwards, do not exist yet (and so are
+; made by this installation).
+Function CountNewFolders
+  Push $R1
+  StrCpy $R0 0
+  ${DoWhile} $R1 != ""
+    ${If} ${FileExists} "$R1\*.*"
+      ${Break}
+    ${EndIf}
+    IntOp $R0 $R0 + 1
+    ${GetParent} $R1 $R1
+  ${Loop}
+  Pop $R1
 FunctionEnd
 
 Function un.onInit
@@ -67,6 +136,22 @@ FunctionEnd
 
 Section "Tarnwall" SecMain
   SectionIn RO
+  ; Which folders this installation makes, so that the uninstaller removes those and no
+  ; folder that was there before. A reinstall into the same folder finds them made and
+  ; keeps what the first installation recorded.
+  ClearErrors
+  ReadRegStr $R2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  StrCpy $R1 "$INSTDIR"
+  Call CountNewFolders
+  ${If} $R0 > 0
+  ${OrIf} $R2 != "$INSTDIR"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "CreatedFolders" $R0
+  ${EndIf}
+  StrCpy $R1 "$APPDATA\${SV_LOG_SUBDIR}"
+  Call CountNewFolders
+  ${If} $R0 > 0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "CreatedLogFolders" $R0
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${BIN}/${SV_LIBRARY}"
   CreateDirectory "$SMPROGRAMS\${SV_MENU_FOLDER}"
@@ -123,7 +208,58 @@ Function WriteStartingValues
   WriteRegStr HKLM "${RULES_KEY}" "ActiveRuleSet" "${SV_RULE_SET_NAME}"
 FunctionEnd
 
+; Ends every running program whose window matches through the program's own quit path
+; (MESSAGE with WPARAM, sent to that window), and waits for its process to end.
+!macro CloseProgram CLASS TITLE MESSAGE WPARAM
+  ${For} $R5 1 8
+    FindWindow $R6 "${CLASS}" "${TITLE}"
+    ${If} $R6 == 0
+      ${Break}
+    ${EndIf}
+    System::Call 'user32::GetWindowThreadProcessId(p R6, *i 0 r7)'
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r7) p .r8'
+    !if "${MESSAGE}" == "${WM_ENDSESSION}"
+      SendMessage $R6 ${WM_QUERYENDSESSION} 0 0 /TIMEOUT=5000
+    !endif
+    SendMessage $R6 ${MESSAGE} ${WPARAM} 0 /TIMEOUT=5000
+    ${If} $8 != 0
+      System::Call 'kernel32::WaitForSingleObject(p r8, i 10000)'
+      System::Call 'kernel32::CloseHandle(p r8)'
+    ${EndIf}
+  ${Next}
+!macroend
+
+; Removes the folder in $R1 and, going up, as many of its parents as $R0 counts in all,
+; each only when empty.
+Function un.RemoveMadeFolders
+  ${DoWhile} $R0 > 0
+    RMDir "$R1"
+    ${If} ${FileExists} "$R1\*.*"
+      ${Break}
+    ${EndIf}
+    IntOp $R0 $R0 - 1
+    ${GetParent} $R1 $R1
+  ${Loop}
+FunctionEnd
+
 Section "Uninstall"
+  ; Files in use would stay behind: the monitor and the editor end first, each by the
+  ; way it ends with the Windows session or its Exit command.
+  !insertmacro CloseProgram "#32770" "Tarnwall Wayguard" ${WM_ENDSESSION} 1
+  !insertmacro CloseProgram "TarnwallEdictorFrame" "" ${WM_COMMAND} ${EDICTOR_EXIT_COMMAND}
+
+  ; What the installation made; one without a record made its own folder alone.
+  ClearErrors
+  ReadRegDWORD $R8 HKLM "${UNINSTALL_KEY}" "CreatedFolders"
+  ${If} ${Errors}
+    StrCpy $R8 1
+  ${EndIf}
+  ClearErrors
+  ReadRegDWORD $R9 HKLM "${UNINSTALL_KEY}" "CreatedLogFolders"
+  ${If} ${Errors}
+    StrCpy $R9 2
+  ${EndIf}
+
   !insertmacro SV_REMOVE_PROGRAMS
   Delete "$INSTDIR\${SV_LIBRARY}"
   !if /FileExists "${WIZARD_DATA}/PROVIDER.LST"
@@ -138,9 +274,10 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${SV_MENU_FOLDER}\Uninstall ${SV_PRODUCT}.lnk"
   RMDir "$SMPROGRAMS\${SV_MENU_FOLDER}"
 
-  ; The connection log is the user's record and stays; its folder goes when empty.
-  RMDir "$APPDATA\${SV_LOG_SUBDIR}"
-  RMDir "$APPDATA\${SV_MAKER}"
+  ; The connection log is the user's record and stays; its folders go when empty.
+  StrCpy $R0 $R9
+  StrCpy $R1 "$APPDATA\${SV_LOG_SUBDIR}"
+  Call un.RemoveMadeFolders
 
   DeleteRegKey HKLM "${BASE_KEY}"
   DeleteRegKey /ifempty HKLM "SOFTWARE\${SV_MAKER}\${SV_PRODUCT}"
@@ -148,7 +285,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
   Delete "$INSTDIR\${SV_UNINSTALLER}"
-  RMDir "$INSTDIR"
-  ; The maker's folder in Program Files, when nothing else of it is left.
-  RMDir "$INSTDIR\.."
+  StrCpy $R0 $R8
+  StrCpy $R1 "$INSTDIR"
+  Call un.RemoveMadeFolders
 SectionEnd

@@ -11,19 +11,36 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-TARNWALL_PACKAGES="g++-mingw-w64-x86-64 wine64 wine xvfb xauth x11-apps imagemagick nsis cmake googletest make clang libclang-rt-14-dev python3"
+# fonts-wine: Wine's own faces (the dialogs' "MS Sans Serif" among them), which Wine only
+# recommends; without them the programs' look, and their screenshots, depend on the machine.
+TARNWALL_PACKAGES="g++-mingw-w64-x86-64 wine64 wine fonts-wine xvfb xauth imagemagick nsis cmake googletest make clang python3"
 
-ensure_packages() {
+install_missing() {
   local missing=""
-  for p in $TARNWALL_PACKAGES; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
   done
   if [ -n "$missing" ]; then
     echo "== installing:$missing"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
+    [ -n "${TARNWALL_APT_UPDATED:-}" ] || { apt-get update -qq; TARNWALL_APT_UPDATED=1; }
     apt-get install -y -qq --no-install-recommends $missing >/dev/null
   fi
+}
+
+# The fuzzer's runtime for the clang that is installed, whatever version the
+# distribution's clang package brings (its dependency "clang-N" names it).
+clang_runtime_package() {
+  local version
+  version=$(dpkg-query -W -f='${Depends}' clang 2>/dev/null | grep -o 'clang-[0-9][0-9]*' | head -1)
+  version=${version#clang-}
+  [ -n "$version" ] || version=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -1)
+  [ -n "$version" ] && echo "libclang-rt-$version-dev"
+}
+
+ensure_packages() {
+  install_missing $TARNWALL_PACKAGES
+  install_missing $(clang_runtime_package)
 }
 
 build_all() {
@@ -31,8 +48,11 @@ build_all() {
   cmake -S "$TARNWALL_ROOT" -B "$TARNWALL_BUILD" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$TARNWALL_ROOT/cmake/mingw-w64-x86_64.cmake" >"$TARNWALL_BUILD.cmake.log" 2>&1 \
     || { cat "$TARNWALL_BUILD.cmake.log"; return 1; }
-  cmake --build "$TARNWALL_BUILD" -j"$(nproc)" 2>&1 | grep -E -v '^\[ *[0-9]+%\]|^Scanning|^Consolidate|^$' || true
-  [ "${PIPESTATUS[0]}" = 0 ]
+  # The filter's own status (grep finds no line to keep) is no failure; the build's is,
+  # and it is read off the pipeline itself, before any other command can replace it.
+  cmake --build "$TARNWALL_BUILD" -j"$(nproc)" 2>&1 | { grep -E -v '^\[ *[0-9]+%\]|^Scanning|^Consolidate|^$' || true; }
+  local status=${PIPESTATUS[0]}
+  return "$status"
 }
 
 # A wineserver started without a display breaks later window programs, so every

@@ -156,7 +156,12 @@ int WINAPI SW_AddRule(const char* description, const char* app_name, const char*
   int rule_key;
   bool added;
   if (!set_or_add_rule(r.rules, pk, ak, xk, direction, action, &rule_key, &rule, &added)) return 0;
-  return store([&](KeyChain& k) { return store_rule(k, rule, added ? RuleStore::kAdd : RuleStore::kModify); });
+  // A live rule whose value is missing (an earlier store of it failed) gets its value
+  // now: otherwise every retry would be refused as a change to a rule not stored.
+  return store([&](KeyChain& k) {
+    if (added) return store_rule(k, rule, RuleStore::kAdd);
+    return store_rule(k, rule, RuleStore::kModify) || store_rule(k, rule, RuleStore::kAdd) ? 1 : 0;
+  });
 }
 
 int WINAPI SW_Shutdown(void) {

@@ -505,4 +505,132 @@ TEST_F(InstallTest, UninstallKeepsTheConnectionLog) {
   EXPECT_FALSE(key_exists(kVelmoraKey));
 }
 
+// --- The install folder and what the uninstaller removes ------------------------------
+
+// Runs a command line given in UTF-16, for folder names outside the ANSI code page.
+int run_wide(const std::wstring& command_line) {
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::wstring cmd = command_line;
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  CloseHandle(pi.hThread);
+  DWORD code = (DWORD)-1;
+  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  else TerminateProcess(pi.hProcess, 99);
+  CloseHandle(pi.hProcess);
+  return (int)code;
+}
+
+std::wstring widen(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), wide.data(), (int)wide.size()));
+  return wide;
+}
+
+// Polls for a condition for up to `ms`; false if it never held.
+template <typename F> bool wait_for(F condition, DWORD ms = 30000) {
+  for (DWORD waited = 0;; waited += 50) {
+    if (condition()) return true;
+    if (waited >= ms) return false;
+    Sleep(50);
+  }
+}
+
+// A folder under Program Files whose Edictor path has exactly `length` characters.
+std::string folder_with_edictor_path(size_t length) {
+  std::string base = folder(CSIDL_PROGRAM_FILES) + "\\TwTest\\";
+  size_t rest = length - base.size() - 1 - strlen(sv::k_EDICTOR_PROGRAM);
+  return base + std::string(rest, 'x');
+}
+
+class InstallFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { wipe(); }
+  void TearDown() override {
+    wipe();
+    RemoveDirectoryA((folder(CSIDL_PROGRAM_FILES) + "\\TwTest").c_str());
+  }
+};
+
+TEST_F(InstallFolderTest, AFolderTooLongForTheEdictorPathIsRefused) {
+  std::string too_long = folder_with_edictor_path(PFW_EDICTOR_PATH_SIZE);  // 255: no room for the NUL
+  EXPECT_NE(run(command(here() + "\\" + sv::k_SETUP_FILE, "/S /D=" + too_long)), 0);
+  EXPECT_FALSE(exists(too_long));
+  EXPECT_FALSE(key_exists(kVelmoraKey));
+
+  // 254 characters fit, and the Edictor's path reads back whole.
+  std::string longest = folder_with_edictor_path(PFW_EDICTOR_PATH_SIZE - 1);
+  ASSERT_EQ(run(command(here() + "\\" + sv::k_SETUP_FILE, "/S /D=" + longest)), 0);
+  char* path = PFW_GetEdictorPathFromRegistry();
+  ASSERT_NE(path, nullptr);
+  EXPECT_EQ(std::string(path), longest + "\\" + sv::k_EDICTOR_PROGRAM);
+  PFW_FreeBuffer(path);
+  EXPECT_EQ(run(command(longest + "\\" + sv::k_UNINSTALLER, "/S _?=" + longest)), 0);
+  DeleteFileA((longest + "\\" + sv::k_UNINSTALLER).c_str());
+  RemoveDirectoryA(longest.c_str());
+}
+
+// A name the 8-bit programs would read back garbled: refused, nothing installed.
+TEST_F(InstallFolderTest, AFolderOutsideTheAnsiCodePageIsRefused) {
+  std::wstring folder_name = widen(folder(CSIDL_PROGRAM_FILES)) + L"\\TwTest\\\u03A9\u0416\u4E2D";
+  BOOL lossy = FALSE;
+  char probe[MAX_PATH];
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder_name.c_str(), -1, probe, sizeof probe, nullptr, &lossy);
+  ASSERT_TRUE(lossy) << "this machine's code page holds the test's characters";
+  std::wstring setup = widen(here() + "\\" + sv::k_SETUP_FILE);
+  EXPECT_NE(run_wide(L"\"" + setup + L"\" /S /D=" + folder_name), 0);
+  EXPECT_EQ(GetFileAttributesW(folder_name.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(key_exists(kVelmoraKey));
+}
+
+// A maker's folder that was there before the installation is not the uninstaller's to
+// remove, even empty; the folders the installation made go with it.
+TEST_F(InstallFolderTest, UninstallRemovesOnlyTheFoldersItsInstallationMade) {
+  std::string dir = install_dir();
+  std::string parent = dir.substr(0, dir.find_last_of('\\'));
+  for (bool parent_was_there : {false, true}) {
+    SCOPED_TRACE(parent_was_there ? "the maker's folder was there" : "a machine without it");
+    if (parent_was_there) ASSERT_TRUE(CreateDirectoryA(parent.c_str(), nullptr));
+    ASSERT_EQ(install(), 0);
+    // Run as a user would: it copies itself away, so its end is the install folder's.
+    ASSERT_EQ(run(command(dir + "\\" + sv::k_UNINSTALLER, "/S")), 0);
+    ASSERT_TRUE(wait_for([&] { return !exists(dir); })) << "waited 30 s for " << dir << " to go";
+    EXPECT_EQ(exists(parent), parent_was_there);
+    wipe();
+  }
+}
+
+// Files in use would stay behind: the uninstaller ends the running monitor and editor
+// through their own quit paths first.
+TEST_F(InstallTest, UninstallEndsTheRunningMonitorAndEditor) {
+  std::string dir = install_dir();
+  auto start = [&](const char* program) -> HANDLE {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + dir + "\\" + program + "\"";
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+  };
+  HANDLE monitor = start("wayguard.exe");
+  HANDLE editor = start("edictor.exe");
+  ASSERT_TRUE(monitor && editor);
+  EXPECT_TRUE(wait_for([] { return FindWindowA("#32770", "Tarnwall Wayguard") != nullptr; }))
+      << "waited 30 s for the monitor's window";
+  EXPECT_TRUE(wait_for([] { return FindWindowA("TarnwallEdictorFrame", nullptr) != nullptr; }))
+      << "waited 30 s for the editor's window";
+
+  EXPECT_EQ(uninstall(), 0);
+  EXPECT_EQ(WaitForSingleObject(monitor, 0), WAIT_OBJECT_0) << "the monitor still runs";
+  EXPECT_EQ(WaitForSingleObject(editor, 0), WAIT_OBJECT_0) << "the editor still runs";
+  EXPECT_FALSE(exists(dir + "\\wayguard.exe"));
+  EXPECT_FALSE(exists(dir + "\\edictor.exe"));
+  for (HANDLE p : {monitor, editor}) {
+    if (WaitForSingleObject(p, 0) != WAIT_OBJECT_0) TerminateProcess(p, 1);
+    CloseHandle(p);
+  }
+}
+
 }  // namespace

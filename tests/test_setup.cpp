@@ -210,11 +210,12 @@ TEST_F(SetupTest, ARepeatedRuleChangesOnlyItsActionInListAndRegistry) {
   ASSERT_TRUE(PFW_GetAppByIndex(apps, 1, &x));
   EXPECT_STREQ(x.description, "Ftp");
 
-  // The result is that of the registry update.
+  // A live rule whose value is missing (its first store failed) is stored anew.
   ASSERT_TRUE(delete_value(kRuleSet, "1,0,1,1"));
-  EXPECT_EQ(add_rule_("Ftp", "FTP.EXE", "FTP", 21, PFW_TCP, PFW_OUTBOUND, PFW_ASK, 0), 0);
+  EXPECT_EQ(add_rule_("Ftp", "FTP.EXE", "FTP", 21, PFW_TCP, PFW_OUTBOUND, PFW_ASK, 0), 1);
   EXPECT_EQ(live->action, PFW_ASK);
-  EXPECT_FALSE(value_exists(kRuleSet, "1,0,1,1"));
+  EXPECT_EQ(stored_rule("1,0,1,1").action, PFW_ASK);
+  EXPECT_EQ(stored_rule("1,0,1,1").log, 0);
 }
 
 TEST_F(SetupTest, OverlongAndMissingNamesNeverBreakTheStore) {
@@ -295,6 +296,14 @@ TEST_F(SetupTest, ARuleThatCannotBeStoredReportsFailureButStaysInTheList) {
   int app = -1;
   ASSERT_TRUE(PFW_GetExactAppByName(apps, "GAME.EXE", &app, nullptr));
   EXPECT_TRUE(value_exists(kApps, std::to_string(app).c_str()));
+  EXPECT_EQ(rules->count, 3);
+
+  // The wizard's next Finish, once the store can take it, saves the rule it kept.
+  ASSERT_TRUE(write_string(kRules, "ActiveRuleSet", kRuleSetName));
+  EXPECT_EQ(add_rule_("Game", "GAME.EXE", "Game", 27015, PFW_UDP, PFW_INBOUND, PFW_DENY, 0), 1);
+  int game = -1;
+  ASSERT_TRUE(PFW_GetExactProtocolByService(protocols, PFW_UDP, 27015, &game, nullptr));
+  EXPECT_EQ(stored_rule(PFW_CreateRuleKey(game, 0, app, PFW_INBOUND)).action, PFW_DENY);
   EXPECT_EQ(rules->count, 3);
 }
 

@@ -133,6 +133,13 @@ class WizardPagesTest : public ::testing::Test {
   bool registry_ = false;
 };
 
+// Whether a quit waits in this thread's queue: a message box shown then ends at once on
+// Windows, before anyone can read it.
+bool QuitPending() {
+  MSG msg;
+  return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
 TEST(WizardSentence, NamesJoined) {
   std::vector<std::string> many;
   for (int i = 0; i < 30; ++i) many.push_back("P" + std::to_string(i));
@@ -425,6 +432,93 @@ TEST_F(WizardPagesTest, TheHelpButtonOpensTheWizardsTopic) {
   EXPECT_EQ(helps[0].command, static_cast<UINT>(HELP_CONTEXT));
   EXPECT_EQ(helps[0].data, static_cast<ULONG_PTR>(IDH_TARNWALL_KINDLER));
   EXPECT_NE(helps[0].path.find("\\Tarnwall.hlp"), std::string::npos) << helps[0].path;
+}
+
+// The program's own quit path: closing the window at Finish must not leave a quit
+// pending while the message that comes after it is shown.
+TEST_F(WizardPagesTest, EdictorNotStartedIsShownWithTheRealQuitPath) {
+  InstallStore();
+  ASSERT_TRUE(regtest::write_string(regtest::kRules, "EdictorPath", "C:\\no\\such\\edictor.exe"));
+  startResult_ = false;
+  Start();
+  wizard_->SetQuitOnClose(true);
+  Next();
+  Choose({5});
+  Next();
+  Next();
+  ASSERT_EQ(wizard_->currentPage(), 6);
+  std::vector<bool> quitPending;
+  winui::SetMessageBoxHook([&](const winui::MessageBoxCall& call) {
+    boxes_.push_back(call);
+    quitPending.push_back(QuitPending());
+    return IDOK;
+  });
+  PostMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(IDC_CMDNEXT, BN_CLICKED), (LPARAM)Control(IDC_CMDNEXT));
+  EXPECT_EQ(RunMessageLoop(*wizard_), 0);  // ends: the quit came after the message
+  EXPECT_FALSE(IsWindow(hwnd_));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "Could not start the Tarnwall Edictor.");
+  EXPECT_FALSE(quitPending[0]) << "the message would end before it is seen";
+}
+
+TEST_F(WizardPagesTest, StopMessageIsShownWithTheRealQuitPath) {
+  WriteFile("PROVIDER.LST", "A.LST,NOICON.ICO,Alpha\r\n");
+  WizardLists lists;
+  FrmWizard wizard(lists);
+  wizard.SetQuitOnClose(true);
+  std::vector<bool> quitPending;
+  winui::SetMessageBoxHook([&](const winui::MessageBoxCall& call) {
+    boxes_.push_back(call);
+    quitPending.push_back(QuitPending());
+    return IDOK;
+  });
+  EXPECT_FALSE(StartWizard(wizard, lists));
+  EXPECT_FALSE(wizard.hwnd());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text.substr(0, 78), "Could not load the provider list - wizard cannot continue.  Error code = 105,2");
+  EXPECT_FALSE(quitPending[0]) << "the message would end before it is seen";
+  // The program's end is on its way all the same.
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// The provider pictures belong to the wizard, not to the list view that shows them: they
+// outlive the window and are destroyed once, with the wizard.
+TEST_F(WizardPagesTest, ProviderImagesOutliveTheListView) {
+  Start();
+  HIMAGELIST images = ListView_GetImageList(Control(IDC_LVWPROVIDERS), LVSIL_NORMAL);
+  ASSERT_TRUE(images);
+  ASSERT_EQ(ImageList_GetImageCount(images), 6);
+  answer_ = IDYES;
+  Press(IDC_CMDCANCEL);
+  ASSERT_FALSE(IsWindow(hwnd_));
+  EXPECT_EQ(ImageList_GetImageCount(images), 6);
+}
+
+// Page 3 names each provider whole, however long its name.
+TEST_F(WizardPagesTest, PageThreeNamesLongProvidersWhole) {
+  const std::string longName = "Provider " + std::string(290, 'n') + " End";
+  WriteFile("PROVIDER.LST", "A.LST,A.ICO,\"" + longName + "\"\r\nC.LST,C.ICO,Cobalt\r\n");
+  Start();
+  ToPage3({0, 1});
+  ASSERT_EQ(wizard_->currentPage(), 3);
+  std::string text(2048, '\0');
+  text.resize(GetWindowTextA(Control(IDC_LBLPAGE3A), text.data(), (int)text.size()));
+  const std::string start = "As a user of " + longName + " and Cobalt, Tarnwall";
+  EXPECT_EQ(text.substr(0, start.size()), start);
+}
+
+TEST(WizardCodePage, LeadBytesOfTheSystemsCodePages) {
+  CodePage sjis = CodePageOf(932);
+  EXPECT_FALSE(sjis.utf8);
+  EXPECT_TRUE(sjis.lead[0x81]);
+  EXPECT_TRUE(sjis.lead[0xE0]);
+  EXPECT_FALSE(sjis.lead['A']);
+  EXPECT_FALSE(sjis.lead[0xA1]);  // a half-width katakana: one byte
+  CodePage western = CodePageOf(1252);
+  for (int b = 0; b < 256; ++b) EXPECT_FALSE(western.lead[b]) << b;
+  EXPECT_TRUE(CodePageOf(CP_UTF8).utf8);
+  EXPECT_EQ(CutToCharacters(std::string(39, 'd') + "\x93\x64", 40, sjis), std::string(39, 'd'));
 }
 
 }  // namespace

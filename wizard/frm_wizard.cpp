@@ -252,7 +252,8 @@ bool FrmWizard::Create(Failure& failure) {
     MakeControl(hwnd_, "STATIC", kPage1b, label, IDC_LBLPAGE1B, {2280, 1560, 4815, 1215});
     MakeControl(hwnd_, "STATIC", kPage1c, label, IDC_LBLPAGE1C, {2280, 2760, 4815, 495});
     MakeControl(hwnd_, "STATIC", kPage2, label, IDC_LBLPAGE2, {2280, 240, 4815, 615});
-    HWND list = MakeControl(hwnd_, WC_LISTVIEWA, "", WS_BORDER | WS_TABSTOP | LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
+    HWND list = MakeControl(hwnd_, WC_LISTVIEWA, "", WS_BORDER | WS_TABSTOP | LVS_ICON | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE |
+                                    LVS_SHAREIMAGELISTS,
                             IDC_LVWPROVIDERS, {2280, 960, 4815, 2415});
     MakeControl(hwnd_, "STATIC", kPage3a, label, IDC_LBLPAGE3A, {2280, 360, 4815, 975});
     MakeIcon(IDC_IMGLIGHTS, IDI_LIGHTS, 2280, 1440);
@@ -287,6 +288,7 @@ bool FrmWizard::Create(Failure& failure) {
     currentPage_ = 1;
     ShowPage(1);
 
+    // The wizard owns the pictures (~FrmWizard); the list view only shows them.
     images_ = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, lists_.ProviderCount() + 1, 4);
     ListView_SetImageList(list, images_, LVSIL_NORMAL);
     LVCOLUMNA column{};
@@ -345,10 +347,14 @@ void FrmWizard::ShowPage(int page) {
     if (page == 3) {
         std::vector<std::string> names;
         HWND list = Item(IDC_LVWPROVIDERS);
+        // Names of any length come whole from the provider table, by the item's tag.
         for (int i : SelectedItems()) {
-            char text[260] = "";
-            ListView_GetItemText(list, i, 0, text, sizeof text);
-            names.push_back(text);
+            LVITEMA item{};
+            item.mask = LVIF_PARAM;
+            item.iItem = i;
+            SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            int v = static_cast<int>(item.lParam);
+            if (v >= 0 && v < lists_.ProviderCount()) names.push_back(lists_.Providers()[v].name);
         }
         std::string text = pageThreeTemplate_;
         std::size_t at = text.find("%1");
@@ -545,6 +551,18 @@ void FrmWizard::Finish() {
 }
 
 LRESULT FrmWizard::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    ++handlerDepth_;
+    LRESULT result = HandleMessage(msg, wParam, lParam);
+    // A message box's modal loop ends at a pending quit: post it only when the outermost
+    // handler, which may still have something to show, has returned.
+    if (--handlerDepth_ == 0 && quitPending_) {
+        quitPending_ = false;
+        PostQuitMessage(0);
+    }
+    return result;
+}
+
+LRESULT FrmWizard::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_COMMAND: {
             int id = LOWORD(wParam), code = HIWORD(wParam);
@@ -583,7 +601,7 @@ LRESULT FrmWizard::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             CloseForm(0);
             return 0;
         case WM_DESTROY:
-            if (quitOnClose_) PostQuitMessage(0);
+            if (quitOnClose_) quitPending_ = true;
             break;
     }
     return Window::WindowProc(msg, wParam, lParam);
@@ -598,14 +616,37 @@ bool StartWizard(FrmWizard& wizard, WizardLists& lists) {
         ok = wizard.Create(failure);
     }
     if (!ok) {
-        wizard.Destroy();
+        // The message first: closing the window ends the program's message loop.
         winui::ShowMessageBox(nullptr, ProviderListFailureMessage(failure, step).c_str(), kSetupTitle,
                               MB_ICONSTOP | MB_OK);
+        wizard.Destroy();
         return false;
     }
     ShowWindow(wizard.hwnd(), SW_SHOW);
     UpdateWindow(wizard.hwnd());
     return true;
+}
+
+int RunMessageLoop(FrmWizard& wizard) {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        // Tab, Enter (Next) and Esc (Cancel) as in a dialog.
+        if (wizard.hwnd() && IsDialogMessageA(wizard.hwnd(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+CodePage CodePageOf(UINT codePage) {
+    if (codePage == CP_UTF8) return CodePage::Utf8();
+    CodePage page;
+    CPINFO info{};
+    if (!GetCPInfo(codePage, &info)) return page;
+    // Lead bytes come as inclusive ranges, pairs of bytes ending with a zero pair.
+    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i]; i += 2)
+        for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) page.lead[b] = true;
+    return page;
 }
 
 }  // namespace kindler

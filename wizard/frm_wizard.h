@@ -33,7 +33,9 @@ public:
     // page 1. False with `failure` set when the window or a provider's icon cannot be made.
     bool Create(Failure& failure);
 
-    // Whether the program ends (PostQuitMessage) when the window closes; tests keep it off.
+    // Whether the program ends (PostQuitMessage) when the window closes. The quit is
+    // posted once the handler that closed the window has returned, so a message that
+    // handler still shows (after Finish) is not ended by it.
     void SetQuitOnClose(bool quit) { quitOnClose_ = quit; }
     void SetProgramStarter(ProgramStarter starter) { startProgram_ = std::move(starter); }
 
@@ -55,6 +57,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     struct Twips {
         int left, top, width, height;
     };
@@ -84,6 +87,8 @@ private:
     RuleStoreLink store_;
     ProgramStarter startProgram_;
     bool quitOnClose_ = false;
+    bool quitPending_ = false;
+    int handlerDepth_ = 0;
 
     int16_t currentPage_ = 1;
     int16_t groupPage_ = 0;
@@ -105,5 +110,11 @@ private:
 // makes and shows the window. On failure tells the user (the stop message with its
 // error code, step and text) and returns false; the program then ends.
 bool StartWizard(FrmWizard& wizard, WizardLists& lists);
+
+// The program's message loop, until the quit that closing the window posts.
+int RunMessageLoop(FrmWizard& wizard);
+
+// How the code page `codePage` (the ANSI code page, GetACP) makes characters of bytes.
+CodePage CodePageOf(UINT codePage);
 
 }  // namespace kindler

@@ -1,5 +1,6 @@
 #include "lists.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,13 +21,58 @@ std::string Cut(std::string text, std::size_t limit) {
     return text;
 }
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// Bytes of the character that starts at `at`; a broken sequence counts its bytes one by
+// one, so it is never longer than what is there.
+std::size_t CharacterLength(std::string_view text, std::size_t at, const CodePage& page) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    if (page.utf8) {
+        if (byte >= 0xF0 && byte <= 0xF4) length = 4;
+        else if (byte >= 0xE0) length = byte <= 0xEF ? 3 : 1;
+        else if (byte >= 0xC2) length = 2;
+        for (std::size_t i = 1; i < length; ++i) {
+            if (at + i >= text.size() || (static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 1;
+        }
+        return length;
+    }
+    if (page.lead[byte] && at + 1 < text.size()) length = 2;
+    return length;
+}
+
+bool HoldsNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
 }  // namespace
+
+std::string CutToCharacters(std::string_view text, std::size_t limit, const CodePage& page) {
+    if (text.size() <= limit) return std::string(text);
+    std::size_t end = 0;
+    while (end < text.size()) {
+        std::size_t next = end + CharacterLength(text, end, page);
+        if (next > limit) break;
+        end = next;
+    }
+    return std::string(text.substr(0, end));
+}
 
 std::string Trim(std::string_view text) {
     std::size_t first = 0, last = text.size();
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
     return std::string(text.substr(first, last - first));
+}
+
+FieldReader::FieldReader(std::string_view data) : data_(data) {
+    if (data_.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
+        data_.remove_prefix(kUtf8Mark.size());
+        markedUtf8_ = true;
+    }
+    // Trailing blanks and line ends are no data: a field never ends in blanks, and a
+    // line end with nothing after it opens no field.
+    std::size_t end = data_.size();
+    while (end > 0 && (IsBlank(data_[end - 1]) || IsLineEnd(data_[end - 1]))) --end;
+    data_ = data_.substr(0, end);
 }
 
 bool FieldReader::AtEnd() {
@@ -99,7 +145,7 @@ bool ReadFileFromDisk(const std::string& name, std::string& content, Failure& fa
     bool ok = true;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         if (content.size() + got > static_cast<std::size_t>(kLargestFile)) {
-            failure = {kFileTooLarge, "The file is too large to be a list."};
+            failure = {kFileTooLarge, "The file is too large to be a list.", true};
             ok = false;
             break;
         }
@@ -107,7 +153,7 @@ bool ReadFileFromDisk(const std::string& name, std::string& content, Failure& fa
     }
     if (ok && std::ferror(file)) {
         int code = errno ? errno : EIO;
-        failure = {code, std::strerror(code)};
+        failure = {code, std::strerror(code), true};
         ok = false;
     }
     std::fclose(file);
@@ -167,7 +213,7 @@ bool WizardLists::LoadProviderList(Failure& failure, int& step) {
     providers_.clear();
     std::string content;
     if (!source_("PROVIDER.LST", content, failure)) {
-        step = 1;
+        step = failure.whileReading ? 2 : 1;
         return false;
     }
     FieldReader reader(content);
@@ -177,7 +223,10 @@ bool WizardLists::LoadProviderList(Failure& failure, int& step) {
             step = 2;
             return false;
         }
-        if (fields[0].empty() || fields[1].empty() || fields[2].empty()) continue;
+        // A NUL would end the name where the system reads it: such a record names no file.
+        bool usable = true;
+        for (const std::string& field : fields) usable = usable && !field.empty() && !HoldsNul(field);
+        if (!usable) continue;
         providers_.push_back({fields[0], fields[1], fields[2]});
     }
     return true;
@@ -185,6 +234,7 @@ bool WizardLists::LoadProviderList(Failure& failure, int& step) {
 
 int16_t WizardLists::LoadApplicationList(const std::string& listFile, const std::string& providerName) {
     const std::string where = providerName + " (" + listFile + ").";
+    tally_ = ListTally{};
     auto fail = [&](const Failure& failure) -> int16_t {
         Report("Could not process application list for " + where);
         int code = failure.code;
@@ -196,61 +246,112 @@ int16_t WizardLists::LoadApplicationList(const std::string& listFile, const std:
     Failure failure;
     if (!source_(listFile, content, failure)) return fail(failure);
     FieldReader reader(content);
+    // A file that says it is UTF-8 is cut as UTF-8, whatever the system's code page.
+    const CodePage page = reader.MarkedUtf8() ? CodePage::Utf8() : codePage_;
     std::vector<std::string> f;
-    bool valid = true;
+    std::vector<std::string> groupsCut;
     while (!reader.AtEnd()) {
         if (!reader.ReadRecord(8, f, failure)) return fail(failure);
+        ++tally_.records;
         for (int i = 4; i < 8; ++i) f[i] = Trim(f[i]);
-        std::string description = Cut(Trim(f[1]), kDescriptionLimit);
-        std::string application = Cut(Trim(f[2]), kApplicationNameLimit);
-        std::string protocol = Cut(Trim(f[3]), kProtocolNameLimit);
+        std::string description = CutToCharacters(Trim(f[1]), kDescriptionLimit, page);
+        std::string application = CutToCharacters(Trim(f[2]), kApplicationNameLimit, page);
+        std::string protocol = CutToCharacters(Trim(f[3]), kProtocolNameLimit, page);
         // A field of blanks in quotes is not empty as read but would become an entry
         // without a name in the rule store, so it counts as empty too.
         bool fieldsPresent = !f[0].empty() && !description.empty() && !application.empty() &&
                              !protocol.empty() && !f[4].empty();
         bool known = (f[5] == "TCP" || f[5] == "UDP") && (f[6] == "IN" || f[6] == "OUT") &&
                      (f[7] == "ALL" || f[7] == "LOCAL");
-        if (!fieldsPresent || !known) {
-            valid = false;
-            continue;
-        }
-        int32_t port;
-        if (!ParsePort(f[4], port)) {
+        // The store takes its names up to the first NUL: a field holding one would be
+        // stored as something else, or refused at every Finish.
+        bool clean = true;
+        for (const std::string& field : f) clean = clean && !HoldsNul(field);
+        int32_t port = 0;
+        if (fieldsPresent && known && clean && !ParsePort(f[4], port)) {
             return fail({kPortOutOfRange, "The port \"" + Cut(f[4], 40) + "\" lies outside -32768 to 32767."});
         }
-        AddWizardRule(f[0], description, application, protocol, port, f[5] == "TCP" ? 0 : 1,
-                      f[6] == "IN" ? 0 : 1, f[7] == "LOCAL" ? 1 : 0);
+        if (!fieldsPresent || !known || !clean || port < 0) {
+            ++tally_.invalid;
+            continue;
+        }
+        const bool groupKnown = GroupIndex(f[0]) >= 0;
+        if (AddWizardRule(f[0], description, application, protocol, port, f[5] == "TCP" ? 0 : 1,
+                          f[6] == "IN" ? 0 : 1, f[7] == "LOCAL" ? 1 : 0)) {
+            ++tally_.added;
+        } else if (RuleCount() >= kMaxRules) {
+            ++tally_.cutForRules;
+        } else {
+            ++tally_.cutForGroups;
+            if (!groupKnown && std::find(groupsCut.begin(), groupsCut.end(), f[0]) == groupsCut.end())
+                groupsCut.push_back(f[0]);
+        }
     }
-    if (!valid) {
+    tally_.groupsCut = static_cast<int>(groupsCut.size());
+    if (tally_.cutForGroups > 0 || tally_.cutForRules > 0) Report(LimitMessage(listFile, providerName));
+    if (tally_.invalid > 0) {
         Report("Errors found processing application list for " + where);
         return -1;
     }
     return 0;
 }
 
-void WizardLists::AddWizardRule(const std::string& groupName, const std::string& description,
+std::string WizardLists::LimitMessage(const std::string& listFile, const std::string& providerName) const {
+    auto entries = [](int n) { return std::to_string(n) + (n == 1 ? " entry" : " entries"); };
+    std::string lost;
+    if (tally_.cutForGroups > 0) {
+        lost = entries(tally_.cutForGroups) + " in " + std::to_string(tally_.groupsCut) +
+               (tally_.groupsCut == 1 ? " group" : " groups") + " beyond the " + std::to_string(kMaxGroups) +
+               " groups";
+    }
+    if (tally_.cutForRules > 0) {
+        if (!lost.empty()) lost += " and ";
+        lost += entries(tally_.cutForRules) + " beyond the " + std::to_string(kMaxRules) + " rules";
+    }
+    return "The wizard's tables are full: " + lost + " it can hold were left out of the application list for " +
+           providerName + " (" + listFile + ").  Choose fewer providers to keep them.";
+}
+
+bool WizardLists::AddWizardRule(const std::string& groupName, const std::string& description,
                                 const std::string& applicationName, const std::string& protocolName,
                                 int32_t port, int32_t transport, int32_t direction, int32_t localOnly) {
+    // The rule table is checked first: a group whose rule cannot be kept would only take
+    // a place among the 50.
+    if (RuleCount() >= kMaxRules) return false;
     int group = FindOrAddGroup(groupName);
-    if (group < 0 || RuleCount() >= kMaxRules) return;
+    if (group < 0) return false;
     WizardRule rule;
     rule.group = static_cast<int16_t>(group);
-    rule.description = Cut(description, kDescriptionLimit);
-    rule.applicationName = Cut(applicationName, kApplicationNameLimit);
-    rule.protocolName = Cut(protocolName, kProtocolNameLimit);
+    rule.description = CutToCharacters(description, kDescriptionLimit, codePage_);
+    rule.applicationName = CutToCharacters(applicationName, kApplicationNameLimit, codePage_);
+    rule.protocolName = CutToCharacters(protocolName, kProtocolNameLimit, codePage_);
     rule.port = port;
     rule.transport = transport;
     rule.direction = direction;
     rule.localOnly = localOnly;
     rules_.push_back(std::move(rule));
+    return true;
+}
+
+int WizardLists::GroupIndex(const std::string& name) const {
+    for (int i = 0; i < GroupCount(); ++i)
+        if (groups_[i].name == name) return i;
+    return -1;
 }
 
 int WizardLists::FindOrAddGroup(const std::string& name) {
-    for (int i = 0; i < GroupCount(); ++i)
-        if (groups_[i].name == name) return i;
+    int found = GroupIndex(name);
+    if (found >= 0) return found;
     if (GroupCount() >= kMaxGroups) return -1;
-    groups_.push_back({name, kAsk});
+    auto remembered = rememberedAccess_.find(name);
+    groups_.push_back({name, remembered == rememberedAccess_.end() ? kAsk : remembered->second});
     return GroupCount() - 1;
+}
+
+void WizardLists::EmptyRuleTable() {
+    rules_.clear();
+    for (const ServiceGroup& group : groups_) rememberedAccess_[group.name] = group.access;
+    groups_.clear();
 }
 
 void WizardLists::RemoveEmptyGroups() {
@@ -270,6 +371,8 @@ void WizardLists::RemoveEmptyGroups() {
         for (WizardRule& rule : rules_)
             if (rule.group > i) --rule.group;
     }
+    // The choice is complete: a group that comes back later is a new one again.
+    rememberedAccess_.clear();
 }
 
 }  // namespace kindler

@@ -24,18 +24,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kindler::WizardLists lists(kindler::ReadFileFromDisk, [](const std::string& message) {
         winui::ShowMessageBox(GetActiveWindow(), message.c_str(), kindler::kSetupTitle, MB_ICONEXCLAMATION | MB_OK);
     });
+    // The lists are 8-bit text in the system's code page; their fields are cut between its characters.
+    lists.SetCodePage(kindler::CodePageOf(GetACP()));
     kindler::FrmWizard wizard(lists);
     wizard.SetQuitOnClose(true);
     bool started = kindler::StartWizard(wizard, lists);
     SetCursor(normal);
     if (!started) return 1;
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        // Tab, Enter (Next) and Esc (Cancel) as in a dialog.
-        if (wizard.hwnd() && IsDialogMessageA(wizard.hwnd(), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return 0;
+    return kindler::RunMessageLoop(wizard);
 }
