@@ -150,6 +150,86 @@ TEST_F(MonitorPromptTest, LockedThePromptOffersNoNewRule) {
   EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before) << "no rule was added";
 }
 
+// "For 15 minutes": the prompt's answer holds for a burst of the same connection,
+// which is answered without a prompt and marked remembered; once the monitor's
+// clock has passed the quarter hour the next request is asked again. The
+// drop-down is chosen with the keys a user presses, once the prompt takes keys.
+TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
+  uint64_t now = 5000;
+  wayguard::ReplaceMonitorMemory([&now] { return now; });
+  start_monitor();
+  uint32_t first = ask(question("BURST.EXE"));
+  DWORD shown = 0;
+  HWND seen = nullptr;
+  ModalScript script;
+  script
+      .when("Tarnwall",
+            [&](HWND p) {
+              if (!seen) seen = p, shown = GetTickCount();
+              return GetTickCount() - shown > wayguard::kPromptKeyGraceMs + 200;
+            },
+            [&](HWND p) {
+              HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
+              EXPECT_TRUE(IsWindowEnabled(life));
+              EXPECT_EQ(SendMessageA(life, CB_GETCURSEL, 0, 0), 0) << "this connection only by default";
+              PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
+              PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
+            })
+      .when("Tarnwall",
+            [](HWND p) { return SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_GETCURSEL, 0, 0) == 1; },
+            [&](HWND p) {
+              EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "For 15 minutes");
+              screenshot(p, "prompt-remember");
+              post_click(p, IDOK);
+            });
+  script.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(script.finished());
+  EXPECT_EQ(answer_of(first), PFW_ALLOW);
+
+  // The burst: answered without a prompt, each marked remembered.
+  std::vector<uint32_t> burst;
+  for (int i = 0; i < 5; i++) burst.push_back(ask(question("BURST.EXE")));
+  traffic(PFW_PROMPT_NOTIFY);
+  for (uint32_t id : burst) {
+    int answer = -1, remembered = 0;
+    EXPECT_EQ(PFW_WaitPromptAnswerFrom(channel, id, 0, &answer, &remembered), 1);
+    EXPECT_EQ(answer, PFW_ALLOW);
+    EXPECT_EQ(remembered, 1);
+  }
+  // Locked: nothing new is offered, but the remembered answer still answers.
+  PFW_SetLockStatus(1);
+  uint32_t locked = ask(question("BURST.EXE"));
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_EQ(answer_of(locked), PFW_ALLOW);
+  uint32_t other = ask(question("OTHER.EXE"));
+  ModalScript lockedScript;
+  lockedScript.then("Tarnwall", [](HWND p) {
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(p, IDC_PROMPT_LIFE)));
+    EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "This connection only");
+    SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_SETCURSEL, 2, 0);  // even so
+    post_click(p, IDC_PROMPT_DENY);
+  });
+  lockedScript.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(lockedScript.finished());
+  EXPECT_EQ(answer_of(other), PFW_DENY);
+  EXPECT_EQ(wayguard::MonitorMemory().size(), 1u) << "locked, the answer was not remembered";
+  PFW_SetLockStatus(0);
+
+  // A quarter of an hour later: asked again.
+  now += wayguard::kFifteenMinutesMs;
+  uint32_t later = ask(question("BURST.EXE"));
+  ModalScript again;
+  again.then("Tarnwall", [](HWND p) { post_click(p, IDC_PROMPT_DENY); });
+  again.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(again.finished());
+  EXPECT_EQ(answer_of(later), PFW_DENY);
+  EXPECT_EQ(wayguard::MonitorMemory().size(), 0u);
+  wayguard::ReplaceMonitorMemory({});  // the test's clock ends with it
+}
+
 // The request of a prompt_helper process, once it is in the channel.
 bool helper_request(PFW_PROMPT_BLOCK* channel, HANDLE helper) {
   DWORD pid = GetProcessId(helper);
