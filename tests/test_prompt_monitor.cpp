@@ -642,6 +642,52 @@ TEST_F(PromptProgramTest, TheRealMonitorAsksAndTheInterceptorFollowsTheButtons) 
   EXPECT_EQ(prompt(1000), nullptr) << "a second prompt";
 }
 
+// "Until Wayguard ends" with the real programs: the drop-down chosen with the Down key,
+// a burst of the same connection answered from memory with no prompt, Block mode still
+// denying it, and a new monitor remembering nothing.
+TEST_F(PromptProgramTest, UntilWayguardEndsAnswersABurstButNotBlockModeNorTheNextMonitor) {
+  start_monitor();
+  const std::string attempt = "\"out tcp 8080 10.0.0.9 KEPT.EXE\"";
+  ProgramRun run;
+  std::thread t = intercept("--ask-ms 20000 " + attempt, "", run);
+  HWND p = prompt();
+  ASSERT_NE(p, nullptr);
+  DWORD found = GetTickCount();
+  // Keys count from half a second after the prompt appeared.
+  while (GetTickCount() - found < wayguard::kPromptKeyGraceMs + 200) Sleep(20);
+  HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
+  for (int i = 0; i < 2; i++) {
+    PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
+    PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
+  }
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20))
+    if (SendMessageA(life, CB_GETCURSEL, 0, 0) == 2) break;
+  EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "Until Wayguard ends");
+  post_click(p, IDOK);
+  t.join();
+  EXPECT_EQ(count(run.out, "KEPT.EXE -> ask:allow [asked, the user allowed it]"), 1) << run.out;
+
+  run = run_program("\"" + program_directory() + "interceptor.exe\" --ask-ms 20000 " + attempt + " " + attempt + " " +
+                        attempt + " " + attempt,
+                    "", nullptr);
+  EXPECT_EQ(count(run.out, "KEPT.EXE -> ask:allow (remembered)"), 4) << run.out;
+  EXPECT_EQ(prompt(500), nullptr) << "a prompt for a remembered connection";
+
+  PFW_SetRunMode(PFW_MODE_BLOCK);
+  run = run_program("\"" + program_directory() + "interceptor.exe\" --ask-ms 20000 " + attempt, "", nullptr);
+  PFW_SetRunMode(PFW_MODE_FILTER);
+  EXPECT_NE(run.out.find("KEPT.EXE -> deny [block mode] mode=block"), std::string::npos) << run.out;
+
+  stop_monitor();
+  start_monitor();
+  t = intercept("--ask-ms 20000 " + attempt, "", run);
+  p = prompt();
+  EXPECT_NE(p, nullptr) << "the new monitor remembered";
+  if (p) post_click(p, IDC_PROMPT_DENY);
+  t.join();
+  EXPECT_NE(run.out.find("KEPT.EXE -> ask:deny [asked, the user denied it]"), std::string::npos) << run.out;
+}
+
 TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsAsked) {
   ProgramRun run;
   run = run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", nullptr);
