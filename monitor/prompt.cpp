@@ -27,6 +27,8 @@ PFW_PROMPT_BLOCK* Channel() {
 uint32_t g_shownId = 0;
 int g_chosen = -1;
 bool g_sessionEnding = false;
+// Answers remembered for the monitor's run.
+RememberedAnswers* g_memory = nullptr;
 // The prompt whose keys are filtered (one is open at a time).
 CPromptDialog* g_filtered = nullptr;
 
@@ -204,6 +206,12 @@ BOOL CPromptDialog::OnInitDialog() {
     SetCheck(IDC_PROMPT_ADD_RULE, false);
     ShowItem(IDC_PROMPT_ADD_RULE, !locked_);
     EnableItem(IDC_PROMPT_ADD_RULE, !locked_);
+    // Locked, nothing new is remembered either: the drop-down stays at its first choice.
+    HWND life = Item(IDC_PROMPT_LIFE);
+    for (int i = 0; i < kAnswerLifeCount; i++)
+        SendMessageA(life, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AnswerLifeText(static_cast<AnswerLife>(i))));
+    SendMessageA(life, CB_SETCURSEL, 0, 0);
+    EnableItem(IDC_PROMPT_LIFE, LifeChoiceOffered(locked_));
     SendMessageA(hwnd_, DM_SETDEFID, IDOK, 0);
     SetTimer(hwnd_, kAskerTimer, kAskerCheckMs, nullptr);
     // The question comes unbidden, while the user types elsewhere: on top, clear of the
@@ -253,6 +261,8 @@ bool CPromptDialog::OnMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT&) {
 
 void CPromptDialog::Answer(INT_PTR result) {
     addRule_ = !locked_ && IsChecked(IDC_PROMPT_ADD_RULE);
+    life_ = LifeChoiceOffered(locked_) ? AnswerLifeOfIndex(static_cast<long>(SendItem(IDC_PROMPT_LIFE, CB_GETCURSEL)))
+                                       : AnswerLife::kThisConnection;
     KillTimer(hwnd_, kAskerTimer);
     Unhook();
     EndDialog(result);
@@ -341,6 +351,21 @@ void CNewRuleDialog::OnOK() {
 
 // --- The monitor's handler ----------------------------------------------------------------
 
+std::optional<int> AnswerFromMemory(RememberedAnswers& memory, const PFW_PROMPT_REQUEST& request, int runMode) {
+    if (runMode != PFW_MODE_FILTER) return std::nullopt;
+    return memory.Recall(request);
+}
+
+RememberedAnswers& MonitorMemory() {
+    if (!g_memory) g_memory = new RememberedAnswers();
+    return *g_memory;
+}
+
+void ReplaceMonitorMemory(RememberedAnswers::Clock clock) {
+    delete g_memory;
+    g_memory = clock ? new RememberedAnswers(std::move(clock)) : new RememberedAnswers();
+}
+
 void OnPromptRequest(HWND monitor) {
     static bool open = false;
     if (open) return;
@@ -350,6 +375,11 @@ void OnPromptRequest(HWND monitor) {
     open = true;
     PFW_PROMPT_REQUEST request;
     while (!g_sessionEnding && PFW_TakePromptRequest(channel, &request)) {
+        // Remembered: answered at once, and the asker is told where the answer came from.
+        if (std::optional<int> known = AnswerFromMemory(MonitorMemory(), request, PFW_GetRunMode())) {
+            PFW_AnswerPromptFromMemory(channel, request.id, *known);
+            continue;
+        }
         g_shownId = request.id;
         g_chosen = -1;
         CPromptDialog prompt(channel, request, PFW_GetLockStatus() != 0);
@@ -362,6 +392,7 @@ void OnPromptRequest(HWND monitor) {
             break;
         }
         g_chosen = result == IDOK ? PFW_ALLOW : PFW_DENY;
+        MonitorMemory().Remember(request, g_chosen, prompt.life());
         bool told = false;
         // The rule first, so the attempts that follow this answer are decided by it.
         if (prompt.addRule()) {

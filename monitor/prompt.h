@@ -14,6 +14,14 @@
 // be shown answers Deny; one open when the session ends gives its request back
 // (or, with the answer already chosen, sends it).
 //
+// The prompt's drop-down says how long its answer holds: "This connection
+// only" (the default), "For 15 minutes" or "Until Wayguard ends". A longer
+// answer is remembered by the monitor for its run (remembered_answers.h), and
+// later requests for the same connection in Filter mode are answered from
+// memory at once, without a prompt, marked remembered for the asker. Locked,
+// the drop-down stays at "This connection only", but what is remembered still
+// answers.
+//
 // The prompt comes unbidden while the user types elsewhere: it is shown
 // without being activated, keys that reach it in its first half second do not
 // count, and it is placed clear of the unlock dialog.
@@ -23,6 +31,7 @@
 #include <string>
 
 #include "dialog.h"
+#include "remembered_answers.h"
 #include "tessary.h"
 
 namespace wayguard {
@@ -68,6 +77,7 @@ public:
     CPromptDialog(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST& request, bool locked);
     ~CPromptDialog() override;
     bool addRule() const { return addRule_; }
+    AnswerLife life() const { return life_; }
     DWORD shownAt() const { return shownAt_; }
 
 protected:
@@ -87,6 +97,7 @@ private:
     PFW_PROMPT_REQUEST request_;
     bool locked_;
     bool addRule_ = false;
+    AnswerLife life_ = AnswerLife::kThisConnection;
     DWORD shownAt_ = 0;
     HHOOK keyHook_ = nullptr;
 };
@@ -122,6 +133,14 @@ private:
 // another, owned by the monitor window, until none waits. A call while a
 // prompt is open returns at once.
 void OnPromptRequest(HWND monitor);
+// The answer the monitor gives from memory to a request taken from the
+// channel, without a prompt: only in Filter mode (in any other the interceptor
+// does not ask, and a request left from before a change of mode is put to the
+// user as before); none when nothing is remembered for its connection.
+std::optional<int> AnswerFromMemory(RememberedAnswers& memory, const PFW_PROMPT_REQUEST& request, int runMode);
+// The monitor's memory of answers, held for its run. Tests put in one with a clock of their own.
+RememberedAnswers& MonitorMemory();
+void ReplaceMonitorMemory(RememberedAnswers::Clock clock);
 // The session ends (WM_ENDSESSION): the request on screen is given back, or
 // answered when its answer was already chosen, before the process may be ended.
 void EndPromptsWithSession();

@@ -76,6 +76,7 @@
 #define IDC_PROMPT_SERVICE      1014
 #define IDC_PROMPT_ADDRESS      1015
 #define IDC_PROMPT_DIRECTION    1016
+#define IDC_PROMPT_LIFE         1017  // how long the answer holds
 #define IDC_RULE_HEADING        1061
 #define IDC_RULE_APPLICATION    1062
 #define IDC_RULE_PROTOCOL       1063

@@ -289,6 +289,12 @@ int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question,
 }
 
 int PFW_WaitPromptAnswer(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeout_ms, int* out_answer) {
+  return PFW_WaitPromptAnswerFrom(channel, id, timeout_ms, out_answer, nullptr);
+}
+
+int PFW_WaitPromptAnswerFrom(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeout_ms, int* out_answer,
+                             int* out_remembered) {
+  if (out_remembered) *out_remembered = 0;
   if (!valid(channel) || id == 0) return 0;
   HANDLE answered = nullptr;
   {
@@ -316,6 +322,7 @@ int PFW_WaitPromptAnswer(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeou
   if (!r || r->asker_pid != self().pid || r->asker_created != self().created) return 0;
   int done = r->state == PFW_PROMPT_ANSWERED ? 1 : 0;
   if (done && out_answer) *out_answer = r->answer;
+  if (done && out_remembered) *out_remembered = r->remembered ? 1 : 0;
   free_slot(*r);
   return done;
 }
@@ -359,7 +366,11 @@ int PFW_TakePromptRequest(PFW_PROMPT_BLOCK* channel, PFW_PROMPT_REQUEST* out_req
   return 1;
 }
 
-int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer) {
+}  // extern "C"
+
+namespace {
+
+int answer_prompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer, uint8_t remembered) {
   if (!valid(channel) || (answer != PFW_ALLOW && answer != PFW_DENY)) return 0;
   std::vector<uint32_t> told;
   {
@@ -376,12 +387,25 @@ int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer) {
       bool waiting = r.state == PFW_PROMPT_WAITING || (r.state == PFW_PROMPT_SHOWN && taken_by_me(r));
       if (!(&r == asked || (waiting && same_connection(r, like)))) continue;
       r.answer = answer;
+      r.remembered = remembered;
       commit_state(r, PFW_PROMPT_ANSWERED);
       told.push_back(r.id);
     }
   }
   for (uint32_t t : told) signal_answer(t);
   return (int)told.size();
+}
+
+}  // namespace
+
+extern "C" {
+
+int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer) {
+  return answer_prompt(channel, id, answer, 0);
+}
+
+int PFW_AnswerPromptFromMemory(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer) {
+  return answer_prompt(channel, id, answer, 1);
 }
 
 int PFW_PromptIsWaiting(PFW_PROMPT_BLOCK* channel, uint32_t id) {

@@ -417,7 +417,8 @@ struct PFW_PROMPT_REQUEST {  // 108 bytes
   int32_t answer;
   char program[PFW_PROMPT_PROGRAM_SIZE];         // the program's name as the connection gave it
   char protocol_name[PFW_PROMPT_PROTOCOL_SIZE];  // the service's name, or empty when none is known
-  char reserved[2];
+  uint8_t remembered;  // with an answer: 1 when the monitor answered from memory, without a prompt
+  char reserved[1];
   uint64_t asker_created;  // the asker's creation time (a FILETIME): with asker_pid, one process
   uint64_t taker_created;  // the same for the taker
 };
@@ -447,6 +448,10 @@ PFW_API int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* q
 // (out_answer PFW_ALLOW or PFW_DENY), 0 no answer; the slot is freed. Every
 // request asked is finished this way once.
 PFW_API int PFW_WaitPromptAnswer(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeout_ms, int* out_answer);
+// The same; out_remembered (if not null) receives 1 when the answer came from
+// the monitor's memory of an earlier answer (PFW_AnswerPromptFromMemory), else 0.
+PFW_API int PFW_WaitPromptAnswerFrom(PFW_PROMPT_BLOCK* channel, uint32_t id, unsigned timeout_ms, int* out_answer,
+                                     int* out_remembered);
 // 1 while the request stands unanswered; out_expires (if not null) receives its
 // expiry as it is now. An asker whose own time is up asks this before it gives up.
 PFW_API int PFW_GetPromptExpiry(PFW_PROMPT_BLOCK* channel, uint32_t id, uint32_t* out_expires);
@@ -459,6 +464,9 @@ PFW_API int PFW_TakePromptRequest(PFW_PROMPT_BLOCK* channel, PFW_PROMPT_REQUEST*
 // monitor excepted). Returns how many were answered; 0 when the request is
 // gone (its asker gave up or has ended).
 PFW_API int PFW_AnswerPrompt(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer);
+// The same for an answer the monitor remembered, given without a prompt: the
+// requests it answers are marked remembered for their askers.
+PFW_API int PFW_AnswerPromptFromMemory(PFW_PROMPT_BLOCK* channel, uint32_t id, int answer);
 // 1 while the request stands unanswered and its asker still waits.
 PFW_API int PFW_PromptIsWaiting(PFW_PROMPT_BLOCK* channel, uint32_t id);
 // Keeps the asker of a request this process shows waiting: its expiry becomes

@@ -781,17 +781,23 @@ TEST_F(InterceptorTest, AnAskRuleAsksTheMonitorAndTheDecisionFollowsTheAnswer) {
     std::string program;
     const char* word;
     const char* why;
+    bool from_memory = false;
   } cases[] = {
       {PFW_ALLOW, "NEW.EXE", "ask:allow", "asked, the user allowed it"},
       {PFW_DENY, "NEW.EXE", "ask:deny", "asked, the user denied it"},
       {TrafficConsumer::kIgnore, "NEW.EXE", "ask:timeout", "asked, no answer in time"},
       {PFW_ALLOW, long_name, "ask:allow", "asked, the user allowed it"},
+      // The monitor answered from memory: both the printed line and the traffic line say so,
+      // and a long name is cut so the longer word still fits.
+      {PFW_ALLOW, "NEW.EXE", "ask:allow (remembered)", "asked, the monitor remembered the user allowed it", true},
+      {PFW_DENY, long_name, "ask:deny (remembered)", "asked, the monitor remembered the user denied it", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.word);
     TrafficConsumer consumer;
     PFW_SetGlobalMonitorHwnd(consumer.hwnd());
     consumer.prompt_answer = c.answer;
+    consumer.prompt_from_memory = c.from_memory;
     ProgramRun run = interceptor("--explain --ask-ms 1500 \"out tcp 8080 10.0.0.9 " + c.program + "\"", "", &consumer);
     ASSERT_EQ(run.exit_code, 0) << run.err;
     std::string verdict = std::string("-> ") + c.word + " [" + c.why + "] mode=filter rule=1 (out Any Protocol";

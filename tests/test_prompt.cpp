@@ -111,6 +111,32 @@ TEST_F(PromptTest, ARequestIsTakenOnceAndItsAnswerReachesEveryRequestForTheSameC
   EXPECT_EQ(PFW_AnswerPrompt(channel, other_program, PFW_ALLOW), 0) << "its asker gave up";
 }
 
+// An answer from the monitor's memory reaches every waiting request for the
+// connection marked remembered; a user's answer is not, even in a slot that
+// held a remembered one before.
+TEST_F(PromptTest, AnAnswerFromMemoryIsMarkedForEachAskerItReaches) {
+  uint32_t first = ask(question("NEW.EXE")), same = ask(question("NEW.EXE"));
+  PFW_PROMPT_REQUEST taken;
+  ASSERT_EQ(PFW_TakePromptRequest(channel, &taken), 1);
+  EXPECT_EQ(PFW_AnswerPromptFromMemory(channel, first, 9), 0) << "only allow or deny";
+  EXPECT_EQ(PFW_AnswerPromptFromMemory(channel, first, PFW_ALLOW), 2);
+  int answer = -1, remembered = -1;
+  EXPECT_EQ(PFW_WaitPromptAnswerFrom(channel, same, 0, &answer, &remembered), 1);
+  EXPECT_EQ(answer, PFW_ALLOW);
+  EXPECT_EQ(remembered, 1);
+  EXPECT_EQ(PFW_WaitPromptAnswerFrom(channel, first, 0, &answer, &remembered), 1);
+  EXPECT_EQ(remembered, 1);
+  EXPECT_EQ(PFW_WaitPromptAnswerFrom(channel, first, 0, &answer, &remembered), 0) << "finished once";
+  EXPECT_EQ(remembered, 0);
+
+  uint32_t next = ask(question("NEW.EXE"));
+  ASSERT_EQ(PFW_TakePromptRequest(channel, &taken), 1);
+  EXPECT_EQ(PFW_AnswerPrompt(channel, next, PFW_DENY), 1);
+  EXPECT_EQ(PFW_WaitPromptAnswerFrom(channel, next, 0, &answer, &remembered), 1);
+  EXPECT_EQ(answer, PFW_DENY);
+  EXPECT_EQ(remembered, 0);
+}
+
 TEST_F(PromptTest, TextsAreCutToTheirFieldsAndAnEmptyProgramIsRefused) {
   PFW_PROMPT_REQUEST q = question("X");
   memset(q.program, 'P', sizeof q.program);  // no terminator at all

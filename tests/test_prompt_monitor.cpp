@@ -150,6 +150,86 @@ TEST_F(MonitorPromptTest, LockedThePromptOffersNoNewRule) {
   EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before) << "no rule was added";
 }
 
+// "For 15 minutes": the prompt's answer holds for a burst of the same connection,
+// which is answered without a prompt and marked remembered; once the monitor's
+// clock has passed the quarter hour the next request is asked again. The
+// drop-down is chosen with the keys a user presses, once the prompt takes keys.
+TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
+  uint64_t now = 5000;
+  wayguard::ReplaceMonitorMemory([&now] { return now; });
+  start_monitor();
+  uint32_t first = ask(question("BURST.EXE"));
+  DWORD shown = 0;
+  HWND seen = nullptr;
+  ModalScript script;
+  script
+      .when("Tarnwall",
+            [&](HWND p) {
+              if (!seen) seen = p, shown = GetTickCount();
+              return GetTickCount() - shown > wayguard::kPromptKeyGraceMs + 200;
+            },
+            [&](HWND p) {
+              HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
+              EXPECT_TRUE(IsWindowEnabled(life));
+              EXPECT_EQ(SendMessageA(life, CB_GETCURSEL, 0, 0), 0) << "this connection only by default";
+              PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
+              PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
+            })
+      .when("Tarnwall",
+            [](HWND p) { return SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_GETCURSEL, 0, 0) == 1; },
+            [&](HWND p) {
+              EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "For 15 minutes");
+              screenshot(p, "prompt-remember");
+              post_click(p, IDOK);
+            });
+  script.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(script.finished());
+  EXPECT_EQ(answer_of(first), PFW_ALLOW);
+
+  // The burst: answered without a prompt, each marked remembered.
+  std::vector<uint32_t> burst;
+  for (int i = 0; i < 5; i++) burst.push_back(ask(question("BURST.EXE")));
+  traffic(PFW_PROMPT_NOTIFY);
+  for (uint32_t id : burst) {
+    int answer = -1, remembered = 0;
+    EXPECT_EQ(PFW_WaitPromptAnswerFrom(channel, id, 0, &answer, &remembered), 1);
+    EXPECT_EQ(answer, PFW_ALLOW);
+    EXPECT_EQ(remembered, 1);
+  }
+  // Locked: nothing new is offered, but the remembered answer still answers.
+  PFW_SetLockStatus(1);
+  uint32_t locked = ask(question("BURST.EXE"));
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_EQ(answer_of(locked), PFW_ALLOW);
+  uint32_t other = ask(question("OTHER.EXE"));
+  ModalScript lockedScript;
+  lockedScript.then("Tarnwall", [](HWND p) {
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(p, IDC_PROMPT_LIFE)));
+    EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "This connection only");
+    SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_SETCURSEL, 2, 0);  // even so
+    post_click(p, IDC_PROMPT_DENY);
+  });
+  lockedScript.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(lockedScript.finished());
+  EXPECT_EQ(answer_of(other), PFW_DENY);
+  EXPECT_EQ(wayguard::MonitorMemory().size(), 1u) << "locked, the answer was not remembered";
+  PFW_SetLockStatus(0);
+
+  // A quarter of an hour later: asked again.
+  now += wayguard::kFifteenMinutesMs;
+  uint32_t later = ask(question("BURST.EXE"));
+  ModalScript again;
+  again.then("Tarnwall", [](HWND p) { post_click(p, IDC_PROMPT_DENY); });
+  again.arm();
+  traffic(PFW_PROMPT_NOTIFY);
+  EXPECT_TRUE(again.finished());
+  EXPECT_EQ(answer_of(later), PFW_DENY);
+  EXPECT_EQ(wayguard::MonitorMemory().size(), 0u);
+  wayguard::ReplaceMonitorMemory({});  // the test's clock ends with it
+}
+
 // The request of a prompt_helper process, once it is in the channel.
 bool helper_request(PFW_PROMPT_BLOCK* channel, HANDLE helper) {
   DWORD pid = GetProcessId(helper);
@@ -589,6 +669,52 @@ TEST_F(PromptProgramTest, TheRealMonitorAsksAndTheInterceptorFollowsTheButtons) 
   t.join();
   EXPECT_EQ(count(run.out, "BURST.EXE -> ask:allow"), 20) << run.out;
   EXPECT_EQ(prompt(1000), nullptr) << "a second prompt";
+}
+
+// "Until Wayguard ends" with the real programs: the drop-down chosen with the Down key,
+// a burst of the same connection answered from memory with no prompt, Block mode still
+// denying it, and a new monitor remembering nothing.
+TEST_F(PromptProgramTest, UntilWayguardEndsAnswersABurstButNotBlockModeNorTheNextMonitor) {
+  start_monitor();
+  const std::string attempt = "\"out tcp 8080 10.0.0.9 KEPT.EXE\"";
+  ProgramRun run;
+  std::thread t = intercept("--ask-ms 20000 " + attempt, "", run);
+  HWND p = prompt();
+  ASSERT_NE(p, nullptr);
+  DWORD found = GetTickCount();
+  // Keys count from half a second after the prompt appeared.
+  while (GetTickCount() - found < wayguard::kPromptKeyGraceMs + 200) Sleep(20);
+  HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
+  for (int i = 0; i < 2; i++) {
+    PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
+    PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
+  }
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20))
+    if (SendMessageA(life, CB_GETCURSEL, 0, 0) == 2) break;
+  EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "Until Wayguard ends");
+  post_click(p, IDOK);
+  t.join();
+  EXPECT_EQ(count(run.out, "KEPT.EXE -> ask:allow [asked, the user allowed it]"), 1) << run.out;
+
+  run = run_program("\"" + program_directory() + "interceptor.exe\" --ask-ms 20000 " + attempt + " " + attempt + " " +
+                        attempt + " " + attempt,
+                    "", nullptr);
+  EXPECT_EQ(count(run.out, "KEPT.EXE -> ask:allow (remembered)"), 4) << run.out;
+  EXPECT_EQ(prompt(500), nullptr) << "a prompt for a remembered connection";
+
+  PFW_SetRunMode(PFW_MODE_BLOCK);
+  run = run_program("\"" + program_directory() + "interceptor.exe\" --ask-ms 20000 " + attempt, "", nullptr);
+  PFW_SetRunMode(PFW_MODE_FILTER);
+  EXPECT_NE(run.out.find("KEPT.EXE -> deny [block mode] mode=block"), std::string::npos) << run.out;
+
+  stop_monitor();
+  start_monitor();
+  t = intercept("--ask-ms 20000 " + attempt, "", run);
+  p = prompt();
+  EXPECT_NE(p, nullptr) << "the new monitor remembered";
+  if (p) post_click(p, IDC_PROMPT_DENY);
+  t.join();
+  EXPECT_NE(run.out.find("KEPT.EXE -> ask:deny [asked, the user denied it]"), std::string::npos) << run.out;
 }
 
 TEST_F(PromptProgramTest, AKilledMonitorLeavesNothingStuckAndWithoutOneNobodyIsAsked) {

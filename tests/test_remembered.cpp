@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include "prompt.h"
 #include "remembered_answers.h"
 
 namespace wayguard {
@@ -83,6 +84,16 @@ TEST_F(Memory, AFloodOfConnectionsStaysBoundedAndDropsTheFirstToExpire) {
     EXPECT_EQ(answers.Recall(Request("KEEP.EXE")), PFW_ALLOW);
     EXPECT_FALSE(answers.Recall(Request("SOON.EXE")));
     EXPECT_EQ(answers.Recall(Request("FLOOD.EXE", PFW_OUTBOUND, PFW_TCP, 1000)), PFW_DENY);
+}
+
+// Only Filter mode asks; a request left from before a change to Block mode is
+// never let through by a remembered Allow.
+TEST_F(Memory, OnlyFilterModeAnswersFromMemory) {
+  answers.Remember(Request("A.EXE"), PFW_ALLOW, AnswerLife::kUntilWayguardEnds);
+  EXPECT_EQ(AnswerFromMemory(answers, Request("A.EXE"), PFW_MODE_FILTER), PFW_ALLOW);
+  EXPECT_FALSE(AnswerFromMemory(answers, Request("A.EXE"), PFW_MODE_BLOCK));
+  EXPECT_FALSE(AnswerFromMemory(answers, Request("A.EXE"), PFW_MODE_STANDBY));
+  EXPECT_FALSE(AnswerFromMemory(answers, Request("B.EXE"), PFW_MODE_FILTER));
 }
 
 TEST(AnswerLifeChoice, TextsIndicesAndTheLock) {

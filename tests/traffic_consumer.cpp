@@ -68,7 +68,9 @@ void TrafficConsumer::take_prompt() {
 
 void TrafficConsumer::answer_prompt() {
   KillTimer(hwnd_, kPromptTimer);
-  answered.push_back(PFW_AnswerPrompt(channel_, prompts.back().id, prompt_answer));
+  uint32_t id = prompts.back().id;
+  answered.push_back(prompt_from_memory ? PFW_AnswerPromptFromMemory(channel_, id, prompt_answer)
+                                        : PFW_AnswerPrompt(channel_, id, prompt_answer));
   prompt_open_ = false;
   take_prompt();
 }

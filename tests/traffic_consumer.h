@@ -40,6 +40,7 @@ class TrafficConsumer {
   // for the same connection), then takes the next.
   static constexpr int kIgnore = -1;
   int prompt_answer = kIgnore;
+  bool prompt_from_memory = false;  // answered as a monitor answers from memory
   DWORD prompt_delay_ms = 0;
   std::vector<PFW_PROMPT_REQUEST> prompts;  // requests taken, in order
   std::vector<int> answered;                // how many requests each answer reached

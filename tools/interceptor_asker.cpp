@@ -74,8 +74,9 @@ bool Asker::ask(const Attempt& a, const std::string& protocol_name, Question& q)
 }
 
 int Asker::collect(Question& q) {
-  int answer = kNoAnswer;
-  if (!PFW_WaitPromptAnswer(channel_, q.id, 0, &answer)) answer = kNoAnswer;
+  int answer = kNoAnswer, remembered = 0;
+  if (!PFW_WaitPromptAnswerFrom(channel_, q.id, 0, &answer, &remembered)) answer = kNoAnswer;
+  else if (remembered) answer |= kRememberedAnswer;
   if (q.answered) CloseHandle(q.answered);
   q.answered = nullptr;
   return answer;

@@ -45,7 +45,8 @@ class Asker {
   // Puts the question; false when nobody can be asked. protocol_name: the
   // governing rule's protocol, when it names one.
   bool ask(const Attempt& attempt, const std::string& protocol_name, Question& question);
-  // Waits for the answer: PFW_ALLOW, PFW_DENY or kNoAnswer.
+  // Waits for the answer: PFW_ALLOW, PFW_DENY or kNoAnswer; an answer the
+  // monitor gave from memory carries kRememberedAnswer besides.
   int wait(Question& question);
   // The same, on the waiting thread: done(answer) runs there.
   void wait_async(Question question, std::function<void(int answer)> done);

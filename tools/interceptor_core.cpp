@@ -63,13 +63,15 @@ Decision decide(int run_mode, const PFW_RULE* rule, const Switches& s) {
 
 Decision answered(const PFW_RULE& rule, int answer, const Switches& s) {
   Decision d;
+  bool remembered = answer != kNoAnswer && (answer & kRememberedAnswer);
+  if (answer != kNoAnswer) answer &= ~kRememberedAnswer;
   if (answer == PFW_ALLOW) {
     d.allow = true;
-    d.word = "ask:allow";
-    d.why = "asked, the user allowed it";
+    d.word = remembered ? "ask:allow (remembered)" : "ask:allow";
+    d.why = remembered ? "asked, the monitor remembered the user allowed it" : "asked, the user allowed it";
   } else if (answer == PFW_DENY) {
-    d.word = "ask:deny";
-    d.why = "asked, the user denied it";
+    d.word = remembered ? "ask:deny (remembered)" : "ask:deny";
+    d.why = remembered ? "asked, the monitor remembered the user denied it" : "asked, the user denied it";
   } else {
     d.word = "ask:timeout";
     d.why = "asked, no answer in time";

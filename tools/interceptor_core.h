@@ -29,7 +29,9 @@
 //
 // An ask rule in Filter mode puts the question to the user through the monitor
 // (interceptor_asker.h): the line says "ask:allow" or "ask:deny" as the user
-// answered, "ask:timeout" when no answer came in time, and "ask:deny" when no
+// answered, "ask:allow (remembered)" or "ask:deny (remembered)" when the
+// monitor answered from its memory of an earlier answer to the same
+// connection, without a prompt, "ask:timeout" when no answer came in time, and "ask:deny" when no
 // monitor could be asked; all but ask:allow deny. An unknown run mode or action denies: a stand-in that is
 // unsure stops the connection. In Block and Stand By the mode decides, not the
 // rule, so the mode's switch stands in for the rule's log flag.
@@ -76,8 +78,10 @@ struct Decision {
 Decision decide(int run_mode, const PFW_RULE* rule, const Switches& switches);
 
 // The decision once the user was asked: answer PFW_ALLOW or PFW_DENY, or -1
-// when no answer came in time.
+// when no answer came in time; PFW_ALLOW or PFW_DENY with kRememberedAnswer
+// when the monitor answered from memory.
 constexpr int kNoAnswer = -1;
+constexpr int kRememberedAnswer = 0x100;
 Decision answered(const PFW_RULE& rule, int answer, const Switches& switches);
 
 // "filter", "block", "standby", or the number of an unknown mode.

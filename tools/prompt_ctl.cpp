@@ -1,12 +1,14 @@
 // prompt_ctl - answers the monitor's connection prompt from outside, by window
 // messages, as a user's clicks would: for the main job's showing.
 //
-//   prompt_ctl [--timeout MS] [--shot FILE.bmp] [--rule-shot FILE.bmp] <allow|deny> [--add-rule]
+//   prompt_ctl [--timeout MS] [--shot FILE.bmp] [--rule-shot FILE.bmp] [--for 15min|end] <allow|deny> [--add-rule]
 //
 // Waits for the prompt ("Tarnwall" with its connection fields), prints its
 // texts, saves its picture, ticks "Add this as new rule" when asked to, and
 // presses Allow or Deny; with --add-rule it then presses OK in "Configure new
-// rule", leaving its lists at this connection's own entries.
+// rule", leaving its lists at this connection's own entries. --for chooses how
+// long the answer holds ("For 15 minutes" or "Until Wayguard ends") with the
+// Down key a user presses in the drop-down, once the prompt takes keys.
 // Exit codes: 0 answered; 1 wrong usage; 2 no prompt (or no new-rule window) in time.
 #include <stdio.h>
 #include <string.h>
@@ -66,6 +68,20 @@ void shot(HWND window, const char* path) {
   if (!winui::SaveScreenshot(window, path)) fprintf(stderr, "prompt_ctl: no picture saved to %s\n", path);
 }
 
+// Presses Down `times` in the drop-down once the prompt counts keys (half a second after it
+// appeared), and waits until the choice shows.
+bool choose_life(HWND prompt, int times, DWORD ms) {
+  HWND life = GetDlgItem(prompt, IDC_PROMPT_LIFE);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 700;) Sleep(50);
+  for (int i = 0; i < times; i++) {
+    PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
+    PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
+  }
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(20))
+    if (SendMessageA(life, CB_GETCURSEL, 0, 0) == times) return true;
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,17 +89,25 @@ int main(int argc, char** argv) {
   const char *picture = nullptr, *rule_picture = nullptr;
   int answer = -1;
   bool add_rule = false;
+  bool bad = false;
+  int life = 0;  // Down presses: 1 "For 15 minutes", 2 "Until Wayguard ends"
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--timeout") && i + 1 < argc) timeout = strtoul(argv[++i], nullptr, 10);
     else if (!strcmp(argv[i], "--shot") && i + 1 < argc) picture = argv[++i];
     else if (!strcmp(argv[i], "--rule-shot") && i + 1 < argc) rule_picture = argv[++i];
     else if (!strcmp(argv[i], "--add-rule")) add_rule = true;
+    else if (!strcmp(argv[i], "--for") && i + 1 < argc) {
+      i++;
+      life = !strcmp(argv[i], "15min") ? 1 : !strcmp(argv[i], "end") ? 2 : -1;
+      bad = bad || life < 0;
+    }
     else if (!strcmp(argv[i], "allow")) answer = IDOK;
     else if (!strcmp(argv[i], "deny")) answer = kDeny;
     else answer = -2;
   }
-  if (answer < 0) {
-    fputs("usage: prompt_ctl [--timeout MS] [--shot FILE.bmp] [--rule-shot FILE.bmp] <allow|deny> [--add-rule]\n",
+  if (answer < 0 || bad) {
+    fputs("usage: prompt_ctl [--timeout MS] [--shot FILE.bmp] [--rule-shot FILE.bmp] [--for 15min|end] <allow|deny> "
+          "[--add-rule]\n",
           stderr);
     return 1;
   }
@@ -95,6 +119,11 @@ int main(int argc, char** argv) {
   printf("prompt \"Tarnwall\": direction %s, application %s, service %s, address %s\n",
          text_of(prompt, kDirection).c_str(), text_of(prompt, kApplication).c_str(), text_of(prompt, kService).c_str(),
          text_of(prompt, kAddress).c_str());
+  if (life && !choose_life(prompt, life, timeout)) {
+    fputs("prompt_ctl: the drop-down did not take the choice\n", stderr);
+    return 2;
+  }
+  if (life) printf("chose \"%s\"\n", text_of(prompt, IDC_PROMPT_LIFE).c_str());
   shot(prompt, picture);
   if (add_rule) SendMessageA(GetDlgItem(prompt, kAddRule), BM_SETCHECK, BST_CHECKED, 0);
   printf("pressed %s%s\n", answer == IDOK ? "Allow" : "Deny", add_rule ? " with \"Add this as new rule\" ticked" : "");
