@@ -22,30 +22,8 @@
 
 namespace {
 
-#define BASE "SOFTWARE\\Velmora\\Tarnwall\\1.0"
 
-bool install_starting_set() {
-  PFW_PROTO_RECORD any_protocol = {0, 1, "Any Protocol", 0, 0};
-  PFW_ADR_RECORD any_address = {0, 1, 0, 0, "Any Address", 0};
-  PFW_APP_RECORD any_app = {0, 1, "Any Application", "Every program"};
-  PFW_RULE_RECORD inbound = {0, 0, 0, PFW_INBOUND, PFW_DENY, 1};
-  PFW_RULE_RECORD outbound = {0, 0, 0, PFW_OUTBOUND, PFW_ALLOW, 0};
-  const char set[] = "Standard";
-  return write_value(BASE "\\Protocols", "0", REG_BINARY, &any_protocol, sizeof any_protocol) &&
-         write_value(BASE "\\Addresses", "0", REG_BINARY, &any_address, sizeof any_address) &&
-         write_value(BASE "\\Applications", "0", REG_BINARY, &any_app, sizeof any_app) &&
-         write_value(BASE "\\Rules", "ActiveRuleSet", REG_SZ, set, sizeof set) &&
-         write_value(BASE "\\Rules\\Standard", "0,0,0,0", REG_BINARY, &inbound, sizeof inbound) &&
-         write_value(BASE "\\Rules\\Standard", "0,0,0,1", REG_BINARY, &outbound, sizeof outbound);
-}
-
-void remove_keys() {
-  HKEY software = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS, &software) != ERROR_SUCCESS) return;
-  RegDeleteTreeA(software, "Velmora");
-  RegDeleteKeyA(software, "Velmora");
-  RegCloseKey(software);
-}
+const StartingSet kStartingSet{"Standard", "Any Application", "Every program", PFW_ALLOW, 0};
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -219,8 +197,8 @@ void stress() {
 
 int main(int argc, char** argv) {
   if (argc == 2 && strcmp(argv[1], "hold") == 0) return hold();
-  remove_keys();
-  if (!install_starting_set()) {
+  remove_product_keys();
+  if (!install_starting_set(kStartingSet)) {
     printf("could not write the starting keys\n");
     return 1;
   }
@@ -233,6 +211,6 @@ int main(int argc, char** argv) {
     death_to_lookup(l, argv[0]);
   }
   stress();
-  remove_keys();
+  remove_product_keys();
   return 0;
 }

@@ -16,31 +16,9 @@
 
 namespace {
 
-#define BASE "SOFTWARE\\Velmora\\Tarnwall\\1.0"
 
-bool install_starting_set() {
-  PFW_PROTO_RECORD any_protocol = {0, 1, "Any Protocol", 0, 0};
-  PFW_ADR_RECORD any_address = {0, 1, 0, 0, "Any Address", 0};
-  PFW_APP_RECORD any_app = {0, 1, "*", "Any Application"};
-  PFW_RULE_RECORD inbound = {0, 0, 0, PFW_INBOUND, PFW_DENY, 1};
-  PFW_RULE_RECORD outbound = {0, 0, 0, PFW_OUTBOUND, PFW_ASK, 1};
-  const char set[] = "Default", log[] = "C:\\connections.log";
-  return write_value(BASE "\\Protocols", "0", REG_BINARY, &any_protocol, sizeof any_protocol) &&
-         write_value(BASE "\\Addresses", "0", REG_BINARY, &any_address, sizeof any_address) &&
-         write_value(BASE "\\Applications", "0", REG_BINARY, &any_app, sizeof any_app) &&
-         write_value(BASE "\\Rules", "ActiveRuleSet", REG_SZ, set, sizeof set) &&
-         write_value(BASE "\\Rules\\Default", "0,0,0,0", REG_BINARY, &inbound, sizeof inbound) &&
-         write_value(BASE "\\Rules\\Default", "0,0,0,1", REG_BINARY, &outbound, sizeof outbound) &&
-         write_value(BASE "\\Rules\\Default", "LogFile", REG_SZ, log, sizeof log);
-}
-
-void remove_keys() {
-  HKEY software = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS, &software) != ERROR_SUCCESS) return;
-  RegDeleteTreeA(software, "Velmora");
-  RegDeleteKeyA(software, "Velmora");
-  RegCloseKey(software);
-}
+const StartingSet kStartingSet{"Default", "*", "Any Application", PFW_ASK, 1,
+                                 nullptr, "C:\\connections.log"};
 
 std::string capacity_file() {
   using namespace rulesfile;
@@ -121,9 +99,9 @@ int main() {
     fputs("bench_rules: the maker's key exists already; run in a prefix of its own\n", stderr);
     return 1;
   }
-  if (!install_starting_set()) {
+  if (!install_starting_set(kStartingSet)) {
     fputs("bench_rules: cannot make the registry keys\n", stderr);
-    remove_keys();
+    remove_product_keys();
     return 1;
   }
   char dir[MAX_PATH];
@@ -142,8 +120,8 @@ int main() {
             report("the same import again (nothing to change)", "import \"" + in + "\"");
   if (ok) {
     // Back to the installed set, then the import into lists another program holds.
-    remove_keys();
-    install_starting_set();
+    remove_product_keys();
+    install_starting_set(kStartingSet);
     BenchLists held;
     PFW_LoadAddressSetFromRegistry(held.addresses);
     PFW_LoadProtocolSetFromRegistry(held.protocols);
@@ -154,6 +132,6 @@ int main() {
   }
   DeleteFileA(in.c_str());
   DeleteFileA(out.c_str());
-  remove_keys();
+  remove_product_keys();
   return ok ? 0 : 1;
 }

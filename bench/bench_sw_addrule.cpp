@@ -14,34 +14,10 @@
 
 namespace {
 
-#define BASE "SOFTWARE\\Velmora\\Tarnwall\\1.0"
 const char* const kMaker = "SOFTWARE\\Velmora";
-const char* const kRules = BASE "\\Rules";
-const char* const kRuleSet = BASE "\\Rules\\Standard";
 
-bool install_starting_set() {
-  PFW_PROTO_RECORD any_protocol = {0, 1, "Any Protocol", 0, 0};
-  PFW_ADR_RECORD any_address = {0, 1, 0, 0, "Any Address", 0};
-  PFW_APP_RECORD any_app = {0, 1, "Any Application", "Every program"};
-  PFW_RULE_RECORD inbound = {0, 0, 0, PFW_INBOUND, PFW_DENY, 1};
-  PFW_RULE_RECORD outbound = {0, 0, 0, PFW_OUTBOUND, PFW_ALLOW, 0};
-  const char set[] = "Standard", edictor[] = "C:\\Program Files\\Tarnwall\\Edictor.exe";
-  return write_value(BASE "\\Protocols", "0", REG_BINARY, &any_protocol, sizeof any_protocol) &&
-         write_value(BASE "\\Addresses", "0", REG_BINARY, &any_address, sizeof any_address) &&
-         write_value(BASE "\\Applications", "0", REG_BINARY, &any_app, sizeof any_app) &&
-         write_value(kRules, "ActiveRuleSet", REG_SZ, set, sizeof set) &&
-         write_value(kRules, "EdictorPath", REG_SZ, edictor, sizeof edictor) &&
-         write_value(kRuleSet, "0,0,0,0", REG_BINARY, &inbound, sizeof inbound) &&
-         write_value(kRuleSet, "0,0,0,1", REG_BINARY, &outbound, sizeof outbound);
-}
-
-void remove_keys() {
-  HKEY software = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS, &software) != ERROR_SUCCESS) return;
-  RegDeleteTreeA(software, "Velmora");
-  RegDeleteKeyA(software, "Velmora");
-  RegCloseKey(software);
-}
+const StartingSet kStartingSet{"Standard", "Any Application", "Every program", PFW_ALLOW, 0,
+                                 "C:\\Program Files\\Tarnwall\\Edictor.exe"};
 
 double now_seconds() { return now_us() / 1e6; }
 
@@ -129,9 +105,9 @@ int main() {
     printf("HKEY_LOCAL_MACHINE\\%s exists already; not touching it.\n", kMaker);
     return 2;
   }
-  if (!install_starting_set()) {
+  if (!install_starting_set(kStartingSet)) {
     printf("cannot make the registry keys\n");
-    remove_keys();
+    remove_product_keys();
     return 1;
   }
   HMODULE module = LoadLibraryA("tessary");
@@ -152,6 +128,6 @@ int main() {
     report("SW_AddRule, the same 1,000 again with another action:", changed);
     if (added.failed || changed.failed) status = 1;
   }
-  remove_keys();
+  remove_product_keys();
   return status;
 }

@@ -18,32 +18,10 @@
 
 namespace {
 
-#define BASE "SOFTWARE\\Velmora\\Tarnwall\\1.0"
 const char* const kMaker = "SOFTWARE\\Velmora";
 
-bool install_starting_set() {
-  PFW_PROTO_RECORD any_protocol = {0, 1, "Any Protocol", 0, 0};
-  PFW_ADR_RECORD any_address = {0, 1, 0, 0, "Any Address", 0};
-  PFW_APP_RECORD any_app = {0, 1, "*", "Any Application"};
-  PFW_RULE_RECORD inbound = {0, 0, 0, PFW_INBOUND, PFW_DENY, 1};
-  PFW_RULE_RECORD outbound = {0, 0, 0, PFW_OUTBOUND, PFW_ASK, 1};
-  const char set[] = "Default", edictor[] = "C:\\Program Files\\Velmora\\Tarnwall\\edictor.exe";
-  return write_value(BASE "\\Protocols", "0", REG_BINARY, &any_protocol, sizeof any_protocol) &&
-         write_value(BASE "\\Addresses", "0", REG_BINARY, &any_address, sizeof any_address) &&
-         write_value(BASE "\\Applications", "0", REG_BINARY, &any_app, sizeof any_app) &&
-         write_value(BASE "\\Rules", "ActiveRuleSet", REG_SZ, set, sizeof set) &&
-         write_value(BASE "\\Rules", "EdictorPath", REG_SZ, edictor, sizeof edictor) &&
-         write_value(BASE "\\Rules\\Default", "0,0,0,0", REG_BINARY, &inbound, sizeof inbound) &&
-         write_value(BASE "\\Rules\\Default", "0,0,0,1", REG_BINARY, &outbound, sizeof outbound);
-}
-
-void remove_keys() {
-  HKEY software = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS, &software) != ERROR_SUCCESS) return;
-  RegDeleteTreeA(software, "Velmora");
-  RegDeleteKeyA(software, "Velmora");
-  RegCloseKey(software);
-}
+const StartingSet kStartingSet{"Default", "*", "Any Application", PFW_ASK, 1,
+                                 "C:\\Program Files\\Velmora\\Tarnwall\\edictor.exe"};
 
 std::string read_file(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
@@ -107,9 +85,9 @@ int main() {
   lists.RemoveEmptyGroups();
   for (int g = 0; g < lists.GroupCount(); ++g) lists.SetAccess(g, g % 3);
 
-  if (!install_starting_set()) {
+  if (!install_starting_set(kStartingSet)) {
     printf("cannot make the registry keys\n");
-    remove_keys();
+    remove_product_keys();
     return 1;
   }
   int status = 0;
@@ -132,6 +110,6 @@ int main() {
     printf("Finish again over the stored rules (all updated): %.3f s (%.0f us a rule)\n", second_ms / 1e3,
            second_ms * 1e3 / lists.RuleCount());
   }
-  remove_keys();
+  remove_product_keys();
   return status;
 }

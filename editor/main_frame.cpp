@@ -14,20 +14,6 @@ namespace edictor {
 
 const char* const kInstanceMutexName = "PFW_EdictorInstance";
 
-InstanceClaim::InstanceClaim(const char* name) {
-    mutex_ = CreateMutexA(nullptr, FALSE, name);
-    if (!mutex_) return;
-    // Taken, not merely made: a handle another process keeps open claims nothing, and a
-    // claim its killed owner left behind comes back abandoned, which is ours to take.
-    DWORD wait = WaitForSingleObject(mutex_, 0);
-    owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-}
-
-InstanceClaim::~InstanceClaim() {
-    if (owned_) ReleaseMutex(mutex_);
-    if (mutex_) CloseHandle(mutex_);
-}
-
 std::string CEdictorDoc::Title() const { return winui::LoadText(IDR_MAINFRAME); }
 std::string CEdictorDoc::TypeName() const { return winui::LoadText(IDS_DOC_TYPE); }
 

@@ -21,22 +21,8 @@ public:
     std::string TypeName() const;
 };
 
-// The claim that makes this process the one running editor: a named mutex, taken as the
-// very first thing, before any window. A killed owner's claim is abandoned, and the next
-// editor takes it over; nothing else ever releases it.
+// The name of the claim that makes this process the one running editor (winui::InstanceClaim).
 extern const char* const kInstanceMutexName;
-class InstanceClaim {
-public:
-    explicit InstanceClaim(const char* name = kInstanceMutexName);
-    ~InstanceClaim();
-    InstanceClaim(const InstanceClaim&) = delete;
-    InstanceClaim& operator=(const InstanceClaim&) = delete;
-    bool owned() const { return owned_; }
-
-private:
-    HANDLE mutex_ = nullptr;
-    bool owned_ = false;
-};
 
 // The About box: the program's picture, name, version and maker.
 class CAboutDialog : public CHelpedDialog {

@@ -3,25 +3,13 @@
 #include <string.h>
 
 #include "controls.h"
+#include "instance_claim.h"
 #include "tessary.h"
 #include "wayguard_ids.h"
 
 namespace wayguard {
 
 CAboutDialog::CAboutDialog() : Dialog(IDD_ABOUT) {}
-
-InstanceClaim::InstanceClaim(const char* name) {
-    mutex_ = CreateMutexA(nullptr, FALSE, name);
-    if (!mutex_) return;
-    // Owned at once or not at all: WAIT_ABANDONED means the last monitor was killed.
-    DWORD got = WaitForSingleObject(mutex_, 0);
-    owned_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
-}
-
-InstanceClaim::~InstanceClaim() {
-    if (owned_) ReleaseMutex(mutex_);
-    if (mutex_) CloseHandle(mutex_);
-}
 
 bool AnotherMonitorRuns() {
     HWND recorded = PFW_GetGlobalMonitorHwnd();
@@ -80,7 +68,7 @@ const char* HelpFilePath() {
 
 int CMonitorApp::Run() {
     // Before anything else: two starts at the same moment give one monitor.
-    InstanceClaim claim;
+    winui::InstanceClaim claim(WAYGUARD_INSTANCE_NAME);
     if (!claim.owned()) return 1;
     winui::InitCommonControls();
     HelpFilePath();

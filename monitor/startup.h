@@ -13,23 +13,8 @@ public:
     CAboutDialog();
 };
 
-// "Only one monitor runs" as one atomic step: a named mutex that the running monitor owns
-// for its whole life. Taken first thing, before the splash or any window; a second start
-// that finds it owned ends at once. The system hands a mutex whose owner died to the next
-// taker, so a killed monitor does not lock out the next one.
+// "Only one monitor runs": the name of the monitor's winui::InstanceClaim.
 #define WAYGUARD_INSTANCE_NAME "PFW_WAYGUARD_INSTANCE"
-class InstanceClaim {
-public:
-    explicit InstanceClaim(const char* name = WAYGUARD_INSTANCE_NAME);
-    ~InstanceClaim();
-    InstanceClaim(const InstanceClaim&) = delete;
-    InstanceClaim& operator=(const InstanceClaim&) = delete;
-    bool owned() const { return owned_; }
-
-private:
-    HANDLE mutex_ = nullptr;
-    bool owned_ = false;
-};
 
 // True when a monitor window is recorded in the global state block and still exists. A
 // handle left behind by a monitor that was killed does not count, or no monitor could

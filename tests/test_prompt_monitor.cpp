@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "drive.h"
 #include "monitor_fixture.h"
 #include "prompt.h"
 #include "traffic_consumer.h"
@@ -658,12 +659,14 @@ TEST_F(PromptProgramTest, TheRealMonitorAsksAndTheInterceptorFollowsTheButtons) 
   EXPECT_NE(p, nullptr);
   // Every attempt has asked: twenty requests for BURST.EXE in the channel.
   PFW_PROMPT_BLOCK* channel = PFW_OpenPromptChannel();
-  for (DWORD start = GetTickCount(); channel && GetTickCount() - start < 20000; Sleep(20)) {
-    int asked = 0;
+  EXPECT_NE(channel, nullptr);
+  int asked = 0;
+  for (DWORD start = GetTickCount(); channel && asked < 20 && GetTickCount() - start < 20000; Sleep(20)) {
+    asked = 0;
     for (const PFW_PROMPT_REQUEST& r : channel->slots)
       asked += r.state != PFW_PROMPT_FREE && strcmp(r.program, "BURST.EXE") == 0;
-    if (asked == 20) break;
   }
+  EXPECT_EQ(asked, 20) << "twenty BURST.EXE requests in the channel within 20 s";
   if (channel) PFW_ClosePromptChannel(channel);
   if (p) post_click(p, IDOK);
   t.join();
@@ -681,16 +684,9 @@ TEST_F(PromptProgramTest, UntilWayguardEndsAnswersABurstButNotBlockModeNorTheNex
   std::thread t = intercept("--ask-ms 20000 " + attempt, "", run);
   HWND p = prompt();
   ASSERT_NE(p, nullptr);
-  DWORD found = GetTickCount();
-  // Keys count from half a second after the prompt appeared.
-  while (GetTickCount() - found < wayguard::kPromptKeyGraceMs + 200) Sleep(20);
-  HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
-  for (int i = 0; i < 2; i++) {
-    PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
-    PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
-  }
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20))
-    if (SendMessageA(life, CB_GETCURSEL, 0, 0) == 2) break;
+  // The prompt passes keys over for its first half second; the choice is pressed until it shows.
+  EXPECT_TRUE(winui::ChooseByKeys(GetDlgItem(p, IDC_PROMPT_LIFE), 2, 10000))
+      << "\"Until Wayguard ends\" was not chosen with the Down key within 10 s";
   EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "Until Wayguard ends");
   post_click(p, IDOK);
   t.join();

@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "drive.h"
 #include "screenshot.h"
 #include "wayguard_ids.h"
 
@@ -68,18 +69,11 @@ void shot(HWND window, const char* path) {
   if (!winui::SaveScreenshot(window, path)) fprintf(stderr, "prompt_ctl: no picture saved to %s\n", path);
 }
 
-// Presses Down `times` in the drop-down once the prompt counts keys (half a second after it
-// appeared), and waits until the choice shows.
+// Chooses the answer's life in the drop-down with the Down key, as a user would; the
+// prompt takes keys only half a second after it appeared, so a key it passed over is
+// pressed again.
 bool choose_life(HWND prompt, int times, DWORD ms) {
-  HWND life = GetDlgItem(prompt, IDC_PROMPT_LIFE);
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 700;) Sleep(50);
-  for (int i = 0; i < times; i++) {
-    PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
-    PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
-  }
-  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(20))
-    if (SendMessageA(life, CB_GETCURSEL, 0, 0) == times) return true;
-  return false;
+  return winui::ChooseByKeys(GetDlgItem(prompt, IDC_PROMPT_LIFE), times, ms);
 }
 
 }  // namespace

@@ -5,6 +5,47 @@
 
 namespace winui {
 
+namespace {
+
+// The screen's pixels in `area`, bottom-up 24-bit rows; empty when they could not be read.
+std::vector<BYTE> Capture(const RECT& area, BITMAPINFOHEADER& info) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
+    SelectObject(memory, old);
+
+    info = BITMAPINFOHEADER{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const DWORD stride = ((width * 3) + 3) & ~3u;
+    std::vector<BYTE> pixels(static_cast<size_t>(stride) * height);
+    int lines = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                          DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (lines != height) pixels.clear();
+    return pixels;
+}
+
+// A window's painting reaches the screen some time after its WM_PAINT: Wine copies
+// each window's surface to the display when its thread next waits for messages.
+// Waiting for no message lets that copy happen now.
+void LetPaintingReachTheScreen() { MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
+
+// How many times the picture is read again while it still changes, and how far apart.
+constexpr int kMostReadings = 20;
+constexpr DWORD kReadingGapMs = 25;
+
+}  // namespace
+
 bool SaveScreenshot(HWND window, const char* bmpPath) {
     RECT area;
     if (window) {
@@ -20,28 +61,21 @@ bool SaveScreenshot(HWND window, const char* bmpPath) {
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
-    SelectObject(memory, old);
-
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    const DWORD stride = ((width * 3) + 3) & ~3u;
-    std::vector<BYTE> pixels(static_cast<size_t>(stride) * height);
-    int lines = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-                          DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (lines != height) return false;
+    // The picture is taken once two readings agree: painting that is still on its
+    // way to the screen shows as a change between them. Bounded, so a window that
+    // never stops changing (a blinking caret) is taken as it last was.
+    BITMAPINFOHEADER info;
+    LetPaintingReachTheScreen();
+    std::vector<BYTE> pixels = Capture(area, info);
+    for (int reading = 1; reading < kMostReadings && !pixels.empty(); reading++) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, kReadingGapMs, 0, 0);  // wakes for nothing: a gap
+        LetPaintingReachTheScreen();
+        std::vector<BYTE> again = Capture(area, info);
+        bool settled = again == pixels;
+        pixels = std::move(again);
+        if (settled) break;
+    }
+    if (pixels.empty()) return false;
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;  // "BM"
