@@ -3,7 +3,7 @@
 include(GoogleTest)
 
 if(TARGET edictor_core)
-  add_executable(test_editor test_editor_model.cpp test_editor_view.cpp test_editor_dialogs.cpp
+  add_executable(test_editor dialog_script.cpp test_editor_model.cpp test_editor_view.cpp test_editor_dialogs.cpp
                  test_editor_program.cpp test_editor_commands.cpp test_editor_user.cpp editor_fixture.cpp registry_fixture.cpp store_fixture.cpp ${EDICTOR_RC})
   target_link_libraries(test_editor PRIVATE edictor_core gtest gtest_main advapi32)
   add_dependencies(test_editor edictor)

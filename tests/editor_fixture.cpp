@@ -17,21 +17,6 @@ void DumpLevel(const winui::TreeCtrl& tree, HTREEITEM item, int depth, std::stri
     }
 }
 
-struct FindDialog {
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindEnabledDialog(HWND hwnd, LPARAM param) {
-    auto* find = reinterpret_cast<FindDialog*>(param);
-    char cls[32] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
-    if (WindowText(hwnd) != find->caption) return TRUE;
-    find->found = hwnd;
-    return FALSE;
-}
-
 }  // namespace
 
 std::string DumpTree(const winui::TreeCtrl& tree) {
@@ -66,59 +51,6 @@ void Screenshot(HWND hwnd, const char* name) {
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     winui::PumpUntil([] { return false; }, 300);
     winui::SaveScreenshot(nullptr, path.c_str());
-}
-
-DialogScript* DialogScript::active_ = nullptr;
-
-DialogScript& DialogScript::Then(const char* caption, Action action) {
-    steps_.push_back({caption, std::move(action)});
-    return *this;
-}
-
-namespace {
-BOOL CALLBACK CancelDialog(HWND hwnd, LPARAM) {
-    char cls[32] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-}
-}  // namespace
-
-void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
-    DialogScript* script = active_;
-    if (!script) return;
-    if (!script->timedOut_.empty()) {
-        // Until the trigger returns, whatever opens is closed again.
-        EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
-        return;
-    }
-    if (script->next_ >= script->steps_.size()) return;
-    const std::string& caption = script->steps_[script->next_].caption;
-    FindDialog find{caption.c_str(), nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindEnabledDialog, reinterpret_cast<LPARAM>(&find));
-    if (!find.found) {
-        if (GetTickCount() - script->stepStarted_ < script->timeout_) return;
-        script->timedOut_ = caption;
-        ADD_FAILURE() << "step " << script->next_ + 1 << " waited " << script->timeout_ << " ms for a dialog \""
-                      << caption << "\" that never came";
-        EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
-        return;
-    }
-    // Taken before it acts: the action may open a dialog whose loop ticks again.
-    Action action = script->steps_[script->next_++].action;
-    action(find.found);
-    script->stepStarted_ = GetTickCount();
-}
-
-bool DialogScript::Run(const std::function<void()>& trigger) {
-    active_ = this;
-    stepStarted_ = GetTickCount();
-    timedOut_.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, Tick);
-    trigger();
-    KillTimer(nullptr, timer);
-    active_ = nullptr;
-    return next_ == steps_.size();
 }
 
 bool PumpFrameUntil(edictor::CMainFrame& frame, const std::function<bool()>& done, DWORD ms, const char* what) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_script.h"
 #include "main_frame.h"
 #include "registry_fixture.h"
 #include "seams.h"
@@ -22,35 +23,6 @@ std::vector<std::string> DumpList(const winui::ListCtrl& list);
 std::string WindowText(HWND hwnd);
 // Saves a picture of `hwnd` under <build>/screenshots/<name>.bmp.
 void Screenshot(HWND hwnd, const char* name);
-
-// Steps run in turn while modal dialogs are up: each waits for an enabled dialog of this
-// thread with its caption and then acts on it (an action may open the next dialog). A step
-// not reached within the time allowed fails the test, naming the step, and cancels every
-// dialog of the thread so that the trigger returns.
-class DialogScript {
-public:
-    using Action = std::function<void(HWND dialog)>;
-    explicit DialogScript(DWORD stepTimeoutMs = 15000) : timeout_(stepTimeoutMs) {}
-    DialogScript& Then(const char* caption, Action action);
-    // Runs `trigger` (which opens the first dialog) with the steps armed; true when every
-    // step ran.
-    bool Run(const std::function<void()>& trigger);
-    // The step that timed out ("" when none did).
-    const std::string& timedOut() const { return timedOut_; }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-    struct Step {
-        std::string caption;
-        Action action;
-    };
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    DWORD timeout_;
-    DWORD stepStarted_ = 0;
-    std::string timedOut_;
-    static DialogScript* active_;
-};
 
 // Runs messages through the frame's own loop step (CMainFrame::PreTranslateMessage, then
 // dispatch) until `done`; fails the test naming `what` when `ms` pass first.

@@ -2,7 +2,7 @@
 # own process, and the real program.
 if(TARGET wayguard_core)
   include(GoogleTest)
-  add_library(monitor_fixture STATIC monitor_fixture.cpp registry_fixture.cpp store_fixture.cpp)
+  add_library(monitor_fixture STATIC dialog_script.cpp monitor_fixture.cpp registry_fixture.cpp store_fixture.cpp)
   target_link_libraries(monitor_fixture PUBLIC wayguard_core gtest)
 
   add_executable(test_monitor_rules test_monitor_rules.cpp)

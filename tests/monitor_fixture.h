@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_script.h"
 #include "monitor_dialog.h"
 #include "registry_fixture.h"
 #include "seams.h"
@@ -21,35 +22,6 @@
 struct TrayCall {
   DWORD message;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
   NOTIFYICONDATAA data;
-};
-
-// Acts on the windows that modal loops open, from a timer that runs inside those loops.
-// Each step waits for a visible window of this thread with its title ("#32768" names the
-// popup menu by its class), then runs once. Steps that are not reached within the time
-// allowed cancel every dialog, so a test fails instead of hanging.
-class ModalScript {
- public:
-  using Action = std::function<void(HWND)>;
-  using Ready = std::function<bool(HWND)>;
-  ModalScript& then(const char* title, Action action);
-  // The same, for the first window with the title for which `ready` holds, once it holds.
-  ModalScript& when(const char* title, Ready ready, Action action);
-  // Arms the timer; the steps run while the caller's next call sits in a modal loop.
-  void arm(DWORD timeout_ms = 15000);
-  bool finished() const { return next_ == steps_.size(); }
-  ~ModalScript();
-
- private:
-  static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
-  struct Step {
-    std::string title;
-    Action action;
-    Ready ready;
-  };
-  std::vector<Step> steps_;
-  size_t next_ = 0;
-  UINT_PTR timer_ = 0;
-  DWORD started_ = 0, timeout_ = 0;
 };
 
 // Clicks a button the way a user's click ends up: BN_CLICKED from the control, posted.

@@ -441,7 +441,7 @@ TEST_F(UserTest, ADialogScriptStepThatNeverMatchesFailsNamingIt) {
     g_frame = frame_.get();
     EXPECT_NONFATAL_FAILURE(
         g_script->Run([] { SendMessageA(g_frame->hwnd(), WM_COMMAND, ID_APP_ABOUT_CMD, 0); }),
-        "for a dialog \"No Such Dialog\" that never came");
+        "for a window \"No Such Dialog\" that never came");
     EXPECT_EQ(script.timedOut(), "No Such Dialog");
     g_script = nullptr;
 }

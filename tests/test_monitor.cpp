@@ -237,16 +237,16 @@ TEST_F(MonitorTest, RightClicksOpenThePopupMenu) {
     EndMenu();
   };
   {
-    ModalScript script;
-    script.then("#32768", read_menu).arm();
+    DialogScript script;
+    script.Then("#32768", read_menu).Arm();
     send(WM_CONTEXTMENU, (WPARAM)hwnd(), MAKELPARAM(60, 60));  // posts the tray message
-    winui::PumpUntil([&] { return script.finished(); }, 15000);
+    winui::PumpUntil([&] { return script.Finished(); }, 15000);
   }
   {
-    ModalScript script;
-    script.then("#32768", read_menu).arm();
+    DialogScript script;
+    script.Then("#32768", read_menu).Arm();
     send(monitor->trayMessage(), 1, WM_RBUTTONDOWN);
-    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(script.Finished());
   }
   EXPECT_EQ(seen, 2);
 }
@@ -293,15 +293,15 @@ TEST_F(MonitorTest, ShowHideCloseAndTheDoubleClickHeightToggle) {
 
 TEST_F(MonitorTest, AboutBoxFromTheMenuClosesWithOk) {
   start_monitor();
-  ModalScript script;
-  script.then("About Tarnwall", [&](HWND about) {
+  DialogScript script;
+  script.Then("About Tarnwall", [&](HWND about) {
     EXPECT_EQ(item_text(about, IDOK), "OK");
     winui::SaveScreenshot(about, "..\\screenshots\\monitor-about.bmp");
     SendDlgItemMessageA(about, IDOK, BM_CLICK, 0, 0);
   });
-  script.arm();
+  script.Arm();
   command(ID_ABOUT);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
 }
 
 TEST_F(MonitorTest, LampsLightOneAtATimeAndGoDarkOnTheirTimer) {

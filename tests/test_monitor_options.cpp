@@ -58,10 +58,10 @@ class OptionsTest : public MonitorTest {
   }
   // Opens the options dialog with `button` and runs `steps` on it; the last step ends it.
   void with_options(int button, std::function<void(HWND)> steps) {
-    ModalScript script;
-    script.then("Options", steps).arm();
+    DialogScript script;
+    script.Then("Options", steps).Arm();
     click(button);
-    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(script.Finished());
   }
   // Ticks are sent by the test; the window timer that would send them too is slowed down.
   void tick() { send(WM_TIMER, CMonitorDialog::kCountdownTimer); }
@@ -219,21 +219,21 @@ TEST_F(OptionsTest, BrowseThenOkStoresTheChosenFullPath) {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
   const std::string chosen = std::string(temp) + "chosen.log";
-  ModalScript script;
-  script.then("Options", [&](HWND d) { post_click(d, IDC_BROWSE); })
-      .then("Open", [&](HWND open) {
+  DialogScript script;
+  script.Then("Options", [&](HWND d) { post_click(d, IDC_BROWSE); })
+      .Then("Open", [&](HWND open) {
         winui::SaveScreenshot(open, "..\\screenshots\\options-browse.bmp");
         for (int id : {1148, 1152}) SetDlgItemTextA(open, id, chosen.c_str());  // the name box, either style
         PostMessageA(open, WM_COMMAND, IDOK, 0);
       })
-      .then("Options", [&](HWND d) {
+      .Then("Options", [&](HWND d) {
         EXPECT_EQ(item_text(d, IDC_FILENAME), chosen);
         EXPECT_EQ(std::string(PFW_GetLogFileName()), log_path);  // nothing stored yet
         press(d, IDOK);
       });
-  script.arm();
+  script.Arm();
   click(IDC_OPTIONS);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(std::string(PFW_GetLogFileName()), chosen);
   EXPECT_EQ(stored_log_name(), chosen);
 }
@@ -320,9 +320,9 @@ TEST_F(OptionsTest, StopShowsTimerNotSetAndSettingAgainStartsFromTheNewMinutes) 
 // The first is answered in a real message box.
 TEST_F(OptionsTest, MinutesThatAreEmptyNotANumberOrTooManyAreRefused) {
   winui::SetMessageBoxHook({});
-  ModalScript script;
-  script.then("Options", [&](HWND d) { post_click(d, IDC_SET_TIMER); })
-      .then("Wayguard", [&](HWND box) {
+  DialogScript script;
+  script.Then("Options", [&](HWND d) { post_click(d, IDC_SET_TIMER); })
+      .Then("Wayguard", [&](HWND box) {
         winui::SaveScreenshot(box, "..\\screenshots\\monitor-timer-empty.bmp");
         char text[128] = "";
         HWND label = GetDlgItem(box, 0xFFFF);
@@ -330,13 +330,13 @@ TEST_F(OptionsTest, MinutesThatAreEmptyNotANumberOrTooManyAreRefused) {
         EXPECT_STREQ(text, kTimerEmpty);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
       })
-      .then("Options", [&](HWND d) {
+      .Then("Options", [&](HWND d) {
         EXPECT_EQ(item_text(d, IDC_SET_TIMER), "Set Timer");
         press(d, IDCANCEL);
       });
-  script.arm();
+  script.Arm();
   click(IDC_TIMER);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(PFW_GetTimerActive(), 0);
 
   winui::SetMessageBoxHook([this](const winui::MessageBoxCall& call) {
@@ -399,16 +399,16 @@ TEST_F(OptionsTest, LockAndUnlockWithRightWrongAndCaseDifferingPasswords) {
   } cases[] = {{"wrong", IDOK, false}, {"secret", IDOK, false}, {"Secret", IDCANCEL, false}, {"Secret", IDOK, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entered);
-    ModalScript script;
-    script.then("Tarnwall", [&](HWND unlock) {
+    DialogScript script;
+    script.Then("Tarnwall", [&](HWND unlock) {
       EXPECT_EQ(GetFocus(), GetDlgItem(unlock, IDC_UNLOCK_PASSWORD));
       type(unlock, IDC_UNLOCK_PASSWORD, c.entered);
       if (c.unlocks) winui::SaveScreenshot(unlock, "..\\screenshots\\unlock.bmp");
       press(unlock, c.press_button);
     });
-    script.arm();
+    script.Arm();
     click(IDC_LOCK);
-    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(script.Finished());
     EXPECT_TRUE(boxes.empty());  // a wrong password closes without a word
     EXPECT_EQ(PFW_GetLockStatus(), c.unlocks ? 0 : 1);
     EXPECT_EQ(stored().lock_status, c.unlocks ? 0 : 1);

@@ -95,21 +95,21 @@ TEST_F(MonitorPromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE)));
     EXPECT_EQ(LOWORD(SendMessageA(prompt, DM_GETDEFID, 0, 0)), IDOK) << "Allow is the default";
   };
-  ModalScript script;
+  DialogScript script;
   script
-      .then("Tarnwall",
+      .Then("Tarnwall",
             [&](HWND prompt) {
               read(prompt);
               screenshot(prompt, "prompt-request");
               post_click(prompt, IDOK);
             })
-      .then("Tarnwall", [&](HWND prompt) {
+      .Then("Tarnwall", [&](HWND prompt) {
         read(prompt);
         post_click(prompt, IDC_PROMPT_DENY);
       });
-  script.arm();
+  script.Arm();
   EXPECT_EQ(traffic(PFW_PROMPT_NOTIFY), 1);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], (std::vector<std::string>{"Outbound", "NEW.EXE", "Alt Web (TCP port 8080)", "10.0.0.9"}));
   EXPECT_EQ(shown[1], (std::vector<std::string>{"Outbound", "MAIL.EXE", "SMTP (TCP port 25)", "10.0.0.25"}));
@@ -122,12 +122,12 @@ TEST_F(MonitorPromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
 TEST_F(MonitorPromptTest, APromptWhoseAskerStopsWaitingClosesByItself) {
   start_monitor();
   uint32_t id = ask(question("SHORT.EXE"), 800);
-  ModalScript script;
-  script.then("Tarnwall", [](HWND) {});  // seen, and left alone
-  script.arm();
+  DialogScript script;
+  script.Then("Tarnwall", [](HWND) {});  // seen, and left alone
+  script.Arm();
   DWORD start = GetTickCount();
   traffic(PFW_PROMPT_NOTIFY);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_LT(GetTickCount() - start, 5000u);
   EXPECT_EQ(answer_of(id), -1);
 }
@@ -138,15 +138,15 @@ TEST_F(MonitorPromptTest, LockedThePromptOffersNoNewRule) {
   arrange(o);
   start_monitor();
   uint32_t id = ask(question("NEW.EXE"));
-  ModalScript script;
-  script.then("Tarnwall", [](HWND prompt) {
+  DialogScript script;
+  script.Then("Tarnwall", [](HWND prompt) {
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE)));
     SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_SETCHECK, BST_CHECKED, 0);  // even so
     post_click(prompt, IDOK);
   });
-  script.arm();
+  script.Arm();
   traffic(PFW_PROMPT_NOTIFY);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(answer_of(id), PFW_ALLOW);
   EXPECT_EQ(regtest::value_names(regtest::kRuleSet).size(), values_before) << "no rule was added";
 }
@@ -162,9 +162,9 @@ TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
   uint32_t first = ask(question("BURST.EXE"));
   DWORD shown = 0;
   HWND seen = nullptr;
-  ModalScript script;
+  DialogScript script;
   script
-      .when("Tarnwall",
+      .When("Tarnwall",
             [&](HWND p) {
               if (!seen) seen = p, shown = GetTickCount();
               return GetTickCount() - shown > wayguard::kPromptKeyGraceMs + 200;
@@ -176,16 +176,16 @@ TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
               PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
               PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
             })
-      .when("Tarnwall",
+      .When("Tarnwall",
             [](HWND p) { return SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_GETCURSEL, 0, 0) == 1; },
             [&](HWND p) {
               EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "For 15 minutes");
               screenshot(p, "prompt-remember");
               post_click(p, IDOK);
             });
-  script.arm();
+  script.Arm();
   traffic(PFW_PROMPT_NOTIFY);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(answer_of(first), PFW_ALLOW);
 
   // The burst: answered without a prompt, each marked remembered.
@@ -204,16 +204,16 @@ TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
   traffic(PFW_PROMPT_NOTIFY);
   EXPECT_EQ(answer_of(locked), PFW_ALLOW);
   uint32_t other = ask(question("OTHER.EXE"));
-  ModalScript lockedScript;
-  lockedScript.then("Tarnwall", [](HWND p) {
+  DialogScript lockedScript;
+  lockedScript.Then("Tarnwall", [](HWND p) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(p, IDC_PROMPT_LIFE)));
     EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "This connection only");
     SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_SETCURSEL, 2, 0);  // even so
     post_click(p, IDC_PROMPT_DENY);
   });
-  lockedScript.arm();
+  lockedScript.Arm();
   traffic(PFW_PROMPT_NOTIFY);
-  EXPECT_TRUE(lockedScript.finished());
+  EXPECT_TRUE(lockedScript.Finished());
   EXPECT_EQ(answer_of(other), PFW_DENY);
   EXPECT_EQ(wayguard::MonitorMemory().size(), 1u) << "locked, the answer was not remembered";
   PFW_SetLockStatus(0);
@@ -221,11 +221,11 @@ TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
   // A quarter of an hour later: asked again.
   now += wayguard::kFifteenMinutesMs;
   uint32_t later = ask(question("BURST.EXE"));
-  ModalScript again;
-  again.then("Tarnwall", [](HWND p) { post_click(p, IDC_PROMPT_DENY); });
-  again.arm();
+  DialogScript again;
+  again.Then("Tarnwall", [](HWND p) { post_click(p, IDC_PROMPT_DENY); });
+  again.Arm();
   traffic(PFW_PROMPT_NOTIFY);
-  EXPECT_TRUE(again.finished());
+  EXPECT_TRUE(again.Finished());
   EXPECT_EQ(answer_of(later), PFW_DENY);
   EXPECT_EQ(wayguard::MonitorMemory().size(), 0u);
   wayguard::ReplaceMonitorMemory({});  // the test's clock ends with it
@@ -253,15 +253,15 @@ TEST_F(MonitorPromptTest, APromptClosesAtOnceWhenItsAskerIsKilled) {
   HANDLE asker = start_helper("prompt_helper.exe ask 60000");
   ASSERT_TRUE(helper_request(channel, asker));
   DWORD killed_at = 0;
-  ModalScript script;
-  script.then("Tarnwall", [&](HWND) {
+  DialogScript script;
+  script.Then("Tarnwall", [&](HWND) {
     TerminateProcess(asker, 9);
     killed_at = GetTickCount();
   });
-  script.arm();
+  script.Arm();
   traffic(PFW_PROMPT_NOTIFY);
   DWORD closed_at = GetTickCount();
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_LT(closed_at - killed_at, 3000u) << "the prompt stayed up for a killed asker";
   for (const PFW_PROMPT_REQUEST& r : channel->slots) EXPECT_EQ(r.state, PFW_PROMPT_FREE) << r.program;
   EXPECT_TRUE(boxes.empty());
@@ -280,14 +280,14 @@ TEST_F(MonitorPromptTest, AnAnswerAfterALongConfigureNewRuleReachesTheAsker) {
     // Six seconds for the asker: a prompt's first showing under Wine can take two.
     HANDLE asker = start_helper("prompt_helper.exe ask 6000 " + std::to_string(kill ? 8081 : 8080));
     ASSERT_TRUE(helper_request(channel, asker));
-    ModalScript script;
+    DialogScript script(30000);
     script
-        .then("Tarnwall",
+        .Then("Tarnwall",
               [&](HWND prompt) {
                 SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
                 post_click(prompt, IDOK);
               })
-        .when("Configure new rule",
+        .When("Configure new rule",
               [&](HWND) {
                 // Well past the asker's own six seconds.
                 return kill ? true : GetTickCount() - asked_at > 8000;
@@ -298,11 +298,11 @@ TEST_F(MonitorPromptTest, AnAnswerAfterALongConfigureNewRuleReachesTheAsker) {
                 if (!kill) post_click(dialog, IDOK);
               });
     if (kill)
-      script.when("Configure new rule", [&](HWND) { return !boxes.empty(); },
+      script.When("Configure new rule", [&](HWND) { return !boxes.empty(); },
                   [&](HWND dialog) { post_click(dialog, IDOK); });
-    script.arm(30000);
+    script.Arm();
     traffic(PFW_PROMPT_NOTIFY);
-    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(script.Finished());
     if (!kill) {
       EXPECT_EQ(exit_code(asker), (DWORD)(10 + PFW_ALLOW));
       EXPECT_TRUE(boxes.empty());
@@ -330,15 +330,15 @@ TEST_F(MonitorPromptTest, ThePromptTakesNoKeysMeantForTheUnlockDialogAndKeepsCle
     PostMessageA(button, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     PostMessageA(button, WM_KEYUP, VK_RETURN, 0xC01C0001);
   };
-  ModalScript script;
+  DialogScript script(20000);
   script
-      .when("Tarnwall", is_unlock,
+      .When("Tarnwall", is_unlock,
             [&](HWND u) {
               unlock = u;
               SetFocus(GetDlgItem(u, IDC_UNLOCK_PASSWORD));
               traffic(PFW_PROMPT_NOTIFY);  // the question comes while the user types
             })
-      .when("Tarnwall", [](HWND h) { return GetDlgItem(h, IDC_PROMPT_DIRECTION) != nullptr; },
+      .When("Tarnwall", [](HWND h) { return GetDlgItem(h, IDC_PROMPT_DIRECTION) != nullptr; },
             [&](HWND p) {
               prompt = p;
               shown = GetTickCount();
@@ -350,16 +350,16 @@ TEST_F(MonitorPromptTest, ThePromptTakesNoKeysMeantForTheUnlockDialogAndKeepsCle
               screenshot(p, "prompt-beside-unlock");
               enter(GetDlgItem(p, IDOK));
             })
-      .when("Tarnwall", [&](HWND h) { return h == prompt && GetTickCount() - shown > 800; },
+      .When("Tarnwall", [&](HWND h) { return h == prompt && GetTickCount() - shown > 800; },
             [&](HWND p) {
               EXPECT_EQ(PFW_PromptIsWaiting(channel, id), 1) << "an Enter meant for the password answered";
               EXPECT_EQ(LOWORD(SendMessageA(p, DM_GETDEFID, 0, 0)), IDOK);
               enter(GetDlgItem(p, IDOK));
             })
-      .when("Tarnwall", is_unlock, [&](HWND u) { post_click(u, IDCANCEL); });
-  script.arm(20000);
+      .When("Tarnwall", is_unlock, [&](HWND u) { post_click(u, IDCANCEL); });
+  script.Arm();
   click(IDC_LOCK);
-  EXPECT_TRUE(script.finished());
+  EXPECT_TRUE(script.Finished());
   EXPECT_EQ(answer_of(id), PFW_ALLOW);
 }
 
@@ -371,16 +371,16 @@ TEST_F(MonitorPromptTest, TheEndOfTheSessionGivesTheShownRequestBackOrSendsItsAn
     SCOPED_TRACE(chosen);
     start_monitor();
     uint32_t id = ask(question(chosen ? "CHOSEN.EXE" : "OPEN.EXE"));
-    ModalScript script;
+    DialogScript script;
     if (chosen)
-      script.then("Tarnwall", [](HWND prompt) {
+      script.Then("Tarnwall", [](HWND prompt) {
         SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
         post_click(prompt, IDC_PROMPT_DENY);
       });
-    script.then(chosen ? "Configure new rule" : "Tarnwall", [&](HWND) { send(WM_ENDSESSION, TRUE); });
-    script.arm();
+    script.Then(chosen ? "Configure new rule" : "Tarnwall", [&](HWND) { send(WM_ENDSESSION, TRUE); });
+    script.Arm();
     SendMessageA(hwnd(), monitor->trafficMessage(), PFW_PROMPT_NOTIFY, 0);
-    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(script.Finished());
     EXPECT_FALSE(IsWindow(hwnd())) << "the monitor ended with the session";
     if (chosen) {
       EXPECT_EQ(answer_of(id), PFW_DENY);
@@ -468,14 +468,14 @@ TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
     std::string program = "NEW" + std::to_string(n++) + ".EXE";
     uint32_t id = ask(question(program.c_str()));
     std::vector<std::string> heading, lists[3];
-    ModalScript script;
+    DialogScript script;
     script
-        .then("Tarnwall",
+        .Then("Tarnwall",
               [&](HWND prompt) {
                 SendMessageA(GetDlgItem(prompt, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
                 post_click(prompt, c.button);
               })
-        .then("Configure new rule", [&](HWND dialog) {
+        .Then("Configure new rule", [&](HWND dialog) {
           heading.push_back(item_text(dialog, IDC_RULE_HEADING));
           int boxes[3] = {IDC_RULE_APPLICATION, IDC_RULE_PROTOCOL, IDC_RULE_ADDRESS};
           for (int i = 0; i < 3; i++) {
@@ -490,9 +490,9 @@ TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
           if (c.wildcard == IDC_RULE_APPLICATION) screenshot(dialog, "prompt-new-rule");
           post_click(dialog, IDOK);
         });
-    script.arm();
+    script.Arm();
     traffic(PFW_PROMPT_NOTIFY);
-    ASSERT_TRUE(script.finished());
+    ASSERT_TRUE(script.Finished());
     EXPECT_EQ(answer_of(id), c.action);
     EXPECT_EQ(heading, std::vector<std::string>{std::string(c.action == PFW_ALLOW ? "Allow" : "Deny") +
                                                 " this outbound connection:"});
