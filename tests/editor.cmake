@@ -1,6 +1,5 @@
 # Edictor: the rule view model without windows, the form view, the dialogs driven by real
 # window messages inside the test program, and the real program started and killed.
-include(GoogleTest)
 
 if(TARGET edictor_core)
   add_executable(test_editor dialog_script.cpp test_editor_model.cpp test_editor_view.cpp test_editor_dialogs.cpp
@@ -10,5 +9,7 @@ if(TARGET edictor_core)
   if(TARGET tarnwall_help)
     add_dependencies(test_editor tarnwall_help)  # F1 in a dialog opens the real viewer on it
   endif()
-  gtest_add_tests(TARGET test_editor WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  tarnwall_add_cases(test_editor window)
+  tarnwall_label_suites(logic EditorModel SystemResolver)
+  tarnwall_label_suites(process EditorTest)
 endif()

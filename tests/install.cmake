@@ -1,5 +1,4 @@
 # The installer, run silently under Wine, and its uninstaller.
-include(GoogleTest)
 
 add_executable(test_install test_install.cpp)
 target_include_directories(test_install PRIVATE ${CMAKE_BINARY_DIR}/generated)
@@ -7,4 +6,4 @@ target_link_libraries(test_install PRIVATE tessary gtest gtest_main shell32)
 if(TARGET tarnwall_setup)
   add_dependencies(test_install tarnwall_setup)
 endif()
-gtest_add_tests(TARGET test_install WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+tarnwall_add_cases(test_install e2e)

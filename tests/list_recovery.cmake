@@ -1,5 +1,4 @@
 # The lists' lock with one owner: damaged lists, dead holders, several processes at once.
-include(GoogleTest)
 
 add_executable(list_worker list_worker.cpp)
 target_link_libraries(list_worker PRIVATE tessary)
@@ -7,4 +6,5 @@ target_link_libraries(list_worker PRIVATE tessary)
 add_executable(test_list_recovery test_list_recovery.cpp store_fixture.cpp registry_fixture.cpp)
 target_link_libraries(test_list_recovery PRIVATE tessary gtest gtest_main advapi32)
 add_dependencies(test_list_recovery list_worker)
-gtest_add_tests(TARGET test_list_recovery WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+tarnwall_add_cases(test_list_recovery process)
+tarnwall_label_suites(logic ListStructureTest ListOpen)

@@ -1,5 +1,4 @@
 # The fast rule lookup against the stepwise reference.
-include(GoogleTest)
 
 add_executable(lookup_churn lookup_churn.cpp)
 target_link_libraries(lookup_churn PRIVATE tessary)
@@ -12,4 +11,4 @@ add_executable(test_lookup test_differential.cpp store_fixture.cpp)
 target_link_libraries(test_lookup PRIVATE reference_lookup gtest gtest_main)
 add_dependencies(test_lookup lookup_churn)
 # Tests are found in the sources: listing them would mean one more Wine start per build.
-gtest_add_tests(TARGET test_lookup WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+tarnwall_add_cases(test_lookup logic)

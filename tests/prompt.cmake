@@ -1,5 +1,4 @@
 # The prompt channel between the interceptor and the monitor.
-include(GoogleTest)
 
 add_executable(prompt_helper prompt_helper.cpp)
 target_link_libraries(prompt_helper PRIVATE tessary)
@@ -8,4 +7,4 @@ add_executable(test_prompt test_prompt.cpp store_fixture.cpp)
 target_link_libraries(test_prompt PRIVATE tessary gtest gtest_main)
 add_dependencies(test_prompt prompt_helper)
 # Tests are found in the sources: listing them would mean one more Wine start per build.
-gtest_add_tests(TARGET test_prompt WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+tarnwall_add_cases(test_prompt process)

@@ -1,5 +1,4 @@
 # Tessary's shared lists: one process, two processes, and the rule lookup's scoring.
-include(GoogleTest)
 
 # The second process of the list tests.
 add_executable(list_helper list_helper.cpp)
@@ -9,4 +8,5 @@ add_executable(test_lists test_lists.cpp test_lists_rules.cpp test_processes.cpp
 target_link_libraries(test_lists PRIVATE tessary gtest gtest_main)
 add_dependencies(test_lists list_helper)
 # Tests are found in the sources: listing them would mean one more Wine start per build.
-gtest_add_tests(TARGET test_lists WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+tarnwall_add_cases(test_lists logic)
+tarnwall_label_suites(process ListsProcessTest)
