@@ -70,13 +70,14 @@ int main() {
     });
 
     double start = now_ms(), startCpu = cpu_ms();
-    edictor::CTreeDialog view;
-    edictor::CMainFrame frame;
-    frame.SetQuitOnDestroy(false);
-    if (!frame.Create(&view, SW_SHOW)) {
+    edictor::CEdictorApp app;
+    app.frame().SetQuitOnDestroy(false);
+    if (!app.InitInstance(SW_SHOW)) {
         printf("the editor could not be made\n");
         return 1;
     }
+    edictor::CMainFrame& frame = app.frame();
+    edictor::CTreeDialog& view = app.view();
     winui::PumpMessages();
     UpdateWindow(frame.hwnd());
     double shown = now_ms() - start, shownCpu = cpu_ms() - startCpu;

@@ -4,19 +4,39 @@
 
 #include <string>
 
+#include "edictor_app.h"
 #include "edictor_ids.h"
+#include "entry_checks.h"
+#include "help_topics.h"
 #include "object_dialogs.h"
 #include "seams.h"
-#include "tree_dialog.h"
 
 namespace edictor {
 
 namespace {
-template <size_t N> std::string Text(const char (&field)[N]) { return std::string(field, strnlen(field, N)); }
-}  // namespace
 
-CAddRuleDialog::CAddRuleDialog(const Lists& lists, bool online)
-    : CHelpedDialog(IDD_ADD_RULE), lists_(lists), online_(online) {}
+template <size_t N> std::string Text(const char (&field)[N]) { return std::string(field, strnlen(field, N)); }
+
+class CAddRuleDialog : public CHelpedDialog {
+public:
+    CAddRuleDialog(const Lists& lists, bool online) : CHelpedDialog(IDD_ADD_RULE), lists_(lists), online_(online) {}
+    int resultKey = -1;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    void OnOK() override;
+
+private:
+    // Adds an item with its record and selects it when `select`.
+    void AddItem(int boxId, const char* text, const void* record, bool select) const;
+    const void* SelectedRecord(int boxId) const;
+    RuleChoice ReadChoice() const;
+    void CreateNew(int id);
+
+    Lists lists_;
+    bool online_;
+};
 
 void CAddRuleDialog::AddItem(int boxId, const char* text, const void* record, bool select) const {
     LRESULT index = SendItem(boxId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
@@ -51,44 +71,44 @@ BOOL CAddRuleDialog::OnInitDialog() {
                 AddItem(IDC_APP_BOX, Text(a->description).c_str(), a, false);
         }
     }
-    direction_ = PFW_OUTBOUND;
-    action_ = PFW_ALLOW;
-    log_ = 0;
-    ShowValues();
+    // Outbound, Allow, not logged.
+    CheckRadioButton(hwnd_, IDC_INBOUND, IDC_OUTBOUND, IDC_OUTBOUND);
+    CheckRadioButton(hwnd_, IDC_ALLOW, IDC_ASK, IDC_ALLOW);
+    SetCheck(IDC_LOG, false);
     return TRUE;
 }
 
-void CAddRuleDialog::ShowValues() const {
-    CheckRadioButton(hwnd_, IDC_INBOUND, IDC_OUTBOUND, direction_ == PFW_INBOUND ? IDC_INBOUND : IDC_OUTBOUND);
-    int action = action_ == PFW_DENY ? IDC_DENY : action_ == PFW_ASK ? IDC_ASK : IDC_ALLOW;
-    CheckRadioButton(hwnd_, IDC_ALLOW, IDC_ASK, action);
-    SetCheck(IDC_LOG, log_ != 0);
-}
-
-void CAddRuleDialog::ReadValues() {
-    direction_ = IsChecked(IDC_INBOUND) ? PFW_INBOUND : IsChecked(IDC_OUTBOUND) ? PFW_OUTBOUND : -1;
-    action_ = IsChecked(IDC_ALLOW) ? PFW_ALLOW : IsChecked(IDC_DENY) ? PFW_DENY : IsChecked(IDC_ASK) ? PFW_ASK : -1;
-    log_ = IsChecked(IDC_LOG) ? 1 : 0;
+RuleChoice CAddRuleDialog::ReadChoice() const {
+    RuleChoice choice;
+    choice.protocol = static_cast<const PFW_PROTO*>(SelectedRecord(IDC_PROTOCOL_BOX));
+    choice.address = static_cast<const PFW_ADR*>(SelectedRecord(IDC_ADDRESS_BOX));
+    choice.app = static_cast<const PFW_APP*>(SelectedRecord(IDC_APP_BOX));
+    choice.direction = IsChecked(IDC_INBOUND) ? PFW_INBOUND : IsChecked(IDC_OUTBOUND) ? PFW_OUTBOUND : -1;
+    choice.action = IsChecked(IDC_ALLOW) ? PFW_ALLOW : IsChecked(IDC_DENY) ? PFW_DENY : IsChecked(IDC_ASK) ? PFW_ASK : -1;
+    choice.log = IsChecked(IDC_LOG) ? 1 : 0;
+    return choice;
 }
 
 void CAddRuleDialog::CreateNew(int id) {
     std::string refusal;
     const char* caption = "";
     if (id == IDC_NEW_PROTOCOL) {
-        CAddProtocolDialog dialog(lists_);
-        if (dialog.DoModal(hwnd_) != IDOK) return;
+        std::optional<ProtocolEntry> entry = RunAddProtocolDialog(hwnd_, lists_);
+        if (!entry) return;
         caption = "Add Protocol";
-        if (const PFW_PROTO* p = CreateProtocol(lists_, dialog, &refusal)) AddItem(IDC_PROTOCOL_BOX, Text(p->name).c_str(), p, true);
+        if (const PFW_PROTO* p = CreateProtocol(lists_, *entry, &refusal))
+            AddItem(IDC_PROTOCOL_BOX, Text(p->name).c_str(), p, true);
     } else if (id == IDC_NEW_ADDRESS) {
-        CAddAddressDialog dialog(lists_, online_);
-        if (dialog.DoModal(hwnd_) != IDOK) return;
+        std::optional<AddressEntry> entry = RunAddAddressDialog(hwnd_, lists_, online_);
+        if (!entry) return;
         caption = "Add Address";
-        if (const PFW_ADR* a = CreateAddress(lists_, dialog, &refusal)) AddItem(IDC_ADDRESS_BOX, Text(a->name).c_str(), a, true);
+        if (const PFW_ADR* a = CreateAddress(lists_, *entry, &refusal))
+            AddItem(IDC_ADDRESS_BOX, Text(a->name).c_str(), a, true);
     } else if (id == IDC_NEW_APP) {
-        CAddApplicationDialog dialog(lists_);
-        if (dialog.DoModal(hwnd_) != IDOK) return;
+        std::optional<AppEntry> entry = RunAddApplicationDialog(hwnd_, lists_);
+        if (!entry) return;
         caption = "Add Application";
-        if (const PFW_APP* a = CreateApplication(lists_, dialog, &refusal))
+        if (const PFW_APP* a = CreateApplication(lists_, *entry, &refusal))
             AddItem(IDC_APP_BOX, Text(a->description).c_str(), a, true);
     }
     // The dialog's own checks passed, so the store's refusal is news: the user hears it.
@@ -104,28 +124,23 @@ bool CAddRuleDialog::OnCommand(int id, int code, HWND control) {
 }
 
 void CAddRuleDialog::OnOK() {
-    ReadValues();
-    auto protocol = static_cast<const PFW_PROTO*>(SelectedRecord(IDC_PROTOCOL_BOX));
-    auto address = static_cast<const PFW_ADR*>(SelectedRecord(IDC_ADDRESS_BOX));
-    auto app = static_cast<const PFW_APP*>(SelectedRecord(IDC_APP_BOX));
-    if (!protocol || !address || !app || direction_ < 0 || action_ < 0) return;
-    int p = static_cast<int>(protocol->key), a = static_cast<int>(address->key), x = static_cast<int>(app->key);
-
-    if (PFW_GetRuleByNumbers(lists_.rules, p, a, x, direction_, nullptr, nullptr)) {
-        winui::ShowMessageBox(hwnd_, "A rule with these parameters already exists!", "Add Rule",
-                              MB_OK | MB_ICONINFORMATION);
+    RuleChoice choice = ReadChoice();
+    if (!RuleComplete(choice)) return;
+    if (Check refused = CheckRule(lists_, choice)) {
+        winui::ShowMessageBox(hwnd_, refused->text.c_str(), refused->caption.c_str(), refused->flags);
         return;
     }
-    PFW_AddRule(lists_.rules, p, a, x, direction_, action_, log_);
-    int key = -1;
-    if (PFW_RULE* rule = PFW_GetRuleByNumbers(lists_.rules, p, a, x, direction_, &key, nullptr)) {
-        PFW_AddRuleIntoRegistry(*rule);
-        resultKey_ = key;
-    } else {
-        winui::ShowMessageBox(hwnd_, "Rule creation failed!", kProgramTitle, MB_OK);
-        resultKey_ = -1;
-    }
+    resultKey = CreateRule(lists_, choice);
+    if (resultKey == -1) winui::ShowMessageBox(hwnd_, "Rule creation failed!", kProgramTitle, MB_OK);
     EndDialog(IDOK);
+}
+
+}  // namespace
+
+std::optional<int> RunAddRuleDialog(HWND owner, const Lists& lists, bool online) {
+    CAddRuleDialog dialog(lists, online);
+    if (dialog.DoModal(owner) != IDOK) return std::nullopt;
+    return dialog.resultKey;
 }
 
 }  // namespace edictor

@@ -5,17 +5,13 @@
 #include <string.h>
 
 #include "controls.h"
+#include "edictor_app.h"
 #include "edictor_ids.h"
 #include "help/tarnwall_help.h"
 #include "seams.h"
 #include "window.h"
 
 namespace edictor {
-
-const char* const kInstanceMutexName = "PFW_EdictorInstance";
-
-std::string CEdictorDoc::Title() const { return winui::LoadText(IDR_MAINFRAME); }
-std::string CEdictorDoc::TypeName() const { return winui::LoadText(IDS_DOC_TYPE); }
 
 std::string CommandPrompt(UINT id) {
     std::string text = winui::LoadText(id);
@@ -69,7 +65,7 @@ bool CFeedbackDialog::OnCommand(int id, int code, HWND control) {
 
 // --- The frame ------------------------------------------------------------------------------
 
-bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
+bool CMainFrame::Create(CTreeDialog* view) {
     view_ = view;
     std::string title = CEdictorDoc().Title();
     if (!CreateFrame(kFrameClass, title.c_str(), IDR_MAINFRAME, IDR_MAINFRAME, IDR_MAINFRAME, 600, 400, true))
@@ -91,13 +87,6 @@ bool CMainFrame::Create(CTreeDialog* view, int showCommand) {
         DestroyWindow(hwnd_);
         return false;
     }
-    bool runs = view->OnInitialUpdate(hwnd_);
-    if (runs) FitToForm();
-    ShowWindow(hwnd_, showCommand);
-    UpdateWindow(hwnd_);
-    // A closing second instance says nothing: the offline message is the running one's.
-    if (runs) view->StartWinsock(hwnd_);
-    view->OnActivateView();
     return true;
 }
 
@@ -447,6 +436,26 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return FrameWindow::WindowProc(msg, wParam, lParam);
 }
 
+// --- The application ------------------------------------------------------------------------
+
+namespace {
+WinsockStartup g_startup = WSAStartup;
+}  // namespace
+
+WinsockStartup SetWinsockStartup(WinsockStartup startup) {
+    WinsockStartup old = g_startup;
+    g_startup = startup ? startup : WSAStartup;
+    return old;
+}
+
+bool IsEditorWindow(HWND hwnd) {
+    if (!hwnd || !IsWindow(hwnd)) return false;
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    char name[64] = "";
+    GetClassNameA(root ? root : hwnd, name, sizeof name);
+    return strcmp(name, kFrameClass) == 0;
+}
+
 CEdictorApp::CEdictorApp() {
     UINT length = GetWindowsDirectoryA(helpPath_, sizeof helpPath_);
     if (length == 0 || length >= sizeof helpPath_ - 16) helpPath_[0] = '\0';
@@ -454,10 +463,58 @@ CEdictorApp::CEdictorApp() {
     SetHelpFilePath(helpPath_);
 }
 
+CEdictorApp::~CEdictorApp() { ExitInstance(); }
+
+bool CEdictorApp::ClaimInstance() {
+    if (!claim_) claim_.emplace(kInstanceMutexName);
+    return claim_->owned();
+}
+
 bool CEdictorApp::InitInstance(int showCommand) {
     winui::InitCommonControls();
     frame_.SetHelpPath(helpPath_);
-    return frame_.Create(&view_, showCommand);
+    if (!frame_.Create(&view_)) return false;
+    PFW_InitializeGlobalData();
+    HWND recorded = PFW_GetGlobalEdictorHwnd();
+    // A recorded window that is gone, or is no editor's, belonged to an editor that was
+    // killed: it does not stop this one.
+    closing_ = recorded && IsEditorWindow(recorded) && recorded != view_.hwnd();
+    if (closing_) {
+        // Silently: the running editor is not told, and its record stays as it is.
+        PostMessageA(frame_.hwnd(), WM_CLOSE, 0, 0);
+    } else {
+        frame_.FitToForm();
+        PFW_SetGlobalEdictorHwnd(view_.hwnd());
+        recorded_ = view_.hwnd();
+        doc_.Open();
+    }
+    ShowWindow(frame_.hwnd(), showCommand);
+    UpdateWindow(frame_.hwnd());
+    // A closing second instance says nothing: the offline message is the running one's.
+    if (!closing_) StartWinsock(frame_.hwnd());
+    view_.OnActivateView();
+    return true;
+}
+
+void CEdictorApp::StartWinsock(HWND owner) {
+    WSADATA data{};
+    if (g_startup(MAKEWORD(2, 2), &data) == 0) {
+        winsockStarted_ = true;
+        online_ = LOBYTE(data.wVersion) == 2;
+    }
+    if (!online_) winui::ShowMessageBox(owner, "WinSock startup failed, working in offline mode.", kProgramTitle, MB_OK);
+    view_.SetOnline(online_);
+}
+
+void CEdictorApp::ExitInstance() {
+    // Only a start that the replaceable start-up did for real is undone.
+    if (winsockStarted_ && g_startup == WSAStartup) WSACleanup();
+    winsockStarted_ = false;
+    // Only our own record is taken back: another editor's stays.
+    if (recorded_ && PFW_GetGlobalEdictorHwnd() == recorded_) PFW_SetGlobalEdictorHwnd(nullptr);
+    recorded_ = nullptr;
+    if (frame_.hwnd() && IsWindow(frame_.hwnd())) DestroyWindow(frame_.hwnd());
+    doc_.Close();
 }
 
 int CEdictorApp::Run() {
@@ -467,6 +524,7 @@ int CEdictorApp::Run() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    ExitInstance();
     return static_cast<int>(msg.wParam);
 }
 

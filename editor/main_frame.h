@@ -1,28 +1,22 @@
 // CMainFrame - Edictor's main window: a fixed-size frame (no sizing border, no maximize
-// box) titled "Tarnwall Edictor" around the one form view, CTreeDialog, sized to fit it.
-// CEdictorDoc holds no data: the rule set lives in the shared lists, and every change is
-// stored as it is made, so there is nothing to open or save.
+// box) titled "Tarnwall Edictor" around the one form view, CTreeDialog, sized to fit it;
+// and CEdictorApp, which starts the program: the one-editor claim, WinSock, the document's
+// lists and the record of the running editor's window.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "edictor_doc.h"
 #include "frame.h"
 #include "help_topics.h"
+#include "instance_claim.h"
 #include "tree_dialog.h"
 
 namespace edictor {
-
-class CEdictorDoc {
-public:
-    // The main resource's window title and document type name.
-    std::string Title() const;
-    std::string TypeName() const;
-};
-
-// The name of the claim that makes this process the one running editor (winui::InstanceClaim).
-extern const char* const kInstanceMutexName;
 
 // The About box: the program's picture, name, version and maker.
 class CAboutDialog : public CHelpedDialog {
@@ -58,9 +52,11 @@ enum ToolbarEdge { kEdgeTop, kEdgeBottom, kEdgeLeft, kEdgeRight };
 
 class CMainFrame : public winui::FrameWindow {
 public:
-    // Makes the frame with `view` as its form (not owned), runs the view's initial update,
-    // shows the frame and activates the view. False when a window could not be made.
-    bool Create(CTreeDialog* view, int showCommand);
+    // Makes the frame, not yet shown, with `view` as its form (not owned). False when a
+    // window could not be made.
+    bool Create(CTreeDialog* view);
+    // The frame takes the form's size (335 x 191 dialog units) beside its bars.
+    void FitToForm();
     CTreeDialog* view() const { return view_; }
     // Tests keep their message queue free of WM_QUIT when a frame ends.
     void SetQuitOnDestroy(bool quit) { quitOnDestroy_ = quit; }
@@ -88,7 +84,6 @@ private:
     void CreateToolbar();
     void PlaceToolbar();
     RECT ClientLessStatusBar() const;
-    void FitToForm();
     void Help(UINT command, ULONG_PTR data);
     bool ForwardKeyToEdit(UINT key);
     void EndHelpMode(POINT* clicked);
@@ -105,20 +100,52 @@ private:
     bool helpMode_ = false;
 };
 
-// The application: the help file's path, then the document, frame and view.
+// WinSock start-up, replaceable so that tests can start Edictor offline.
+using WinsockStartup = int(WINAPI*)(WORD, LPWSADATA);
+WinsockStartup SetWinsockStartup(WinsockStartup startup);
+
+// True when `hwnd` is a live window whose top-level window is an Edictor frame.
+bool IsEditorWindow(HWND hwnd);
+
+// The application: the help file's path, then the document, frame and view, and the
+// program's start and end around them.
 class CEdictorApp {
 public:
     CEdictorApp();
+    ~CEdictorApp();
+    CEdictorApp(const CEdictorApp&) = delete;
+    CEdictorApp& operator=(const CEdictorApp&) = delete;
+    // First thing, before any window: makes this process the one running editor. False
+    // when another one runs; the program then ends silently.
+    bool ClaimInstance();
+    // Makes the frame and view. When another editor's window is recorded, posts itself a
+    // close and does nothing more; otherwise records its own view, opens the document,
+    // shows the frame (whose first activation builds the view) and starts WinSock.
     bool InitInstance(int showCommand);
     int Run();
+    // Cleans WinSock up and takes this editor's record back, if it made them.
+    void ExitInstance();
     const char* helpPath() const { return helpPath_; }
     CMainFrame& frame() { return frame_; }
+    CTreeDialog& view() { return view_; }
+    CEdictorDoc& doc() { return doc_; }
+    bool online() const { return online_; }
+    bool registered() const { return recorded_ != nullptr; }
+    // True in a second editor, which closes itself.
+    bool closing() const { return closing_; }
 
 private:
+    void StartWinsock(HWND owner);
+
     char helpPath_[360] = "";
+    std::optional<winui::InstanceClaim> claim_;
     CEdictorDoc doc_;
     CMainFrame frame_;
-    CTreeDialog view_;
+    CTreeDialog view_{doc_};
+    bool winsockStarted_ = false;
+    bool online_ = false;
+    bool closing_ = false;
+    HWND recorded_ = nullptr;
 };
 
 }  // namespace edictor

@@ -8,17 +8,14 @@
 #include <vector>
 
 #include "add_rule_dialog.h"
+#include "edictor_app.h"
 #include "seams.h"
 #include "window.h"
 
 namespace edictor {
 
-const char* const kProgramTitle = "Tarnwall Edictor";
-const char* const kFrameClass = "TarnwallEdictorFrame";
-
 namespace {
 
-WinsockStartup g_startup = WSAStartup;
 long g_storeCalls = 0;
 
 int TreeId(int tab, int direction) { return IDC_TREE_PROTOCOL_IN + tab * 2 + (direction == PFW_INBOUND ? 0 : 1); }
@@ -33,38 +30,13 @@ const Column kColumns[] = {{"Protocol", 100}, {"Address", 100}, {"Application", 
 
 }  // namespace
 
-WinsockStartup SetWinsockStartup(WinsockStartup startup) {
-    WinsockStartup old = g_startup;
-    g_startup = startup ? startup : WSAStartup;
-    return old;
-}
-
 long StoreCallCount() { return g_storeCalls; }
 
-bool IsEditorWindow(HWND hwnd) {
-    if (!hwnd || !IsWindow(hwnd)) return false;
-    HWND root = GetAncestor(hwnd, GA_ROOT);
-    char name[64] = "";
-    GetClassNameA(root ? root : hwnd, name, sizeof name);
-    return strcmp(name, kFrameClass) == 0;
-}
-
-CTreeDialog::CTreeDialog() : Dialog(IDD_TREE_FORM) {
+CTreeDialog::CTreeDialog(CEdictorDoc& doc) : Dialog(IDD_TREE_FORM), doc_(doc) {
     ruleAddedMessage_ = RegisterWindowMessageA(PFW_RULE_ADDED_MESSAGE_NAME);
 }
 
-void CTreeDialog::StartWinsock(HWND owner) {
-    if (winsockStarted_ || online_) return;
-    WSADATA data{};
-    if (g_startup(MAKEWORD(2, 2), &data) == 0) {
-        winsockStarted_ = true;
-        online_ = LOBYTE(data.wVersion) == 2;
-    }
-    if (!online_) winui::ShowMessageBox(owner, "WinSock startup failed, working in offline mode.", kProgramTitle, MB_OK);
-}
-
 CTreeDialog::~CTreeDialog() {
-    CleanupWinsock();
     for (HICON& icon : lights_) {
         if (icon) DestroyIcon(icon);
         icon = nullptr;
@@ -96,12 +68,6 @@ void CTreeDialog::TakePaneColour() {
     paneBrush_ = CreateSolidBrush(colour);
 }
 
-void CTreeDialog::CleanupWinsock() {
-    // Only a start that the replaceable start-up did for real is undone.
-    if (winsockStarted_ && g_startup == WSAStartup) WSACleanup();
-    winsockStarted_ = false;
-}
-
 BOOL CTreeDialog::OnInitDialog() { return TRUE; }
 
 winui::TreeCtrl CTreeDialog::Tree(int tab, int direction) const {
@@ -110,22 +76,13 @@ winui::TreeCtrl CTreeDialog::Tree(int tab, int direction) const {
 
 winui::TabCtrl CTreeDialog::Tabs() const { return winui::TabCtrl(Item(IDC_TAB)); }
 
-bool CTreeDialog::OnInitialUpdate(HWND frame) {
-    PFW_InitializeGlobalData();
-    HWND recorded = PFW_GetGlobalEdictorHwnd();
-    // A recorded window that is gone, or is no editor's, belonged to an editor that was
-    // killed: it does not stop this one.
-    if (recorded && IsEditorWindow(recorded) && recorded != hwnd_) {
-        closing_ = true;
-        PostMessageA(frame, WM_CLOSE, 0, 0);
-        return false;
-    }
-    return true;
+const RuleTree& CTreeDialog::model(int tab, int direction) const {
+    return trees_[tab * 2 + (direction == PFW_INBOUND ? 0 : 1)];
 }
 
 void CTreeDialog::OnActivateView() {
-    // A closing second instance leaves the running editor's registration alone.
-    if (built_ || closing_ || !hwnd_) return;
+    // A closing second instance never opens the document, and so shows nothing.
+    if (built_ || !doc_.isOpen() || !hwnd_) return;
     built_ = true;
     BuildView();
 }
@@ -145,21 +102,11 @@ void CTreeDialog::BuildView() {
         Tree(tab, PFW_OUTBOUND).SetImageList(images_);
     }
 
-    PFW_SetGlobalEdictorHwnd(hwnd_);
-    registered_ = true;
-    lists_.protocols = PFW_CreateProtocolList();
-    lists_.addresses = PFW_CreateAddressList();
-    lists_.apps = PFW_CreateAppList();
-    lists_.rules = PFW_CreateRuleList();
-    PFW_LoadProtocolSetFromRegistry(lists_.protocols);
-    PFW_LoadAddressSetFromRegistry(lists_.addresses);
-    PFW_LoadApplicationSetFromRegistry(lists_.apps);
-    PFW_LoadRuleSetFromRegistry(lists_.rules);
-
+    const Lists& lists = doc_.lists();
     // Filling six trees draws nothing until they are shown.
     for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) SendItem(id, WM_SETREDRAW, FALSE);
     SendItem(IDC_RULE_LIST, WM_SETREDRAW, FALSE);
-    unsigned next = lists_.rules ? lists_.rules->next_key : 0;
+    unsigned next = lists.rules ? lists.rules->next_key : 0;
     // The list is sorted once at the end rather than searched at every row.
     list = List();
     LONG_PTR listStyle = GetWindowLongPtrA(list.hwnd(), GWL_STYLE);
@@ -172,10 +119,6 @@ void CTreeDialog::BuildView() {
     cache_ = nullptr;
     SortByFirstColumn();
     SetWindowLongPtrA(list.hwnd(), GWL_STYLE, listStyle);
-    for (int tab = 0; tab < 3; ++tab) {
-        SortBranch(Tree(tab, PFW_INBOUND), TVI_ROOT);
-        SortBranch(Tree(tab, PFW_OUTBOUND), TVI_ROOT);
-    }
     for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) SendItem(id, WM_SETREDRAW, TRUE);
     SendItem(IDC_RULE_LIST, WM_SETREDRAW, TRUE);
 
@@ -210,16 +153,9 @@ void CTreeDialog::SortByFirstColumn() {
     list.Sort(CompareFirstColumn, reinterpret_cast<LPARAM>(&texts));
 }
 
-void CTreeDialog::SortBranch(const winui::TreeCtrl& tree, HTREEITEM parent) {
-    // The control's own order, the one a node inserted later is placed by.
-    SendMessageA(tree.hwnd(), TVM_SORTCHILDREN, FALSE, reinterpret_cast<LPARAM>(parent));
-    for (HTREEITEM child = parent == TVI_ROOT ? tree.Root() : tree.Child(parent); child; child = tree.Sibling(child)) {
-        if (tree.Child(child)) SortBranch(tree, child);
-    }
-}
-
 void CTreeDialog::UpdateDefaultRule(int key) {
-    PFW_RULE* rule = lists_.rules ? PFW_GetRuleByIndex(lists_.rules, key, nullptr) : nullptr;
+    const Lists& lists = doc_.lists();
+    PFW_RULE* rule = lists.rules ? PFW_GetRuleByIndex(lists.rules, key, nullptr) : nullptr;
     ++g_storeCalls;
     int action = rule ? rule->action : -1;
     int direction = key == 0 ? PFW_INBOUND : PFW_OUTBOUND;
@@ -232,7 +168,7 @@ void CTreeDialog::UpdateDefaultRule(int key) {
 
 bool CTreeDialog::InsertRule(int key, bool update) {
     RuleView view;
-    if (!LoadRuleView(lists_, key, &view, cache_, &g_storeCalls)) return false;
+    if (!LoadRuleView(doc_.lists(), key, &view, cache_, &g_storeCalls)) return false;
     // Address, application, then protocol trees of the rule's direction, then the list.
     InsertIntoTree(kTabAddress, view, update);
     InsertIntoTree(kTabApplication, view, update);
@@ -243,35 +179,55 @@ bool CTreeDialog::InsertRule(int key, bool update) {
 
 void CTreeDialog::InsertIntoTree(int tab, const RuleView& view, bool update) {
     int direction = view.rule->direction == PFW_INBOUND ? PFW_INBOUND : PFW_OUTBOUND;
+    int t = tab * 2 + direction;
     winui::TreeCtrl tree = Tree(tab, direction);
-    TreeIndex& index = index_[tab * 2 + direction];
-    std::array<Node, 4> path = TreePath(view, tab);
-    HTREEITEM parent = nullptr;
-    for (size_t level = 0; level < path.size(); ++level) {
-        const Node& node = path[level];
-        auto it = index.nodes.find({parent, node.record});
-        HTREEITEM item = it == index.nodes.end() ? nullptr : it->second;
-        bool leaf = level + 1 == path.size();
-        if (!item) {
-            item = tree.Insert(parent ? parent : TVI_ROOT, bulk_ ? TVI_LAST : TVI_SORT, node.text.c_str(), node.picture,
-                               node.picture, reinterpret_cast<LPARAM>(node.record));
+    RuleTree& model = trees_[t];
+    std::vector<HTREEITEM>& items = items_[t];
+    RuleTree::Insertion done = model.Insert(TreePath(view, tab), update);
+    if (done.duplicate) {
+        winui::ShowMessageBox(hwnd_, "Something's terribly wrong!\nThis rule's already in the tree!!!!",
+                              TreeName(tab, direction).c_str(), MB_OK);
+    }
+    for (const RuleTree::Placed& placed : done.levels) {
+        const RuleTree::TreeNode& node = model.at(placed.node);
+        if (items.size() <= static_cast<size_t>(placed.node)) items.resize(static_cast<size_t>(placed.node) + 1);
+        HTREEITEM& item = items[static_cast<size_t>(placed.node)];
+        if (placed.made) {
+            HTREEITEM parent = node.parent == RuleTree::kNone ? TVI_ROOT : items[static_cast<size_t>(node.parent)];
+            HTREEITEM after = placed.after == RuleTree::kNone ? TVI_FIRST : items[static_cast<size_t>(placed.after)];
+            item = tree.Insert(parent, after, node.text.c_str(), node.picture, node.picture,
+                               reinterpret_cast<LPARAM>(node.record));
             if (!item) return;
-            index.nodes[{parent, node.record}] = item;
-            if (leaf) index.leaves[node.record] = item;
-        } else if (leaf) {
-            if (!update) {
-                winui::ShowMessageBox(hwnd_, "Something's terribly wrong!\nThis rule's already in the tree!!!!",
-                                      TreeName(tab, direction).c_str(), MB_OK);
-            }
-        } else if (update) {
-            tree.SetText(item, node.text.c_str());
-        }
-        if (leaf) {
+        } else if (placed.write) {
             tree.SetText(item, node.text.c_str());
             tree.SetImage(item, node.picture, node.picture);
         }
-        parent = item;
+        if (placed.resort) MirrorOrder(t, node.parent);
     }
+}
+
+namespace {
+struct MirrorContext {
+    std::unordered_map<LPARAM, size_t> place;
+};
+int CALLBACK CompareByModel(LPARAM a, LPARAM b, LPARAM context) {
+    const auto* order = reinterpret_cast<const MirrorContext*>(context);
+    size_t x = order->place.count(a) ? order->place.at(a) : 0, y = order->place.count(b) ? order->place.at(b) : 0;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+}  // namespace
+
+void CTreeDialog::MirrorOrder(int treeIndex, int parent) {
+    const RuleTree& model = trees_[treeIndex];
+    MirrorContext order;
+    const std::vector<int>& children = model.Children(parent);
+    for (size_t i = 0; i < children.size(); ++i)
+        order.place[reinterpret_cast<LPARAM>(model.at(children[i]).record)] = i;
+    TVSORTCB sort{};
+    sort.hParent = parent == RuleTree::kNone ? TVI_ROOT : items_[treeIndex][static_cast<size_t>(parent)];
+    sort.lpfnCompare = CompareByModel;
+    sort.lParam = reinterpret_cast<LPARAM>(&order);
+    SendItem(IDC_TREE_PROTOCOL_IN + treeIndex, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
 }
 
 void CTreeDialog::InsertIntoList(const RuleView& view, bool update) {
@@ -292,15 +248,16 @@ void CTreeDialog::InsertIntoList(const RuleView& view, bool update) {
 }
 
 bool CTreeDialog::OnRuleAdded(int key) {
-    if (!built_ || key < 0 || !lists_.rules) return false;
+    const Lists& lists = doc_.lists();
+    if (!built_ || key < 0 || !lists.rules) return false;
     // The key comes from another process: only a rule the shared list holds is shown, and
     // a rule already on show (a second notice, or one this editor added) is left as it is.
-    const PFW_RULE* rule = PFW_GetRuleByIndex(lists_.rules, key, nullptr);
+    const PFW_RULE* rule = PFW_GetRuleByIndex(lists.rules, key, nullptr);
     ++g_storeCalls;
     if (!rule) return false;
     if (List().FindData(reinterpret_cast<LPARAM>(rule)) >= 0) return false;
-    for (const TreeIndex& index : index_) {
-        if (index.leaves.count(rule)) return false;
+    for (const RuleTree& tree : trees_) {
+        if (tree.Leaf(rule) != RuleTree::kNone) return false;
     }
     return InsertRule(key, false);
 }
@@ -310,27 +267,14 @@ void CTreeDialog::RefreshRule(int key) {
     if (key == 0 || key == 1) UpdateDefaultRule(key);
 }
 
-void CTreeDialog::DeleteTreeNode(int treeIndex, HTREEITEM item) {
-    winui::TreeCtrl tree(Item(IDC_TREE_PROTOCOL_IN + treeIndex));
-    TreeIndex& index = index_[treeIndex];
-    const void* record = reinterpret_cast<const void*>(tree.GetData(item));
-    index.nodes.erase({tree.Parent(item), record});
-    auto leaf = index.leaves.find(record);
-    if (leaf != index.leaves.end() && leaf->second == item) index.leaves.erase(leaf);
-    tree.Delete(item);
-}
-
 void CTreeDialog::RemoveRule(const PFW_RULE* rule) {
     for (int t = 0; t < 6; ++t) {
-        auto leaf = index_[t].leaves.find(rule);
-        if (leaf == index_[t].leaves.end()) continue;
         winui::TreeCtrl tree(Item(IDC_TREE_PROTOCOL_IN + t));
-        HTREEITEM item = leaf->second;
-        while (item) {
-            if (tree.Child(item)) break;
-            HTREEITEM parent = tree.Parent(item);
-            DeleteTreeNode(t, item);
-            item = parent;
+        // Leaf first, then each parent left without children.
+        for (int gone : trees_[t].Remove(rule)) {
+            HTREEITEM& item = items_[t][static_cast<size_t>(gone)];
+            if (item) tree.Delete(item);
+            item = nullptr;
         }
     }
     winui::ListCtrl list = List();
@@ -351,9 +295,9 @@ void CTreeDialog::ShowTab(int index) {
 
 void CTreeDialog::AddRule() {
     if (!built_) return;
-    CAddRuleDialog dialog(lists_, online_);
     HWND owner = GetAncestor(hwnd_, GA_ROOT);
-    if (dialog.DoModal(owner) == IDOK && dialog.resultKey() != -1) InsertRule(dialog.resultKey(), false);
+    std::optional<int> added = RunAddRuleDialog(owner, doc_.lists(), online_);
+    if (added && *added != -1) InsertRule(*added, false);
     RedrawWindow(owner, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
@@ -407,21 +351,10 @@ void CTreeDialog::KeepListSort() {
         const PFW_RULE* rule = reinterpret_cast<const PFW_RULE*>(data);
         RuleView view;
         std::string text;
-        if (rule && LoadRuleView(lists_, static_cast<int>(rule->key), &view)) text = SortText(view, column);
+        if (rule && LoadRuleView(doc_.lists(), static_cast<int>(rule->key), &view)) text = SortText(view, column);
         sort.texts[data] = text;
     }
     list.Sort(CompareRows, reinterpret_cast<LPARAM>(&sort));
-}
-
-void CTreeDialog::ResortNodesOf(const void* record) {
-    for (int t = 0; t < 6; ++t) {
-        winui::TreeCtrl tree(Item(IDC_TREE_PROTOCOL_IN + t));
-        for (const auto& [where, item] : index_[t].nodes) {
-            if (where.second != record) continue;
-            HTREEITEM parent = where.first;
-            SendMessageA(tree.hwnd(), TVM_SORTCHILDREN, FALSE, reinterpret_cast<LPARAM>(parent ? parent : TVI_ROOT));
-        }
-    }
 }
 
 bool CTreeDialog::OnTreeClick(HWND treeWindow, bool doubleClick) {
@@ -488,7 +421,7 @@ void CTreeDialog::SetAction(int action) {
     if (!rule || rule->action == action) return;
     // One hold of the rule list for the write: the monitor and the interceptor read it.
     PFW_RULE copy{};
-    if (!PFW_SetRuleAction(lists_.rules, static_cast<int>(rule->key), action, &copy)) return;
+    if (!PFW_SetRuleAction(doc_.lists().rules, static_cast<int>(rule->key), action, &copy)) return;
     PFW_ModifyRuleInRegistry(copy);
     RefreshRule(static_cast<int>(rule->key));
 }
@@ -496,10 +429,10 @@ void CTreeDialog::SetAction(int action) {
 void CTreeDialog::DeleteCurrentRule() {
     const PFW_RULE* rule = AsRule(current_);
     if (!rule || rule->key == 0 || rule->key == 1) return;
-    if (!PFW_GetRuleByIndex(lists_.rules, static_cast<int>(rule->key), nullptr)) return;
+    if (!PFW_GetRuleByIndex(doc_.lists().rules, static_cast<int>(rule->key), nullptr)) return;
     // A rule another program deleted meanwhile is gone from the list: it leaves the views,
     // but the registry value its keys name is left to whoever holds it now.
-    DeleteStoredRule(lists_, rule);
+    DeleteStoredRule(doc_.lists(), rule);
     RemoveRule(rule);
 }
 
@@ -558,7 +491,7 @@ bool CTreeDialog::OpenContextMenuFromKeys(HWND control) {
         winui::TreeCtrl tree(control);
         HTREEITEM selected = reinterpret_cast<HTREEITEM>(SendMessageA(control, TVM_GETNEXTITEM, TVGN_CARET, 0));
         if (!selected) return false;
-        *reinterpret_cast<HTREEITEM*>(&item) = selected;
+        memcpy(&item, &selected, sizeof selected);  // TVM_GETITEMRECT takes the item in the rectangle
         if (!SendMessageA(control, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item))) return false;
         record = reinterpret_cast<const void*>(tree.GetData(selected));
     } else if (id == IDC_RULE_LIST && GetParent(control) == hwnd_) {
@@ -585,7 +518,7 @@ bool CTreeDialog::OnContextMenu(POINT screen) {
         RECT light;
         GetWindowRect(Item(key == 0 ? IDC_LIGHT_IN : IDC_LIGHT_OUT), &light);
         if (!PtInRect(&light, screen)) continue;
-        const PFW_RULE* rule = PFW_GetRuleByIndex(lists_.rules, key, nullptr);
+        const PFW_RULE* rule = PFW_GetRuleByIndex(doc_.lists().rules, key, nullptr);
         return rule && OpenContextMenu(rule, true, screen);
     }
     return false;
@@ -648,6 +581,7 @@ void CTreeDialog::OnEndRename(NMTVDISPINFOA* info) {
     if (!record || !info->item.pszText) return;
     const PFW_RULE* any = static_cast<const PFW_RULE*>(record);
     int kind = any->kind, key = static_cast<int>(any->key);
+    const Lists& lists = doc_.lists();
 
     std::string now;
     const char* duplicate = "";
@@ -668,11 +602,11 @@ void CTreeDialog::OnEndRename(NMTVDISPINFOA* info) {
     if (!outcome.change) return;
     const std::string& text = outcome.text;
     const void* found = nullptr;
-    if (kind == PFW_KIND_PROTOCOL) found = PFW_GetProtocolByName(lists_.protocols, text.c_str(), nullptr, nullptr);
-    if (kind == PFW_KIND_ADDRESS) found = PFW_GetAddressByName(lists_.addresses, text.c_str(), nullptr, nullptr);
-    if (kind == PFW_KIND_APP) found = PFW_GetAppByDescription(lists_.apps, text.c_str(), nullptr, nullptr);
+    if (kind == PFW_KIND_PROTOCOL) found = PFW_GetProtocolByName(lists.protocols, text.c_str(), nullptr, nullptr);
+    if (kind == PFW_KIND_ADDRESS) found = PFW_GetAddressByName(lists.addresses, text.c_str(), nullptr, nullptr);
+    if (kind == PFW_KIND_APP) found = PFW_GetAppByDescription(lists.apps, text.c_str(), nullptr, nullptr);
     if (found) {
-        if (found != record) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+        if (found != record) winui::ShowMessageBox(hwnd_, duplicate, kRenameCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
     // The store renames under one hold of the list, refusing a name another entry took
@@ -680,36 +614,28 @@ void CTreeDialog::OnEndRename(NMTVDISPINFOA* info) {
     int done = 0;
     if (kind == PFW_KIND_PROTOCOL) {
         PFW_PROTO copy{};
-        if ((done = PFW_RenameProtocol(lists_.protocols, key, text.c_str(), &copy))) PFW_ModifyProtocolInRegistry(copy);
+        if ((done = PFW_RenameProtocol(lists.protocols, key, text.c_str(), &copy))) PFW_ModifyProtocolInRegistry(copy);
     } else if (kind == PFW_KIND_ADDRESS) {
         PFW_ADR copy{};
-        if ((done = PFW_RenameAddress(lists_.addresses, key, text.c_str(), &copy))) PFW_ModifyAddressInRegistry(copy);
+        if ((done = PFW_RenameAddress(lists.addresses, key, text.c_str(), &copy))) PFW_ModifyAddressInRegistry(copy);
     } else {
         PFW_APP copy{};
-        if ((done = PFW_RenameApp(lists_.apps, key, text.c_str(), &copy))) PFW_ModifyApplicationInRegistry(copy);
+        if ((done = PFW_RenameApp(lists.apps, key, text.c_str(), &copy))) PFW_ModifyApplicationInRegistry(copy);
     }
     if (!done) {
         // Refused: the name was taken meanwhile, or the text is empty.
-        if (!text.empty()) winui::ShowMessageBox(hwnd_, duplicate, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+        if (!text.empty()) winui::ShowMessageBox(hwnd_, duplicate, kRenameCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (outcome.cut) {
         std::string said = "The new text was longer than " + std::to_string(RenameLimit(kind)) +
                            " characters and was cut to \"" + text + "\".";
-        winui::ShowMessageBox(hwnd_, said.c_str(), "Tarnwall", MB_OK | MB_ICONINFORMATION);
+        winui::ShowMessageBox(hwnd_, said.c_str(), kRenameCaption, MB_OK | MB_ICONINFORMATION);
     }
-    unsigned next = lists_.rules->next_key;
+    unsigned next = lists.rules->next_key;
     for (unsigned k = 0; k < next; ++k) InsertRule(static_cast<int>(k), true);
-    // The new text may belong elsewhere among its siblings; the list keeps the order it had.
-    ResortNodesOf(record);
+    // The trees moved each renamed node to its place; the list keeps the order it had.
     KeepListSort();
-}
-
-void CTreeDialog::OnDestroy() {
-    CleanupWinsock();
-    // Only our own registration is taken back: another editor's stays.
-    if (registered_ && PFW_GetGlobalEdictorHwnd() == hwnd_) PFW_SetGlobalEdictorHwnd(nullptr);
-    registered_ = false;
 }
 
 }  // namespace edictor

@@ -29,7 +29,10 @@ std::vector<std::string> DumpList(const winui::ListCtrl& list) {
     std::vector<std::string> rows;
     for (int row = 0; row < list.Count(); ++row) {
         std::string text;
-        for (int c = 0; c < 5; ++c) text += (c ? "|" : "") + list.GetItemText(row, c);
+        for (int c = 0; c < 5; ++c) {
+            if (c) text += '|';
+            text += list.GetItemText(row, c);
+        }
         rows.push_back(text);
     }
     return rows;
@@ -95,7 +98,7 @@ void PressKey(edictor::CMainFrame& frame, HWND to, UINT key, bool shift, bool sy
 
 POINT NodePoint(HWND tree, HTREEITEM item) {
     RECT rect{};
-    *reinterpret_cast<HTREEITEM*>(&rect) = item;
+    memcpy(&rect, &item, sizeof item);  // TVM_GETITEMRECT takes the item in the rectangle
     SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
     POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
     ClientToScreen(tree, &point);
@@ -171,16 +174,22 @@ int EditorTest::Rule(int protocol, int address, int app, int direction, int acti
 }
 
 void EditorTest::Open() {
-    view_ = std::make_unique<edictor::CTreeDialog>();
-    frame_ = std::make_unique<edictor::CMainFrame>();
-    frame_->SetQuitOnDestroy(false);
-    ASSERT_TRUE(frame_->Create(view_.get(), SW_SHOW));
+    app_ = std::make_unique<edictor::CEdictorApp>();
+    app_->frame().SetQuitOnDestroy(false);
+    ASSERT_TRUE(app_->InitInstance(SW_SHOW));
     winui::PumpMessages();
 }
 
 void EditorTest::Close() {
-    if (frame_ && frame_->hwnd()) DestroyWindow(frame_->hwnd());
+    if (!app_) return;
+    edictor::Lists held = app_->doc().lists();
+    app_->ExitInstance();
     winui::PumpMessages();
-    frame_.reset();
-    view_.reset();
+    app_.reset();
+    // The program never lets go of the lists; a test lets go of this process's views, so
+    // that the suite's next case, in the same process, starts from empty lists.
+    if (held.rules) PFW_RemoveRuleList(held.rules);
+    if (held.apps) PFW_RemoveAppList(held.apps);
+    if (held.addresses) PFW_RemoveAddressList(held.addresses);
+    if (held.protocols) PFW_RemoveProtocolList(held.protocols);
 }

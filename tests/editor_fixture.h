@@ -50,16 +50,18 @@ protected:
     int App(const char* name, const char* description);
     int Rule(int protocol, int address, int app, int direction, int action);
 
-    // Opens an editor on the lists (the frame does not post WM_QUIT when it ends).
+    // Starts an editor in this process on the lists, as edictor.exe does after its claim
+    // (the frame does not post WM_QUIT when it ends).
     void Open();
     void Close();
-    edictor::CTreeDialog& view() { return *view_; }
-    HWND frameHwnd() { return frame_->hwnd(); }
+    edictor::CEdictorApp& app() { return *app_; }
+    edictor::CTreeDialog& view() { return app_->view(); }
+    edictor::CMainFrame& frame() { return app_->frame(); }
+    HWND frameHwnd() { return app_->frame().hwnd(); }
 
     // Message boxes shown while the hook is on; each is answered with `answer`.
     std::vector<winui::MessageBoxCall> boxes;
     int answer = IDOK;
 
-    std::unique_ptr<edictor::CTreeDialog> view_;
-    std::unique_ptr<edictor::CMainFrame> frame_;
+    std::unique_ptr<edictor::CEdictorApp> app_;
 };

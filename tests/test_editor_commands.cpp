@@ -67,7 +67,7 @@ protected:
     void ClickNode(HTREEITEM item, UINT code, int tab = kTabProtocol) {
         winui::TreeCtrl tree = view().Tree(tab, PFW_OUTBOUND);
         RECT rect{};
-        *reinterpret_cast<HTREEITEM*>(&rect) = item;
+        memcpy(&rect, &item, sizeof item);
         SendMessageA(tree.hwnd(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
         POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
         ClientToScreen(tree.hwnd(), &point);
@@ -80,7 +80,7 @@ protected:
         if (shift) keys[VK_SHIFT] = 0x80;
         SetKeyboardState(keys);
         MSG msg{frameHwnd(), WM_KEYDOWN, key, 0, GetTickCount(), {}};
-        if (!TranslateAcceleratorA(frameHwnd(), frame_->accelerators(), &msg)) ADD_FAILURE() << "no key " << key;
+        if (!TranslateAcceleratorA(frameHwnd(), frame().accelerators(), &msg)) ADD_FAILURE() << "no key " << key;
         keys[VK_SHIFT] = 0;
         SetKeyboardState(keys);
     }
@@ -130,7 +130,7 @@ TEST_F(CommandTest, ContextMenuStatesAndActionChanges) {
     winui::ListCtrl list = view().List();
     int row = list.FindData(reinterpret_cast<LPARAM>(PFW_GetRuleByIndex(view().lists().rules, rule, nullptr)));
     ASSERT_GE(row, 0);
-    RECT rect{LVIR_BOUNDS};
+    RECT rect{LVIR_BOUNDS, 0, 0, 0};
     SendMessageA(list.hwnd(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
     POINT point{rect.left + 20, (rect.top + rect.bottom) / 2};
     ClientToScreen(list.hwnd(), &point);
@@ -310,12 +310,7 @@ TEST_F(CommandTest, AfterEachChangeTheRegistryLoadsIntoFreshListsAsTheEditorHold
 
         // Every view of the lists in this process let go, the names are made afresh and
         // filled by the store's own load, as the next program to start would find them.
-        Lists editor = view().lists();
         Close();
-        PFW_RemoveRuleList(editor.rules);
-        PFW_RemoveAppList(editor.apps);
-        PFW_RemoveAddressList(editor.addresses);
-        PFW_RemoveProtocolList(editor.protocols);
         StoreTest::TearDown();
         StoreTest::SetUp();
         ASSERT_EQ(protocols->count + addresses->count + apps->count + rules->count, 0) << "fresh lists";
@@ -344,7 +339,7 @@ TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
     EXPECT_TRUE(GetMenuState(menu, ID_TOOLS_TIMER, MF_BYCOMMAND) & MF_GRAYED);
     auto status = [&] {
         char text[128] = "";
-        SendMessageA(frame_->statusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageA(frame().statusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
         return std::string(text);
     };
     EXPECT_EQ(status(), " ");
@@ -355,7 +350,7 @@ TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
     SendMessageA(frameHwnd(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
     EXPECT_EQ(status(), " ");
 
-    HWND toolbar = frame_->toolbar();
+    HWND toolbar = frame().toolbar();
     EXPECT_TRUE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_RULE_ADD, 0));
     EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_TOOLS_LOCK, 0));
     EXPECT_FALSE(SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_TOOLS_TIMER, 0));
@@ -380,7 +375,7 @@ TEST_F(CommandTest, MenusPromptsToolbarAndKeys) {
     NMHDR right{toolbar, 0, NM_RCLICK};
     SendMessageA(frameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&right));
     EXPECT_EQ(shown, "xeee");
-    EXPECT_EQ(frame_->toolbarEdge(), kEdgeLeft);
+    EXPECT_EQ(frame().toolbarEdge(), kEdgeLeft);
     RECT bar, form, expected = {0, 0, 335, 191};
     GetWindowRect(toolbar, &bar);
     GetWindowRect(view().hwnd(), &form);
@@ -408,7 +403,7 @@ TEST_F(CommandTest, HelpAboutAndFeedback) {
         calls.push_back({call.path, call.command});
         return started;
     });
-    frame_->SetHelpPath("C:\\windows\\Tarnwall.hlp");
+    frame().SetHelpPath("C:\\windows\\Tarnwall.hlp");
     Key(VK_F1);
     SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_CONTENTS_CMD, 0);
     ASSERT_EQ(calls.size(), 2u);
@@ -416,9 +411,9 @@ TEST_F(CommandTest, HelpAboutAndFeedback) {
     EXPECT_EQ(calls[1].second, static_cast<UINT>(HELP_CONTENTS));
     // Shift+F1: the next click asks for the clicked item's topic.
     Key(VK_F1, true);
-    EXPECT_TRUE(frame_->inHelpMode());
+    EXPECT_TRUE(frame().inHelpMode());
     SendMessageA(frameHwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(40, 40));
-    EXPECT_FALSE(frame_->inHelpMode());
+    EXPECT_FALSE(frame().inHelpMode());
     EXPECT_EQ(calls.size(), 3u);
     started = FALSE;
     SendMessageA(frameHwnd(), WM_COMMAND, ID_HELP_INDEX_CMD, 0);

@@ -6,6 +6,7 @@
 #include "editor_fixture.h"
 #include "screenshot.h"
 #include "object_dialogs.h"
+#include "store_fixture.h"
 
 using namespace edictor;
 using namespace regtest;
@@ -26,7 +27,7 @@ protected:
     bool AddRule(DialogScript& script) {
         return script.Run([&] {
             MSG key{frameHwnd(), WM_KEYDOWN, VK_INSERT, 0x00520001, GetTickCount(), {}};
-            ASSERT_TRUE(TranslateAcceleratorA(frameHwnd(), frame_->accelerators(), &key));
+            ASSERT_TRUE(TranslateAcceleratorA(frameHwnd(), frame().accelerators(), &key));
         });
     }
     std::vector<std::string> Texts() const {
@@ -155,166 +156,104 @@ TEST_F(DialogTest, CreateNewObjectsAreSelectedAndStayAfterCancel) {
     EXPECT_EQ(view().List().Count(), 2);
 }
 
-TEST_F(DialogTest, AddProtocolChecksServiceNameAndPort) {
-    struct Case {
-        const char *name, *port;
-        bool udp;
-        const char* message;  // null: accepted
-    };
-    const Case cases[] = {
-        {"Web", "80", false, "Add Protocol: An entry for TCP Port 80 already exists!\nExisting name: HTTP"},
-        {"HTTP", "8080", false, "Add Protocol: A protocol with this name already exists!"},
-        {"Web", "", false, "Add Protocol: Enter the port as a number from 0 to 65535."},
-        {"Web", "70000", false, "Add Protocol: Enter the port as a number from 0 to 65535."},
-        {"QUIC", "80", true, nullptr},
-    };
-    for (const Case& c : cases) {
-        boxes.clear();
-        CAddProtocolDialog dialog(view().lists());
-        DialogScript script;
-        script.Then("Add Protocol", [&](HWND d) {
-            EXPECT_EQ(SendDlgItemMessageA(d, IDC_PROTO_NAME, EM_GETLIMITTEXT, 0, 0), 19);
-            SetText(d, IDC_PROTO_NAME, c.name);
-            SetText(d, IDC_PROTO_PORT, c.port);
-            if (c.udp) Click(d, IDC_PROTO_UDP);
-            Click(d, IDOK);
-            if (IsWindowVisible(d)) Click(d, IDCANCEL);
-        });
-        INT_PTR result = 0;
-        ASSERT_TRUE(script.Run([&] { result = dialog.DoModal(frameHwnd()); }));
-        if (c.message) {
-            EXPECT_EQ(result, IDCANCEL) << c.name;
-            ASSERT_EQ(boxes.size(), 1u) << c.name;
-            EXPECT_EQ(Texts()[0], c.message);
-            EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
-        } else {
-            EXPECT_EQ(result, IDOK);
-            EXPECT_TRUE(boxes.empty());
-            const PFW_PROTO* made = CreateProtocol(view().lists(), dialog);
-            ASSERT_NE(made, nullptr);
-            EXPECT_EQ(made->transport, PFW_UDP);
-            EXPECT_EQ(value_names(kProtocols).size(), 3u);
-        }
-    }
-}
-
-TEST_F(DialogTest, PortArrowsWrapAtBothEnds) {
-    CAddProtocolDialog dialog(view().lists());
+// Each Create New dialog: its boxes reach the check, a refusal reaches a message and keeps
+// the dialog open, and what is accepted comes back as the entry. The checks' cases are
+// EntryChecks'.
+TEST_F(DialogTest, AddProtocolWiring) {
+    std::optional<ProtocolEntry> entry;
     DialogScript script;
     script.Then("Add Protocol", [&](HWND d) {
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_PROTO_NAME, EM_GETLIMITTEXT, 0, 0), 19);
         HWND port = GetDlgItem(d, IDC_PROTO_PORT);
         EXPECT_EQ(WindowText(port), "0");
         SendMessageA(port, WM_KEYDOWN, VK_DOWN, 0);
         EXPECT_EQ(WindowText(port), "32767");
         SendMessageA(port, WM_KEYDOWN, VK_UP, 0);
         EXPECT_EQ(WindowText(port), "0");
-        Click(d, IDCANCEL);
+        SetText(d, IDC_PROTO_NAME, "QUIC");
+        SetText(d, IDC_PROTO_PORT, "80");
+        Click(d, IDOK);
+        EXPECT_TRUE(IsWindowVisible(d)) << "a refusal closed the dialog";
+        Click(d, IDC_PROTO_UDP);
+        Click(d, IDOK);
     });
-    ASSERT_TRUE(script.Run([&] { dialog.DoModal(frameHwnd()); }));
+    ASSERT_TRUE(script.Run([&] { entry = RunAddProtocolDialog(frameHwnd(), view().lists()); }));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "Add Protocol: An entry for TCP Port 80 already exists!\nExisting name: HTTP"}));
+    EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->name, "QUIC");
+    EXPECT_EQ(entry->transport, PFW_UDP);
+    EXPECT_EQ(entry->port, 80u);
+    EXPECT_EQ(value_names(kProtocols).size(), 2u) << "the dialog itself stores nothing";
 }
 
-TEST_F(DialogTest, AddApplicationComparesNamesAsStored) {
-    struct Case {
-        const char *name, *description, *message;
-    };
-    const Case cases[] = {
-        {"browser.exe", "Other", "Add Application: Application \"BROWSER.EXE\" already exists.\nDescription: Browser"},
-        {"new.exe", "Browser", "Add Application: Application with description \"Browser\" already exists.\nName: BROWSER.EXE"},
-        {"averyveryverylongprogramname1.exe", "Long", "Add Application: The file name may hold at most 29 characters."},
-    };
-    for (const Case& c : cases) {
-        boxes.clear();
-        CAddApplicationDialog dialog(view().lists());
-        DialogScript script;
-        script.Then("Add Application", [&](HWND d) {
-            EXPECT_EQ(SendDlgItemMessageA(d, IDC_APP_NAME, EM_GETLIMITTEXT, 0, 0), 29);
-            EXPECT_EQ(SendDlgItemMessageA(d, IDC_APP_DESCRIPTION, EM_GETLIMITTEXT, 0, 0), 41);
-            SetText(d, IDC_APP_NAME, c.name);
-            SetText(d, IDC_APP_DESCRIPTION, c.description);
-            Click(d, IDOK);
-            Click(d, IDCANCEL);
-        });
-        ASSERT_TRUE(script.Run([&] { dialog.DoModal(frameHwnd()); }));
-        ASSERT_EQ(boxes.size(), 1u) << c.name;
-        EXPECT_EQ(Texts()[0], c.message);
-    }
-
-    // Browse puts the bare file name into both boxes; it is stored in capitals.
-    CAddApplicationDialog::chooseFile = [](HWND) { return std::string("C:\\Deep\\Down\\Some Folder\\mailer.exe"); };
-    CAddApplicationDialog dialog(view().lists());
+TEST_F(DialogTest, AddApplicationWiring) {
+    // Browse puts the bare file name into both boxes.
+    chooseApplicationFile = [](HWND) { return std::string("C:\\Deep\\Down\\Some Folder\\mailer.exe"); };
+    std::optional<AppEntry> entry;
     DialogScript script;
     script.Then("Add Application", [&](HWND d) {
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_APP_NAME, EM_GETLIMITTEXT, 0, 0), 29);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_APP_DESCRIPTION, EM_GETLIMITTEXT, 0, 0), 41);
+        SetText(d, IDC_APP_NAME, "browser.exe");
+        SetText(d, IDC_APP_DESCRIPTION, "Other");
+        Click(d, IDOK);
+        EXPECT_TRUE(IsWindowVisible(d)) << "a refusal closed the dialog";
         Click(d, IDC_APP_BROWSE);
         EXPECT_EQ(WindowText(GetDlgItem(d, IDC_APP_NAME)), "mailer.exe");
         EXPECT_EQ(WindowText(GetDlgItem(d, IDC_APP_DESCRIPTION)), "mailer.exe");
         Click(d, IDOK);
     });
-    ASSERT_TRUE(script.Run([&] { dialog.DoModal(frameHwnd()); }));
-    CAddApplicationDialog::chooseFile = nullptr;
-    const PFW_APP* made = CreateApplication(view().lists(), dialog);
-    ASSERT_NE(made, nullptr);
-    EXPECT_STREQ(made->name, "MAILER.EXE");
+    bool ran = script.Run([&] { entry = RunAddApplicationDialog(frameHwnd(), view().lists()); });
+    chooseApplicationFile = nullptr;
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "Add Application: Application \"BROWSER.EXE\" already exists.\nDescription: Browser"}));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->name, "mailer.exe");
+    EXPECT_EQ(entry->description, "mailer.exe");
 }
 
-TEST_F(DialogTest, AddAddressRefusals) {
-    struct Case {
-        const char* name;
-        bool network;
-        const char *first, *last, *message;
-    };
-    const Case cases[] = {
-        {"Web Proxy", false, "1.2.3.4", "", "Add Address: The address \"Web Proxy\" already exists.\nType: SINGLE ADDRESS\nIP-Address: 10.0.0.8"},
-        {"Office LAN", false, "1.2.3.4", "", "Add Address: The address \"Office LAN\" already exists.\nType: NETWORK ADDRESS\nIP-Range: 192.168.1.0-192.168.1.255"},
-        {"Bad", false, "1.2.3.256", "", "Tarnwall Edictor: Enter valid IP-Address!"},
-        {"Bad", false, "1.2..4", "", "Tarnwall Edictor: Enter valid IP-Address!"},
-        {"Bad", true, "1.2.3.4", "5.6.7.", "Tarnwall Edictor: Enter valid IP-Address!"},
-        {"Proxy 2", false, "10.0.0.8", "", "Add Address: A single address with this address already exists.\nName: Web Proxy"},
-        {"LAN 2", true, "192.168.1.0", "192.168.1.255", "Add Address: A network address with this address range already exists.\nName: Office LAN"},
-        {"Printer", false, "192.168.1.20", "", nullptr},  // inside a range, yet accepted
-    };
-    for (const Case& c : cases) {
-        boxes.clear();
-        CAddAddressDialog dialog(view().lists(), true);
-        DialogScript script;
-        script.Then("Add Address", [&](HWND d) {
-            EXPECT_EQ(SendDlgItemMessageA(d, IDC_ADR_NAME, EM_GETLIMITTEXT, 0, 0), 30);
-            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_LAST1)));
-            SetText(d, IDC_ADR_NAME, c.name);
-            if (c.network) Click(d, IDC_ADR_NETWORK);
-            std::string first = std::string(c.first) + ".", last = std::string(c.last) + ".";
-            for (int i = 0, a = 0, b = 0; i < 4; ++i) {
-                size_t x = first.find('.', a), y = last.find('.', b);
-                SetText(d, IDC_ADR_FIRST1 + i, first.substr(a, x - a).c_str());
-                if (c.network) SetText(d, IDC_ADR_LAST1 + i, last.substr(b, y - b).c_str());
-                a = static_cast<int>(x + 1), b = static_cast<int>(y + 1);
-            }
-            Click(d, IDOK);
-            if (IsWindowVisible(d)) Click(d, IDCANCEL);
-        });
-        INT_PTR result = 0;
-        ASSERT_TRUE(script.Run([&] { result = dialog.DoModal(frameHwnd()); }));
-        if (!c.message) {
-            EXPECT_EQ(result, IDOK);
-            EXPECT_TRUE(boxes.empty());
-            EXPECT_NE(CreateAddress(view().lists(), dialog), nullptr);
-            continue;
-        }
-        ASSERT_EQ(boxes.size(), 1u) << c.name;
-        EXPECT_EQ(Texts()[0], c.message);
-    }
+TEST_F(DialogTest, AddAddressWiring) {
+    std::optional<AddressEntry> entry;
+    DialogScript script;
+    script.Then("Add Address", [&](HWND d) {
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_ADR_NAME, EM_GETLIMITTEXT, 0, 0), 30);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_LAST1)));
+        SetText(d, IDC_ADR_NAME, "Campus");
+        const char* proxyOctets[] = {"10", "0", "0", "8"};
+        for (int i = 0; i < 4; ++i) SetText(d, IDC_ADR_FIRST1 + i, proxyOctets[i]);
+        Click(d, IDOK);
+        EXPECT_TRUE(IsWindowVisible(d)) << "a refusal closed the dialog";
+        Click(d, IDC_ADR_NETWORK);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_LAST1)));
+        const char* high[] = {"10", "9", "255", "255"};
+        const char* low[] = {"10", "9", "0", "0"};
+        for (int i = 0; i < 4; ++i) SetText(d, IDC_ADR_FIRST1 + i, high[i]);  // typed high to low
+        for (int i = 0; i < 4; ++i) SetText(d, IDC_ADR_LAST1 + i, low[i]);
+        Click(d, IDOK);
+    });
+    ASSERT_TRUE(script.Run([&] { entry = RunAddAddressDialog(frameHwnd(), view().lists(), true); }));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "Add Address: A single address with this address already exists.\nName: Web Proxy"}));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->name, "Campus");
+    EXPECT_EQ(entry->type, PFW_NETWORK_ADDRESS);
+    EXPECT_EQ(entry->first, ip("10.9.255.255"));
+    EXPECT_EQ(entry->last, ip("10.9.0.0"));
 }
 
 // Name resolution through its seam: both outcomes, no network needed.
 TEST_F(DialogTest, ResolveFillsTheFirstAddressOrSaysItCannot) {
     std::vector<std::string> asked;
-    CAddAddressDialog::resolveHost = [&](const std::string& host, unsigned char address[4]) {
+    resolveHost = [&](const std::string& host, unsigned char address[4]) {
         asked.push_back(host);
         if (host != "gateway.office") return false;
         const unsigned char known[4] = {192, 168, 7, 254};
         memcpy(address, known, 4);
         return true;
     };
-    CAddAddressDialog dialog(view().lists(), true);
     DialogScript script;
     script.Then("Add Address", [&](HWND d) {
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_RESOLVE)));
@@ -336,30 +275,19 @@ TEST_F(DialogTest, ResolveFillsTheFirstAddressOrSaysItCannot) {
         EXPECT_EQ(WindowText(GetDlgItem(d, IDC_ADR_FIRST1 + 3)), "254");
         Click(d, IDCANCEL);
     });
-    bool ran = script.Run([&] { dialog.DoModal(frameHwnd()); });
-    CAddAddressDialog::resolveHost = CAddAddressDialog::SystemResolve;
+    bool ran = script.Run([&] { RunAddAddressDialog(frameHwnd(), view().lists(), true); });
+    resolveHost = SystemResolve;
     ASSERT_TRUE(ran);
     EXPECT_EQ(asked, (std::vector<std::string>{"gateway.office", "nowhere.office"}));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(Texts()[0], "Tarnwall Edictor: Sorry, couldn't resolve name.");
 
-    CAddAddressDialog offline(view().lists(), false);
     DialogScript greyed;
     greyed.Then("Add Address", [&](HWND d) {
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_ADR_RESOLVE)));
         Click(d, IDCANCEL);
     });
-    ASSERT_TRUE(greyed.Run([&] { offline.DoModal(frameHwnd()); }));
-}
-
-// The system's own resolver, asked only for the one name every machine knows.
-TEST(SystemResolver, LocalhostIsTheLoopbackAddress) {
-    WSADATA data{};
-    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
-    unsigned char address[4] = {};
-    EXPECT_TRUE(CAddAddressDialog::SystemResolve("localhost", address));
-    EXPECT_EQ(std::vector<int>(address, address + 4), (std::vector<int>{127, 0, 0, 1}));
-    WSACleanup();
+    ASSERT_TRUE(greyed.Run([&] { RunAddAddressDialog(frameHwnd(), view().lists(), false); }));
 }
 
 // The message box itself, not the hook: found on screen, read and answered.

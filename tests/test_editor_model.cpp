@@ -5,7 +5,7 @@
 #include <set>
 
 #include "help_topics.h"
-#include "object_dialogs.h"
+#include "entry_checks.h"
 #include "edictor_ids.h"
 #include "help/tarnwall_help.h"
 #include "rule_view.h"
@@ -100,7 +100,9 @@ TEST(EditorModel, NumbersAndNamesFromTheBoxes) {
     for (const Case& c : cases) {
         unsigned long value = 12345;
         EXPECT_EQ(ParseNumber(c.text, c.max, &value), c.ok) << c.text;
-        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
     }
     EXPECT_EQ(BareFileName("C:\\Program Files\\Deep\\Folder\\browser.exe"), "browser.exe");
     EXPECT_EQ(BareFileName("D:tool.exe"), "tool.exe");
@@ -176,7 +178,9 @@ TEST(EditorModel, ARenameComparesTheTextAsTypedBeforeAnyCut) {
         RenameOutcome outcome = DecideRename(c.kind, c.before, c.typed);
         EXPECT_EQ(outcome.change, c.change) << c.what;
         EXPECT_EQ(outcome.cut, c.cut) << c.what;
-        if (c.change) EXPECT_EQ(outcome.text, c.text) << c.what;
+        if (c.change) {
+            EXPECT_EQ(outcome.text, c.text) << c.what;
+        }
     }
 }
 

@@ -40,7 +40,7 @@ protected:
 TEST_F(ViewTest, StartupShowsEveryRuleInEachTreeAndTheList) {
     Open();
     EXPECT_TRUE(boxes.empty()) << boxes[0].text;
-    EXPECT_TRUE(view().registered());
+    EXPECT_TRUE(app().registered());
     EXPECT_EQ(PFW_GetGlobalEdictorHwnd(), view().hwnd());
     EXPECT_EQ(WindowText(frameHwnd()), "Tarnwall Edictor");
 
@@ -231,7 +231,7 @@ TEST_F(ViewTest, ClicksChooseTheCurrentRecordAndADoubleClickOpensTheBranch) {
     SetForegroundWindow(frameHwnd());
     auto clickOn = [&](HTREEITEM item, UINT code) {
         RECT rect{};
-        *reinterpret_cast<HTREEITEM*>(&rect) = item;
+        memcpy(&rect, &item, sizeof item);
         SendMessageA(tree.hwnd(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
         POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
         ClientToScreen(tree.hwnd(), &point);
@@ -263,20 +263,23 @@ TEST_F(ViewTest, ClicksChooseTheCurrentRecordAndADoubleClickOpensTheBranch) {
     EXPECT_EQ(view().currentRecord(), leaf);
 }
 
+// Start-up in this process: the application's record of its window and WinSock.
+class StartupTest : public EditorTest {};
+
 // Single instance: the second editor closes without touching the registration; a recorded
 // window that is gone or no editor's does not count.
-TEST_F(EditorTest, OneEditorRunsAtATime) {
+TEST_F(StartupTest, OneEditorRunsAtATime) {
     Open();
     HWND first = view().hwnd();
     ASSERT_EQ(PFW_GetGlobalEdictorHwnd(), first);
 
-    CTreeDialog secondView;
-    CMainFrame secondFrame;
-    secondFrame.SetQuitOnDestroy(false);
-    ASSERT_TRUE(secondFrame.Create(&secondView, SW_SHOW));
-    EXPECT_TRUE(secondView.closing());
-    EXPECT_FALSE(secondView.built());
-    EXPECT_TRUE(winui::PumpUntil([&] { return !IsWindow(secondFrame.hwnd()); }, 5000));
+    CEdictorApp second;
+    second.frame().SetQuitOnDestroy(false);
+    ASSERT_TRUE(second.InitInstance(SW_SHOW));
+    EXPECT_TRUE(second.closing());
+    EXPECT_FALSE(second.view().built());
+    EXPECT_FALSE(second.doc().isOpen());
+    EXPECT_TRUE(winui::PumpUntil([&] { return !IsWindow(second.frame().hwnd()); }, 5000));
     EXPECT_EQ(PFW_GetGlobalEdictorHwnd(), first);
     // Activating the first again builds nothing twice.
     int rows = view().List().Count();
@@ -299,7 +302,7 @@ TEST_F(EditorTest, OneEditorRunsAtATime) {
     }
 }
 
-TEST_F(EditorTest, WithoutWinsockTheEditorRunsOffline) {
+TEST_F(StartupTest, WithoutWinsockTheEditorRunsOffline) {
     SetWinsockStartup([](WORD, LPWSADATA) -> int { return WSASYSNOTREADY; });
     Open();
     ASSERT_EQ(boxes.size(), 1u);
@@ -307,16 +310,15 @@ TEST_F(EditorTest, WithoutWinsockTheEditorRunsOffline) {
     EXPECT_EQ(boxes[0].caption, "Tarnwall Edictor");
     EXPECT_EQ(boxes[0].flags, static_cast<UINT>(MB_OK));
     EXPECT_EQ(boxes[0].owner, frameHwnd()) << "the message belongs to the frame";
-    EXPECT_FALSE(view().online());
+    EXPECT_FALSE(app().online());
     EXPECT_TRUE(view().built());
     EXPECT_EQ(view().List().Count(), 2);
 
     // A second editor closes without a word: the message was the first one's to give.
-    auto secondView = std::make_unique<CTreeDialog>();
-    CMainFrame secondFrame;
-    secondFrame.SetQuitOnDestroy(false);
-    ASSERT_TRUE(secondFrame.Create(secondView.get(), SW_SHOW));
-    EXPECT_TRUE(winui::PumpUntil([&] { return !IsWindow(secondFrame.hwnd()); }, 5000));
+    CEdictorApp second;
+    second.frame().SetQuitOnDestroy(false);
+    ASSERT_TRUE(second.InitInstance(SW_SHOW));
+    EXPECT_TRUE(winui::PumpUntil([&] { return !IsWindow(second.frame().hwnd()); }, 5000));
     EXPECT_EQ(boxes.size(), 1u);
 }
 
