@@ -490,13 +490,26 @@ std::string full_path(const char* name) {
   return path;
 }
 
-HWND wait_for_viewer(DWORD ms) {
-  for (DWORD waited = 0; waited < ms; waited += 100) {
-    HWND w = FindWindowA("MS_WINHELP", nullptr);
-    if (w && IsWindowVisible(w)) return w;
-    Sleep(100);
+// Polls `done` every 25 ms until it holds or `ms` have passed; whether it held.
+template <typename Done>
+bool poll_until(Done done, DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount() - start >= ms) return false;
+    Sleep(25);
   }
-  return nullptr;
+}
+
+HWND wait_for_viewer(DWORD ms) {
+  HWND w = nullptr;
+  poll_until(
+      [&] {
+        w = FindWindowA("MS_WINHELP", nullptr);
+        return w && IsWindowVisible(w);
+      },
+      ms);
+  return w && IsWindowVisible(w) ? w : nullptr;
 }
 
 // Grabs the window as it shows on screen and hands each pixel to `look`.
@@ -541,17 +554,22 @@ int title_pixels(HWND w) {
   return count;
 }
 
-// Waits until the viewer shows a title whose fingerprint differs from `before`
-// and stays the same for a moment; returns it, or 0.
+// Waits (up to 6 s) until the viewer shows a title whose fingerprint differs from
+// `before` and has read the same for 100 ms, so a title half drawn is not taken; returns
+// it, or 0.
 int wait_for_title(HWND w, int before = -1) {
-  int last = -1;
-  for (int i = 0; i < 60; i++) {
-    int now = title_pixels(w);
-    if (now > 20 && now != before && now == last) return now;
-    last = now;
-    Sleep(100);
-  }
-  return 0;
+  int last = -1, found = 0;
+  DWORD since = 0;
+  poll_until(
+      [&] {
+        int now = title_pixels(w);
+        if (now != last) since = GetTickCount();
+        last = now;
+        if (now > 20 && now != before && GetTickCount() - since >= 100) found = now;
+        return found != 0;
+      },
+      6000);
+  return found;
 }
 
 // Screen position of the first jump (green underlined words) the viewer shows.
@@ -568,13 +586,13 @@ bool first_jump(HWND w, POINT* at) {
 }
 
 bool wait_for_caption(HWND w, const char* text) {
-  char caption[100] = "";
-  for (int i = 0; i < 100; i++) {
-    GetWindowTextA(w, caption, sizeof caption);
-    if (strstr(caption, text)) return true;
-    Sleep(100);
-  }
-  return false;
+  return poll_until(
+      [&] {
+        char caption[100] = "";
+        GetWindowTextA(w, caption, sizeof caption);
+        return strstr(caption, text) != nullptr;
+      },
+      10000);
 }
 
 }  // namespace
@@ -638,8 +656,7 @@ TEST(HelpViewerTest, WinHelpShowsTheContentsEachMapNumbersTopicAJumpsTargetAndTh
   PostMessageA(index_button, BM_CLICK, 0, 0);
   HWND index_list = nullptr;
   HWND index_dialog = nullptr;
-  for (int i = 0; i < 50 && !index_list; i++) {
-    Sleep(100);
+  poll_until([&] {
     for (HWND w = GetTopWindow(nullptr); w && !index_list; w = GetWindow(w, GW_HWNDNEXT)) {
       if (w == viewer || !IsWindowVisible(w)) continue;
       DWORD pid = 0, viewer_pid = 0;
@@ -658,16 +675,17 @@ TEST(HelpViewerTest, WinHelpShowsTheContentsEachMapNumbersTopicAJumpsTargetAndTh
           (LPARAM)&index_list);
       if (index_list) index_dialog = w;
     }
-  }
-  ASSERT_NE(nullptr, index_list) << "no index list appeared";
+    return index_list != nullptr;
+  }, 5000);
+  ASSERT_NE(nullptr, index_list) << "no index list appeared within 5 s";
   for (const char* word : {"Wayguard", "Edictor", "Kindler", "Stand By"})
     EXPECT_NE(LB_ERR, SendMessageA(index_list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)word)) << word;
   EXPECT_TRUE(winui::SaveScreenshot(index_dialog, "..\\screenshots\\help_index.bmp"));
   PostMessageA(index_dialog, WM_COMMAND, IDCANCEL, 0);
-  Sleep(300);
+  EXPECT_TRUE(poll_until([&] { return !IsWindowVisible(index_dialog); }, 5000)) << "the index stayed open 5 s";
 
   WinHelpA(owner, path.c_str(), HELP_QUIT, 0);
-  for (int i = 0; i < 50 && FindWindowA("MS_WINHELP", nullptr); i++) Sleep(100);
-  EXPECT_EQ(nullptr, FindWindowA("MS_WINHELP", nullptr)) << "HELP_QUIT left the viewer open";
+  EXPECT_TRUE(poll_until([] { return !FindWindowA("MS_WINHELP", nullptr); }, 5000))
+      << "HELP_QUIT left the viewer open 5 s";
   DestroyWindow(owner);
 }

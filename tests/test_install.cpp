@@ -1,7 +1,8 @@
 // test_install.cpp - the installer beside this test, run silently, and its uninstaller.
 //
-// Every test starts from a machine without Tarnwall, installs, checks, and leaves the
-// machine without Tarnwall again, so the tests that follow find no Velmora keys.
+// Every suite starts from a machine without Tarnwall and leaves the machine without
+// Tarnwall again, so the tests that follow find no Velmora keys. The cases that only read
+// share one installation (InstalledTest); those that change or remove it install their own.
 // What the installation should contain comes from the same starting values the
 // installer was built from (starting_values.h); the layouts come from tessary.h.
 #include <gtest/gtest.h>
@@ -182,20 +183,35 @@ void wipe() {
   DeleteFileA(feedback_file().c_str());
 }
 
+// A fresh installation (false when the machine could not be cleared or setup failed),
+// and the machine left without one.
+bool install_fresh() {
+  wipe();
+  return !key_exists(kVelmoraKey) && install() == 0;
+}
+void remove_installation() {
+  if (exists(install_dir() + "\\" + sv::k_UNINSTALLER)) uninstall();
+  wipe();
+}
+
+// One installation for the suite: its cases read it and leave it as they found it.
+class InstalledTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { installed_ = install_fresh(); }
+  static void TearDownTestSuite() { remove_installation(); }
+  void SetUp() override { ASSERT_TRUE(installed_) << "the suite's installation failed"; }
+  static bool installed_;
+};
+bool InstalledTest::installed_ = false;
+
+// An installation of the case's own, for the cases that change or remove it.
 class InstallTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wipe();
-    ASSERT_FALSE(key_exists(kVelmoraKey));
-    ASSERT_EQ(install(), 0);
-  }
-  void TearDown() override {
-    if (exists(install_dir() + "\\" + sv::k_UNINSTALLER)) uninstall();
-    wipe();
-  }
+  void SetUp() override { ASSERT_TRUE(install_fresh()) << "the case's installation failed"; }
+  void TearDown() override { remove_installation(); }
 };
 
-TEST_F(InstallTest, FilesShortcutsAndFeedbackShortcut) {
+TEST_F(InstalledTest, FilesShortcutsAndFeedbackShortcut) {
   std::string dir = install_dir();
   EXPECT_TRUE(exists(dir + "\\" + sv::k_LIBRARY));
   EXPECT_TRUE(exists(dir + "\\" + sv::k_UNINSTALLER));
@@ -226,7 +242,7 @@ TEST_F(InstallTest, FilesShortcutsAndFeedbackShortcut) {
 }
 
 // The stored values, byte for byte, read as the records of tessary.h.
-TEST_F(InstallTest, StoredValuesHaveTheRecordLayouts) {
+TEST_F(InstalledTest, StoredValuesHaveTheRecordLayouts) {
   Value proto = read_value(kBaseKey + "\\Protocols", "0");
   ASSERT_TRUE(proto.found);
   EXPECT_EQ(proto.type, (DWORD)REG_BINARY);
@@ -315,7 +331,7 @@ TEST_F(InstallTest, StoredValuesHaveTheRecordLayouts) {
 }
 
 // The library, loading into empty lists, finds exactly the starting rule set.
-TEST_F(InstallTest, LoadGivesTheStartingRuleSet) {
+TEST_F(InstalledTest, LoadGivesTheStartingRuleSet) {
   PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
   PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
   PFW_APP_ROOT* apps = PFW_CreateAppList();
@@ -591,7 +607,9 @@ TEST_F(InstallFolderTest, UninstallRemovesOnlyTheFoldersItsInstallationMade) {
   std::string parent = dir.substr(0, dir.find_last_of('\\'));
   for (bool parent_was_there : {false, true}) {
     SCOPED_TRACE(parent_was_there ? "the maker's folder was there" : "a machine without it");
-    if (parent_was_there) ASSERT_TRUE(CreateDirectoryA(parent.c_str(), nullptr));
+    if (parent_was_there) {
+      ASSERT_TRUE(CreateDirectoryA(parent.c_str(), nullptr));
+    }
     ASSERT_EQ(install(), 0);
     // Run as a user would: it copies itself away, so its end is the install folder's.
     ASSERT_EQ(run(command(dir + "\\" + sv::k_UNINSTALLER, "/S")), 0);

@@ -1,5 +1,6 @@
-# Kindler, the setup wizard: its readers, its save into the real rule store, its pages in
-# process, and the installed wizard end to end.
+# Kindler, the setup wizard: its readers, its save into the real rule store, its page
+# decisions, its window in process (one process for the suite), and the installed wizard
+# end to end.
 
 if(TARGET kindler_core)
   add_executable(test_wizard_lists test_wizard_lists.cpp)
@@ -14,11 +15,17 @@ if(TARGET kindler_core)
 endif()
 
 if(TARGET kindler_core)
-  add_executable(test_wizard_pages test_wizard_pages.cpp registry_fixture.cpp store_fixture.cpp
+  # Where Next and Back lead, what each page shows: the wizard's decisions, no window.
+  add_executable(test_wizard_flow test_wizard_flow.cpp)
+  target_link_libraries(test_wizard_flow PRIVATE kindler_core gtest gtest_main)
+  tarnwall_add_cases(test_wizard_flow logic)
+endif()
+
+if(TARGET kindler_core)
+  add_executable(test_wizard_pages test_wizard_pages.cpp dialog_script.cpp registry_fixture.cpp store_fixture.cpp
                  ${CMAKE_SOURCE_DIR}/resources/kindler.rc)
   target_link_libraries(test_wizard_pages PRIVATE kindler_core tessary gtest gtest_main advapi32)
-  tarnwall_add_cases(test_wizard_pages window)
-  tarnwall_label_suites(logic WizardSentence WizardCodePage)
+  tarnwall_add_suites(test_wizard_pages window WizardPagesTest)
 endif()
 
 if(TARGET kindler_core AND TARGET tarnwall_setup)

@@ -49,11 +49,6 @@ const char kPage6b[] =
 const char kPage6c[] = "Click Finish to save the rule set and exit.";
 const char kPage6d[] = "No services were found for the providers you chose.";
 
-const char kNoProvider[] =
-    "Please select at least one Internet Service Provider.  If your provider is not listed, select 'Other'.";
-const char kOtherWithProvider[] =
-    "'Other' may only be selected on its own.  Please select at least one Internet Service Provider.  If your "
-    "provider is not listed, select 'Other'.";
 const char kExitQuestion[] =
     "Click 'Yes' if you are sure you want to exit the Tarnwall Setup Wizard.  You may run the wizard at any time "
     "should you so desire.";
@@ -92,10 +87,6 @@ PagePlaces PlacesOf(int page) {
     return {nullptr, 0};
 }
 
-// Option index to access code: Deny 1, Ask 2, Allow 0; and back.
-constexpr int32_t kCodeOfOption[3] = {kDeny, kAsk, kAllow};
-int OptionOfCode(int32_t code) { return code == kDeny ? 0 : code == kAsk ? 1 : 2; }
-
 // The row windows are containers: what their options and label tell, their parent hears.
 LRESULT CALLBACK RowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -123,23 +114,6 @@ std::string WindowText(HWND hwnd) {
 }
 
 }  // namespace
-
-std::string JoinProviderNames(const std::vector<std::string>& names) {
-    // The sentence holds 21 names at most; past that it names three and counts the rest.
-    constexpr std::size_t kMostNamed = 21;
-    if (names.size() > kMostNamed) {
-        return names[0] + ", " + names[1] + ", " + names[2] + " and " + std::to_string(names.size() - 3) +
-               " other providers";
-    }
-    std::string joined;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        joined += names[i];
-        std::size_t following = names.size() - 1 - i;
-        if (following >= 2) joined += ", ";
-        else if (following == 1) joined += " and ";
-    }
-    return joined;
-}
 
 FrmWizard::FrmWizard(WizardLists& lists, std::string libraryName)
     : lists_(lists), store_(std::move(libraryName)), startProgram_(ShellStart) {}
@@ -284,9 +258,9 @@ bool FrmWizard::Create(Failure& failure) {
     // Form_Load.
     pageThreeTemplate_ = WindowText(Item(IDC_LBLPAGE3A));
     CenterWindow();
-    EnableWindow(Item(IDC_CMDBACK), FALSE);
-    currentPage_ = 1;
-    ShowPage(1);
+    state_ = PageState{};
+    EnableWindow(Item(IDC_CMDBACK), ButtonsAfterBack(state_.page).backEnabled);
+    ShowPage(state_.page);
 
     // The wizard owns the pictures (~FrmWizard); the list view only shows them.
     images_ = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, lists_.ProviderCount() + 1, 4);
@@ -332,33 +306,26 @@ void FrmWizard::PlaceControl(HWND control, int left, int top) {
     ShowWindow(control, SW_SHOW);
 }
 
-std::vector<int> FrmWizard::SelectedItems() const {
-    std::vector<int> selected;
+std::vector<int> FrmWizard::SelectedTags() const {
+    std::vector<int> tags;
     HWND list = Item(IDC_LVWPROVIDERS);
     int count = ListView_GetItemCount(list);
-    for (int i = 0; i < count; ++i)
-        if (ListView_GetItemState(list, i, LVIS_SELECTED) & LVIS_SELECTED) selected.push_back(i);
-    return selected;
+    for (int i = 0; i < count; ++i) {
+        if (!(ListView_GetItemState(list, i, LVIS_SELECTED) & LVIS_SELECTED)) continue;
+        LVITEMA item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        tags.push_back(static_cast<int>(item.lParam));
+    }
+    return tags;
 }
 
 void FrmWizard::ShowPage(int page) {
     SetWindowContextHelpId(hwnd_, 0);
     PagePlaces places = PlacesOf(page);
     if (page == 3) {
-        std::vector<std::string> names;
-        HWND list = Item(IDC_LVWPROVIDERS);
-        // Names of any length come whole from the provider table, by the item's tag.
-        for (int i : SelectedItems()) {
-            LVITEMA item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = i;
-            SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-            int v = static_cast<int>(item.lParam);
-            if (v >= 0 && v < lists_.ProviderCount()) names.push_back(lists_.Providers()[v].name);
-        }
-        std::string text = pageThreeTemplate_;
-        std::size_t at = text.find("%1");
-        if (at != std::string::npos) text = text.substr(0, at) + JoinProviderNames(names) + text.substr(at + 2);
+        std::string text = PageThreeText(pageThreeTemplate_, SelectedTags(), lists_);
         SetWindowTextA(Item(IDC_LBLPAGE3A), text.c_str());
     }
     for (int i = 0; i < places.count; ++i) PlaceControl(Item(places.places[i].id), places.places[i].left, places.places[i].top);
@@ -367,19 +334,18 @@ void FrmWizard::ShowPage(int page) {
     }
     if (page == 6) {
         // Providers were chosen, yet their lists named no service: page 4 was left out.
-        if (!otherOnly_ && lists_.GroupCount() == 0) PlaceControl(Item(IDC_LBLPAGE6D), 2280, 2430);
+        if (ShowsNoServicesNote(state_, lists_.GroupCount())) PlaceControl(Item(IDC_LBLPAGE6D), 2280, 2430);
         else HideControl(Item(IDC_LBLPAGE6D));
     }
 }
 
 void FrmWizard::FillGroupRow(int r) {
     HWND row = rows_[r];
-    int g = groupPage_ * 5 + (r - 1);
-    if (g < lists_.GroupCount()) {
-        SetDlgItemTextA(row, IDC_LBLS(r), lists_.Groups()[g].name.c_str());
-        int option = OptionOfCode(lists_.Groups()[g].access);
-        CheckRadioButton(row, IDC_OPTS(r, 0), IDC_OPTS(r, 2), IDC_OPTS(r, option));
-        OptionClick(r, option);
+    GroupRowLook look = RowLook(state_, r, lists_);
+    if (look.shown) {
+        SetDlgItemTextA(row, IDC_LBLS(r), look.name.c_str());
+        CheckRadioButton(row, IDC_OPTS(r, 0), IDC_OPTS(r, 2), IDC_OPTS(r, look.option));
+        OptionClick(r, look.option);
         PlaceControl(row, kRowLeft, kRowTop + kRowStep * (r - 1));
     } else {
         SetDlgItemTextA(row, IDC_LBLS(r), "");
@@ -397,7 +363,7 @@ void FrmWizard::HidePage(int page) {
 
 void FrmWizard::OptionClick(int row, int index) {
     if (IsDlgButtonChecked(rows_[row], IDC_OPTS(row, index)) != BST_CHECKED) return;
-    lists_.SetAccess(groupPage_ * 5 + (row - 1), kCodeOfOption[index]);
+    lists_.SetAccess(GroupOfRow(state_, row), CodeOfOption(index));
 }
 
 void FrmWizard::OptionFocus(int row, bool focus) {
@@ -405,116 +371,42 @@ void FrmWizard::OptionFocus(int row, bool focus) {
 }
 
 bool FrmWizard::AcceptProviderPage() {
-    std::vector<int> selected = SelectedItems();
-    HWND list = Item(IDC_LVWPROVIDERS);
-    int count = ListView_GetItemCount(list);
-    bool other = false, any = false;
-    for (int i : selected) {
-        if (i == count - 1) other = true;
-        else any = true;
-    }
-    if (!any && !other) {
-        winui::ShowMessageBox(hwnd_, kNoProvider, kConfigurationTitle, MB_ICONEXCLAMATION | MB_OK);
-        return false;
-    }
-    if (any && other) {
-        winui::ShowMessageBox(hwnd_, kOtherWithProvider, kConfigurationTitle, MB_ICONEXCLAMATION | MB_OK);
-        return false;
-    }
-    otherOnly_ = other;
-    lists_.EmptyRuleTable();
-    if (otherOnly_) return true;
-    bool failed = false;
-    for (int i : selected) {
-        LVITEMA item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        int v = static_cast<int>(item.lParam);
-        if (v < 0 || v >= lists_.ProviderCount()) continue;
-        const ProviderEntry& p = lists_.Providers()[v];
-        if (lists_.LoadApplicationList(p.listFile, p.name) != 0) failed = true;
-    }
-    if (failed) return false;
-    lists_.RemoveEmptyGroups();
-    groupPageCount_ = static_cast<int16_t>((lists_.GroupCount() + 4) / 5);
-    return true;
+    Acceptance acceptance = AcceptProviders(SelectedTags(), lists_, state_);
+    if (acceptance.refusal)
+        winui::ShowMessageBox(hwnd_, acceptance.refusal, kConfigurationTitle, MB_ICONEXCLAMATION | MB_OK);
+    return acceptance.accepted;
+}
+
+void FrmWizard::ShowButtons(const ButtonLook& look) {
+    EnableWindow(Item(IDC_CMDBACK), look.backEnabled);
+    SetWindowTextA(Item(IDC_CMDNEXT), look.nextCaption);
+    SetFocus(Item(look.focusOnNext ? IDC_CMDNEXT : IDC_CMDBACK));
 }
 
 void FrmWizard::cmdNext_Click() {
-    int page = currentPage_;
-    if (page == 2 && !AcceptProviderPage()) return;
-    switch (page) {
-        case 2:
-            HidePage(2);
-            currentPage_ = otherOnly_ ? 5 : 3;
-            break;
-        case 3:
-            HidePage(3);
-            groupPage_ = 0;
-            // With no group there is nothing to choose: page 4 is left out.
-            currentPage_ = groupPageCount_ > 0 ? 4 : 6;
-            break;
-        case 4:
-            HidePage(4);
-            ++groupPage_;
-            if (groupPage_ >= groupPageCount_) currentPage_ = 6;
-            break;
-        case 6:
-            Finish();
-            return;
-        default:
-            HidePage(page);
-            currentPage_ = static_cast<int16_t>(page + 1);
-            break;
+    if (state_.page == 2 && !AcceptProviderPage()) return;
+    NextStep step = NextFrom(state_);
+    if (step.finish) {
+        Finish();
+        return;
     }
-    ShowPage(currentPage_);
-    EnableWindow(Item(IDC_CMDBACK), TRUE);
-    if (currentPage_ == 6) SetWindowTextA(Item(IDC_CMDNEXT), "&Finish");
-    SetFocus(Item(IDC_CMDNEXT));
+    HidePage(state_.page);
+    state_ = step.to;
+    ShowPage(state_.page);
+    ShowButtons(ButtonsAfterNext(state_.page));
 }
 
 void FrmWizard::cmdBack_Click() {
-    if (currentPage_ < 2) return;
-    if (currentPage_ == 6) SetWindowTextA(Item(IDC_CMDNEXT), "&Next >");
-    HidePage(currentPage_);
-    switch (currentPage_) {
-        case 6:
-            if (otherOnly_) {
-                currentPage_ = 5;
-            } else if (groupPageCount_ > 0) {
-                currentPage_ = 4;
-                groupPage_ = static_cast<int16_t>(groupPageCount_ - 1);
-            } else {
-                currentPage_ = 3;  // page 4 was left out for want of groups
-            }
-            break;
-        case 4:
-            --groupPage_;
-            if (groupPage_ < 0) {
-                groupPage_ = 0;
-                currentPage_ = 3;
-            }
-            break;
-        case 5:
-            currentPage_ = 2;
-            break;
-        default:
-            --currentPage_;
-            break;
-    }
-    ShowPage(currentPage_);
-    if (currentPage_ == 1) {
-        EnableWindow(Item(IDC_CMDBACK), FALSE);
-        SetFocus(Item(IDC_CMDNEXT));
-    } else {
-        SetFocus(Item(IDC_CMDBACK));
-    }
+    if (state_.page < 2) return;
+    HidePage(state_.page);
+    state_ = BackFrom(state_);
+    ShowPage(state_.page);
+    ShowButtons(ButtonsAfterBack(state_.page));
 }
 
 void FrmWizard::cmdCancel_Click() {
     cancelRequested_ = true;
-    CloseForm(1);
+    CloseForm(CloseOrigin::kProgram);
 }
 
 void FrmWizard::cmdHelp_Click() {
@@ -525,15 +417,13 @@ void FrmWizard::cmdHelp_Click() {
     winui::ShowHelp(hwnd_, help.c_str(), HELP_CONTEXT, IDH_TARNWALL_KINDLER);
 }
 
-bool FrmWizard::Form_QueryUnload(int unloadMode) {
-    if (unloadMode == 0 || (unloadMode == 1 && cancelRequested_)) {
-        return winui::ShowMessageBox(hwnd_, kExitQuestion, kConfigurationTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
-    }
-    return true;
+bool FrmWizard::Form_QueryUnload(CloseOrigin origin) {
+    if (!AsksBeforeClosing(origin, cancelRequested_)) return true;
+    return winui::ShowMessageBox(hwnd_, kExitQuestion, kConfigurationTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-void FrmWizard::CloseForm(int unloadMode) {
-    if (!Form_QueryUnload(unloadMode)) return;
+void FrmWizard::CloseForm(CloseOrigin origin) {
+    if (!Form_QueryUnload(origin)) return;
     Destroy();
 }
 
@@ -543,10 +433,10 @@ void FrmWizard::Finish() {
         return;
     }
     cancelRequested_ = false;
-    bool start = IsDlgButtonChecked(hwnd_, IDC_CHKSTARTEDICTOR) == BST_CHECKED;
-    CloseForm(1);
-    std::string path = TrimEdictorPath(edictorPath_);
-    if (path.empty() || !start) return;
+    bool ticked = IsDlgButtonChecked(hwnd_, IDC_CHKSTARTEDICTOR) == BST_CHECKED;
+    CloseForm(CloseOrigin::kProgram);
+    std::string path = EdictorToStart(edictorPath_, ticked);
+    if (path.empty()) return;
     if (!startProgram_(ShortPath(path))) winui::ShowMessageBox(nullptr, kNotStarted, kSetupTitle, MB_ICONEXCLAMATION | MB_OK);
 }
 
@@ -598,7 +488,7 @@ LRESULT FrmWizard::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         case WM_CLOSE:
-            CloseForm(0);
+            CloseForm(CloseOrigin::kUser);
             return 0;
         case WM_DESTROY:
             if (quitOnClose_) quitPending_ = true;

@@ -9,17 +9,11 @@
 #include <string>
 
 #include "lists.h"
+#include "page_flow.h"
 #include "save.h"
 #include "window.h"
 
 namespace kindler {
-
-// The title of the two provider-page messages and of the exit question.
-constexpr const char kConfigurationTitle[] = "Tarnwall Configuration Wizard";
-
-// The page-3 sentence's names: "A", "A and B", "A, B and C"; beyond 21 names, the first
-// three and how many others.
-std::string JoinProviderNames(const std::vector<std::string>& names);
 
 class FrmWizard : public winui::Window {
 public:
@@ -39,10 +33,11 @@ public:
     void SetQuitOnClose(bool quit) { quitOnClose_ = quit; }
     void SetProgramStarter(ProgramStarter starter) { startProgram_ = std::move(starter); }
 
-    int currentPage() const { return currentPage_; }
-    int groupPage() const { return groupPage_; }
-    int groupPageCount() const { return groupPageCount_; }
-    bool otherOnly() const { return otherOnly_; }
+    const PageState& state() const { return state_; }
+    int currentPage() const { return state_.page; }
+    int groupPage() const { return state_.groupPage; }
+    int groupPageCount() const { return state_.groupPageCount; }
+    bool otherOnly() const { return state_.otherOnly; }
     bool cancelRequested() const { return cancelRequested_; }
     const std::string& edictorPath() const { return edictorPath_; }
     WizardLists& lists() { return lists_; }
@@ -73,15 +68,16 @@ private:
     void CenterWindow();
     void FillGroupRow(int row);
 
-    // Form_QueryUnload: true when the window may close. mode 0: close box or system
-    // menu; 1: the program itself (Cancel, Finish).
-    bool Form_QueryUnload(int unloadMode);
-    void CloseForm(int unloadMode);
+    // Form_QueryUnload: true when the window may close.
+    bool Form_QueryUnload(CloseOrigin origin);
+    void CloseForm(CloseOrigin origin);
+    void ShowButtons(const ButtonLook& look);
     void Finish();
     void OptionClick(int row, int index);
     void OptionFocus(int row, bool focus);
     bool AcceptProviderPage();
-    std::vector<int> SelectedItems() const;
+    // The tags of the provider list's selected items, in list order.
+    std::vector<int> SelectedTags() const;
 
     WizardLists& lists_;
     RuleStoreLink store_;
@@ -90,10 +86,7 @@ private:
     bool quitPending_ = false;
     int handlerDepth_ = 0;
 
-    int16_t currentPage_ = 1;
-    int16_t groupPage_ = 0;
-    int16_t groupPageCount_ = 0;
-    bool otherOnly_ = false;
+    PageState state_;
     bool cancelRequested_ = false;
     std::string pageThreeTemplate_;
     std::string edictorPath_;
