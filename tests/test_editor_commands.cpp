@@ -442,52 +442,28 @@ TEST_F(CommandTest, HelpAboutAndFeedback) {
 }
 
 // The real menu, open on screen, read back while it is open and pictured for a person.
-struct OpenMenuSeen {
+TEST_F(CommandTest, PictureOfTheOpenContextMenu) {
+    CTreeDialog::trackMenu = nullptr;
     int items = -1;
     std::string texts;
     bool deleteUsable = false;
-    DWORD started = 0;
-};
-OpenMenuSeen* g_openMenu = nullptr;
-
-BOOL CALLBACK FindPopupMenu(HWND hwnd, LPARAM found) {
-    char cls[16] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (strcmp(cls, "#32768") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = hwnd;
-    return FALSE;
-}
-
-TEST_F(CommandTest, PictureOfTheOpenContextMenu) {
-    CTreeDialog::trackMenu = nullptr;
-    OpenMenuSeen seen;
-    seen.started = GetTickCount();
-    g_openMenu = &seen;
-    UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
-        HWND popup = nullptr;
-        EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&popup));
-        // Bounded: a menu that never shows ends the wait, and the checks below fail.
-        if (!popup && GetTickCount() - g_openMenu->started < 10000) return;
-        KillTimer(nullptr, id);
-        if (popup) {
-            HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
-            g_openMenu->items = GetMenuItemCount(menu);
-            for (int i = 0; i < g_openMenu->items; ++i) {
-                char text[32] = "";
-                GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-                g_openMenu->texts += std::string(text) + ";";
-            }
-            g_openMenu->deleteUsable = !(GetMenuState(menu, ID_CONTEXT_DELETE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-            winui::SaveScreenshot(nullptr, "..\\screenshots\\editor_context_menu.bmp");
+    DialogScript script;
+    script.Then("#32768", [&](HWND popup) {
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+        items = GetMenuItemCount(menu);
+        for (int i = 0; i < items; ++i) {
+            char text[32] = "";
+            GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+            texts += std::string(text) + ";";
         }
+        deleteUsable = !(GetMenuState(menu, ID_CONTEXT_DELETE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+        winui::SaveScreenshot(nullptr, "..\\screenshots\\editor_context_menu.bmp");
         EndMenu();
     });
-    ClickNode(Node({"HTTP", "Web Proxy", "Browser", "Allow"}), NM_RCLICK);
-    KillTimer(nullptr, timer);
-    g_openMenu = nullptr;
-    EXPECT_EQ(seen.items, 6) << "no popup menu was seen open on the screen";
-    EXPECT_EQ(seen.texts, "Deny;Ask;Allow;;Add;Delete;");
-    EXPECT_TRUE(seen.deleteUsable);
+    EXPECT_TRUE(script.Run([&] { ClickNode(Node({"HTTP", "Web Proxy", "Browser", "Allow"}), NM_RCLICK); }));
+    EXPECT_EQ(items, 6) << "no popup menu was seen open on the screen";
+    EXPECT_EQ(texts, "Deny;Ask;Allow;;Add;Delete;");
+    EXPECT_TRUE(deleteUsable);
 }
 
 }  // namespace

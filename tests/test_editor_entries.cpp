@@ -189,6 +189,8 @@ TEST_F(EntryChecks, RulesAreOnePerObjectsAndDirection) {
 TEST_F(EntryChecks, TheStoresRefusalIsToldWithItsReason) {
     std::string refusal;
     // Added meanwhile by another program: the entry exists.
+    EXPECT_EQ(CreateProtocol(lists, {"HTTP", PFW_TCP, 80}, &refusal), nullptr);
+    EXPECT_EQ(refusal, CreateRefusal("protocol", true));
     EXPECT_EQ(CreateApplication(lists, {"BROWSER.EXE", "Another"}, &refusal), nullptr);
     EXPECT_EQ(refusal, CreateRefusal("application", true));
     EXPECT_EQ(CreateAddress(lists, {"Proxy 2", PFW_SINGLE_ADDRESS, ip("10.0.0.8"), 0}, &refusal), nullptr);

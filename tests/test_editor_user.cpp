@@ -215,34 +215,21 @@ TEST_F(UserTest, HelpModeEscapeAndTopicsOfWhereF1IsPressed) {
 }
 
 // Fault 4: F1 with the Rules menu open names the highlighted command.
-struct MenuKeys {
-    HWND frame;
-    int step = 0;
-    DWORD started = 0;
-};
-MenuKeys* g_menuKeys = nullptr;
-
 TEST_F(UserTest, F1InAnOpenMenuOpensTheHighlightedCommandsTopic) {
-    MenuKeys keys{frameHwnd(), 0, GetTickCount()};
-    g_menuKeys = &keys;
     // Inside the menu's own loop: down to the second item, F1, then Escape out.
-    UINT_PTR timer = SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR id, DWORD) {
-        MenuKeys& k = *g_menuKeys;
-        const UINT sequence[] = {VK_DOWN, VK_F1, VK_ESCAPE, VK_ESCAPE};
-        if (k.step < 4) {
-            UINT key = sequence[k.step++];
-            PostMessageA(k.frame, WM_KEYDOWN, key, 1 | (MapVirtualKeyA(key, 0) << 16));
-            PostMessageA(k.frame, WM_KEYUP, key, 1 | (MapVirtualKeyA(key, 0) << 16) | 0xC0000000);
-        } else if (GetTickCount() - k.started > 5000) {
-            EndMenu();
-            KillTimer(nullptr, id);
-        }
+    auto key = [&](UINT k) {
+        return [this, k](HWND) {
+            PostMessageA(frameHwnd(), WM_KEYDOWN, k, 1 | (MapVirtualKeyA(k, 0) << 16));
+            PostMessageA(frameHwnd(), WM_KEYUP, k, 1 | (MapVirtualKeyA(k, 0) << 16) | 0xC0000000);
+        };
+    };
+    DialogScript script;
+    script.Then("#32768", key(VK_DOWN)).Then("#32768", key(VK_F1)).Then("#32768", [&](HWND menu) {
+        key(VK_ESCAPE)(menu);
+        key(VK_ESCAPE)(menu);
     });
     // Alt+R as the keyboard opens it: the frame's menu loop runs until Escape ends it.
-    SendMessageA(frameHwnd(), WM_SYSCOMMAND, SC_KEYMENU, 'r');
-    winui::PumpUntil([&] { return keys.step >= 4; }, 5000);
-    KillTimer(nullptr, timer);
-    g_menuKeys = nullptr;
+    EXPECT_TRUE(script.Run([&] { SendMessageA(frameHwnd(), WM_SYSCOMMAND, SC_KEYMENU, 'r'); }));
     EXPECT_EQ(helps, (std::vector<int>{IDH_EDICTOR_CMD_DELETE_RULE}));
 }
 
