@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "list_set.h"
 #include "tessary.h"
 
 inline double now_us() {
@@ -87,21 +88,7 @@ inline void remove_product_keys() {
   RegCloseKey(software);
 }
 
-struct BenchLists {
-  PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
-  PFW_APP_ROOT* apps = PFW_CreateAppList();
-  PFW_RULE_ROOT* rules = PFW_CreateRuleList();
-  BenchLists() = default;
-  BenchLists(const BenchLists&) = delete;
-  BenchLists& operator=(const BenchLists&) = delete;
-  bool ok() const { return protocols && addresses && apps && rules; }
-  ~BenchLists() {
-    PFW_RemoveRuleList(rules);
-    PFW_RemoveAppList(apps);
-    PFW_RemoveAddressList(addresses);
-    PFW_RemoveProtocolList(protocols);
-  }
+struct BenchLists : tessary::ListSet {
   void add_wildcards() {
     PFW_AddProtocol(protocols, 1, "Any Protocol", PFW_TCP, 0, 0);
     PFW_AddAddress(addresses, 1, 0, 0, "Any Address", PFW_SINGLE_ADDRESS, 0);

@@ -457,9 +457,7 @@ bool IsEditorWindow(HWND hwnd) {
 }
 
 CEdictorApp::CEdictorApp() {
-    UINT length = GetWindowsDirectoryA(helpPath_, sizeof helpPath_);
-    if (length == 0 || length >= sizeof helpPath_ - 16) helpPath_[0] = '\0';
-    strncat(helpPath_, "\\" TARNWALL_HELP_FILE_NAME, sizeof helpPath_ - strlen(helpPath_) - 1);
+    lstrcpynA(helpPath_, winui::HelpFilePath(), sizeof helpPath_);
     SetHelpFilePath(helpPath_);
 }
 

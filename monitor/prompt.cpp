@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "list_set.h"
 #include "seams.h"
 #include "startup.h"
 #include "unlock_dialog.h"
@@ -51,25 +52,8 @@ std::string PortText(const PFW_PROMPT_REQUEST& r) {
 
 // The four lists, joined (or made and loaded from the registry when no other
 // program holds them) for one change, and let go after it.
-struct Lists {
-    PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
-    PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
-    PFW_APP_ROOT* apps = PFW_CreateAppList();
-    PFW_RULE_ROOT* rules = PFW_CreateRuleList();
-    Lists() {
-        if (!ok()) return;
-        PFW_LoadProtocolSetFromRegistry(protocols);
-        PFW_LoadAddressSetFromRegistry(addresses);
-        PFW_LoadApplicationSetFromRegistry(apps);
-        PFW_LoadRuleSetFromRegistry(rules);
-    }
-    ~Lists() {
-        if (rules) PFW_RemoveRuleList(rules);
-        if (apps) PFW_RemoveAppList(apps);
-        if (addresses) PFW_RemoveAddressList(addresses);
-        if (protocols) PFW_RemoveProtocolList(protocols);
-    }
-    bool ok() const { return protocols && addresses && apps && rules; }
+struct Lists : tessary::ListSet {
+    Lists() { load_from_registry(); }
 };
 
 // The wildcard entry's key, or -1 when the list has none.

@@ -4,6 +4,7 @@
 
 #include "controls.h"
 #include "instance_claim.h"
+#include "seams.h"
 #include "tessary.h"
 #include "wayguard_ids.h"
 
@@ -56,15 +57,7 @@ bool CStartupDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
     return false;
 }
 
-const char* HelpFilePath() {
-    static char path[360] = "";
-    if (!path[0]) {
-        UINT length = GetWindowsDirectoryA(path, sizeof path - 14);
-        if (length == 0 || length >= sizeof path - 14) path[0] = 0;
-        strcat(path, "\\Tarnwall.hlp");
-    }
-    return path;
-}
+const char* HelpFilePath() { return winui::HelpFilePath(); }
 
 int CMonitorApp::Run() {
     // Before anything else: two starts at the same moment give one monitor.

@@ -18,3 +18,6 @@ for bench in bench_*.exe; do
   wine "./$bench" | tr -d '\r'
   echo
 done
+# The long sweeps the test command leaves out: what its quick tests sample, in full.
+echo "== sweeps (ctest -L sweep)"
+(cd "$TARNWALL_BUILD" && ctest --output-on-failure --timeout 1200 -L sweep)

@@ -3,6 +3,7 @@
 # system silently and sends a few connection attempts through the interceptor.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/start-and-wait.sh"
 BIN="$TARNWALL_BUILD/bin"
 wine_session_begin
 show_end() {

@@ -119,7 +119,7 @@ bool all_zero(const PFW_PROMPT_REQUEST& r) {
 template <size_t N>
 void copy_cut(char (&field)[N], const char* text) {
   memset(field, 0, N);
-  if (text) strncpy(field, text, N - 1);
+  if (text) memcpy(field, text, strnlen(text, N - 1));
 }
 
 PFW_PROMPT_REQUEST* find(PFW_PROMPT_BLOCK* channel, uint32_t id) {

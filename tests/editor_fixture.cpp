@@ -47,13 +47,8 @@ std::string WindowText(HWND hwnd) {
 void Screenshot(HWND hwnd, const char* name) {
     CreateDirectoryA("..\\screenshots", nullptr);
     std::string path = std::string("..\\screenshots\\") + name + ".bmp";
-    // Everything painted afresh, then a pause: Wine hands a window's painting to the screen
-    // a little later. The picture is of the whole screen as it then stands: a picture of the
-    // window alone repaints it first, and the tab control's fresh painting is not yet on
-    // the screen when it is read.
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    winui::PumpUntil([] { return false; }, 300);
-    winui::SaveScreenshot(nullptr, path.c_str());
+    // The whole screen, once the window has painted afresh, caption included.
+    EXPECT_TRUE(winui::SaveScreenshot(hwnd, path.c_str(), true)) << path;
 }
 
 bool PumpFrameUntil(edictor::CMainFrame& frame, const std::function<bool()>& done, DWORD ms, const char* what) {

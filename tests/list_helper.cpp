@@ -19,29 +19,12 @@
 
 #include <string>
 
+#include "list_set.h"
 #include "test_lists_walk.h"
 
 namespace {
 
-struct Lists {
-  PFW_PROTO_ROOT* protocols = nullptr;
-  PFW_ADR_ROOT* addresses = nullptr;
-  PFW_APP_ROOT* apps = nullptr;
-  PFW_RULE_ROOT* rules = nullptr;
-
-  bool open() {
-    protocols = PFW_JoinProtocolList();
-    addresses = PFW_JoinAddressList();
-    apps = PFW_JoinAppList();
-    rules = PFW_JoinRuleList();
-    return protocols && addresses && apps && rules;
-  }
-  void remove() {
-    PFW_RemoveRuleList(rules);
-    PFW_RemoveAppList(apps);
-    PFW_RemoveAddressList(addresses);
-    PFW_RemoveProtocolList(protocols);
-  }
+struct Lists : tessary::ListSet {
   bool report(const std::string& path) const {
     std::string text = describe_lists(protocols, addresses, apps, rules);
     FILE* f = fopen(path.c_str(), "wb");
@@ -53,7 +36,7 @@ struct Lists {
 
 int report(const char* path) {
   Lists l;
-  if (!l.open()) return 1001;
+  if (!l.ok()) return 1001;
   if (!l.report(path)) return 1002;
   // Entries of its own, and a rule that ties them together.
   if (PFW_AddProtocol(l.protocols, 0, "Helper", PFW_UDP, 5000) != 1) return 1003;
@@ -66,7 +49,7 @@ int report(const char* path) {
       !PFW_GetExactAppByName(l.apps, "HELPER.EXE", &x, nullptr))
     return 1006;
   if (PFW_AddRule(l.rules, p, a, x, PFW_OUTBOUND, PFW_ASK, 1) != 1) return 1007;
-  l.remove();
+  l.close();
   return 0;
 }
 
@@ -75,7 +58,7 @@ int hold(const char* path) {
   HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, "TarnwallHelperGo");
   if (!ready || !go) return 1101;
   Lists l;
-  if (!l.open()) return 1102;
+  if (!l.ok()) return 1102;
   for (int stage = 1; stage <= 2; stage++) {
     if (!l.report(std::string(path) + "." + std::to_string(stage))) return 1103;
     std::string name = "HOLDER" + std::to_string(stage) + ".EXE";
@@ -83,7 +66,7 @@ int hold(const char* path) {
     SetEvent(ready);
     if (WaitForSingleObject(go, 30000) != WAIT_OBJECT_0) return 1105;
   }
-  l.remove();
+  l.close();
   return 0;
 }
 
@@ -99,11 +82,11 @@ int race(int id, int rounds, int competitors) {
   ReleaseSemaphore(ready, 1, nullptr);
   if (WaitForSingleObject(go, 30000) != WAIT_OBJECT_0) return 1202;
   Lists l;
-  if (!l.open()) return 1203;
+  if (!l.ok()) return 1203;
   int won = race_adds(id, rounds, l.protocols, l.addresses, l.apps, l.rules, barrier, competitors);
   ReleaseSemaphore(done, 1, nullptr);
   if (WaitForSingleObject(release, 60000) != WAIT_OBJECT_0) return 1204;
-  l.remove();
+  l.close();
   return won < 0 ? 1205 : won;
 }
 

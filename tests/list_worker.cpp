@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "list_set.h"
 #include "list_worker.h"
 #include "tessary.h"
 
@@ -36,19 +37,7 @@ namespace {
 // Workers of one stress run, sharing the protocol keys of their rules out.
 constexpr int kWorkersAtOnce = 4;
 
-struct Lists {
-  PFW_PROTO_ROOT* protocols = nullptr;
-  PFW_ADR_ROOT* addresses = nullptr;
-  PFW_APP_ROOT* apps = nullptr;
-  PFW_RULE_ROOT* rules = nullptr;
-  bool open() {
-    protocols = PFW_JoinProtocolList();
-    addresses = PFW_JoinAddressList();
-    apps = PFW_JoinAppList();
-    rules = PFW_JoinRuleList();
-    return protocols && addresses && apps && rules;
-  }
-};
+using Lists = tessary::ListSet;
 
 WorkerTally* open_tally() {
   HANDLE m = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, TARNWALL_WORKER_TALLY_NAME);
@@ -218,7 +207,7 @@ int ops(int id, int n, unsigned seed) {
   HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, "TarnwallWorkGo");
   if (!tally || !go || id < 0 || id >= kMaxWorkers) return 1001;
   Lists l;
-  if (!l.open()) return 1002;
+  if (!l.ok()) return 1002;
   if (WaitForSingleObject(go, 30000) != WAIT_OBJECT_0) return 1003;
   Worker w(id, seed, l, tally->workers[id], false);
   for (int i = 0; i < n; i++)
@@ -230,7 +219,7 @@ int churn(unsigned seed) {
   WorkerTally* tally = open_tally();
   if (!tally) return 1101;
   Lists l;
-  if (!l.open()) return 1102;
+  if (!l.ok()) return 1102;
   // Each victim its own id for its names, so its renames stay on its own entries.
   int id = (int)(seed % 1000) + kMaxWorkers;
   WorkerCounts scratch = {};
@@ -248,7 +237,7 @@ int keeper() {
   HANDLE end = OpenEventA(SYNCHRONIZE, FALSE, "TarnwallKeeperEnd");
   if (!tally || !probe || !done || !end) return 1201;
   Lists l;
-  if (!l.open()) return 1202;
+  if (!l.ok()) return 1202;
   void* roots[4] = {l.protocols, l.addresses, l.apps, l.rules};
   HANDLE waits[2] = {end, probe};
   for (;;) {

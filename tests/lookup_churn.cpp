@@ -3,15 +3,15 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "tessary.h"
+#include "list_set.h"
 
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? atoi(argv[1]) : 500;
-  PFW_PROTO_ROOT* protocols = PFW_JoinProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_JoinAddressList();
-  PFW_APP_ROOT* apps = PFW_JoinAppList();
-  PFW_RULE_ROOT* rules = PFW_JoinRuleList();
-  if (!protocols || !addresses || !apps || !rules) return 2;
+  tessary::ListSet lists;
+  if (!lists.ok()) return 2;
+  PFW_PROTO_ROOT* protocols = lists.protocols;
+  PFW_APP_ROOT* apps = lists.apps;
+  PFW_RULE_ROOT* rules = lists.rules;
   HANDLE go = OpenEventA(SYNCHRONIZE, FALSE, "TarnwallChurnGo");
   if (!go || WaitForSingleObject(go, 30000) != WAIT_OBJECT_0) return 3;
 
@@ -35,9 +35,5 @@ int main(int argc, char** argv) {
     if (i % 3 == 0 && PFW_GetRuleByNumbers(rules, proto_key, 0, app_key, i % 2, &key, nullptr))
       PFW_DeleteRule(rules, key);
   }
-  PFW_RemoveRuleList(rules);
-  PFW_RemoveAppList(apps);
-  PFW_RemoveAddressList(addresses);
-  PFW_RemoveProtocolList(protocols);
   return 0;
 }

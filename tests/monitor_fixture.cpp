@@ -112,8 +112,6 @@ const TrayCall* MonitorTest::last_tray(DWORD message) const {
 }
 
 void MonitorTest::screenshot(HWND window, const char* name) const {
-  winui::PumpMessages();
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   std::string path = std::string("..\\screenshots\\") + name + ".bmp";
   EXPECT_TRUE(winui::SaveScreenshot(window, path.c_str())) << path;
 }

@@ -6,6 +6,7 @@
 // Exit code: the renames it won; codes from 1000 up name the step that failed.
 #include <stdlib.h>
 
+#include "list_set.h"
 #include "store_edits_race.h"
 
 int main(int argc, char** argv) {
@@ -14,14 +15,10 @@ int main(int argc, char** argv) {
   HANDLE meeting = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, TARNWALL_RENAME_BARRIER_NAME);
   if (!ready || !meeting) return 1001;
   auto* barrier = (RaceBarrier*)MapViewOfFile(meeting, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(RaceBarrier));
-  PFW_PROTO_ROOT* protocols = PFW_JoinProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_JoinAddressList();
-  PFW_APP_ROOT* apps = PFW_JoinAppList();
-  if (!barrier || !protocols || !addresses || !apps) return 1002;
+  tessary::ListSet lists;
+  if (!barrier || !lists.ok()) return 1002;
   SetEvent(ready);
-  int won = rename_race(1, atoi(argv[1]), protocols, addresses, apps, barrier);
-  PFW_RemoveAppList(apps);
-  PFW_RemoveAddressList(addresses);
-  PFW_RemoveProtocolList(protocols);
+  int won = rename_race(1, atoi(argv[1]), lists.protocols, lists.addresses, lists.apps, barrier);
+  lists.close();
   return won < 0 ? 1003 : won;
 }

@@ -8,23 +8,23 @@ unsigned long ip(const char* dotted) {
   return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24));
 }
 
+bool StoreTest::reopen_lists() {
+  bool ok = lists_.open();
+  protocols = lists_.protocols;
+  addresses = lists_.addresses;
+  apps = lists_.apps;
+  rules = lists_.rules;
+  return ok;
+}
+
 void StoreTest::SetUp() {
-  protocols = PFW_CreateProtocolList();
-  addresses = PFW_CreateAddressList();
-  apps = PFW_CreateAppList();
-  rules = PFW_CreateRuleList();
-  ASSERT_TRUE(protocols && addresses && apps && rules);
+  ASSERT_TRUE(reopen_lists());
   // Each test starts from empty lists: nothing else holds them.
   ASSERT_EQ(protocols->count, 0);
   ASSERT_EQ(rules->count, 0);
 }
 
-void StoreTest::TearDown() {
-  PFW_RemoveRuleList(rules);
-  PFW_RemoveAppList(apps);
-  PFW_RemoveAddressList(addresses);
-  PFW_RemoveProtocolList(protocols);
-}
+void StoreTest::TearDown() { lists_.close(); }
 
 long StoreTest::semaphore_count(const char* name) {
   HANDLE s = OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, name);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "list_set.h"
 #include "tessary.h"
 
 // Dotted address to network byte order, without WinSock start-up.
@@ -19,7 +20,11 @@ class StoreTest : public ::testing::Test {
 
   // Reads the semaphore's count without changing it: 1 = free.
   static long semaphore_count(const char* name);
+  // Lets go of the four lists and creates or joins them again; true when all four are there.
+  bool reopen_lists();
 
+  tessary::ListSet lists_;
+  // lists_'s roots, as the tests name them.
   PFW_PROTO_ROOT* protocols = nullptr;
   PFW_ADR_ROOT* addresses = nullptr;
   PFW_APP_ROOT* apps = nullptr;

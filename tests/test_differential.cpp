@@ -92,7 +92,7 @@ class RandomRuleSet {
 };
 
 class DifferentialTest : public StoreTest {
- protected:
+ public:
   // Both lookups on random sets, a dozen connections each; counts lookups
   // compared and those a rule governed.
   void compare_on_random_sets(int sets, uint32_t seed, bool crowded, int& compared, int& found) {
@@ -124,9 +124,18 @@ class DifferentialTest : public StoreTest {
   }
 };
 
-TEST_F(DifferentialTest, FastLookupAgreesWithStepwiseReferenceOnRandomRuleSets) {
+// The test command compares the first few hundred sets of each kind; the full sweep
+// (DifferentialSweep, ctest label "sweep") runs with the benchmarks. Same seeds, so
+// the quick run is the sweep's first part.
+constexpr int kRandomSets = 1500, kQuickRandomSets = 250;
+constexpr int kCrowdedSets = 300, kQuickCrowdedSets = 50;
+constexpr uint32_t kRandomSeed = 0x7A11u, kCrowdedSeed = 0xC40Du;
+
+class DifferentialSweep : public DifferentialTest {};
+
+void expect_random_sets_agree(DifferentialTest& t, int sets) {
   int compared = 0, found = 0;
-  compare_on_random_sets(1500, 0x7A11u, false, compared, found);
+  t.compare_on_random_sets(sets, kRandomSeed, false, compared, found);
   printf("differential: %d lookups compared, %d with a governing rule\n", compared, found);
   EXPECT_GT(found, compared / 8);  // the sets must actually exercise the scoring
   EXPECT_LT(found, compared);      // and the no-rule path
@@ -134,12 +143,26 @@ TEST_F(DifferentialTest, FastLookupAgreesWithStepwiseReferenceOnRandomRuleSets) 
 
 // Nine or more entries of one list matching a connection take the lookup's
 // sorted-index path, which the small sets above never reach.
-TEST_F(DifferentialTest, FastLookupAgreesWhenManyEntriesOfEachListMatch) {
+void expect_crowded_sets_agree(DifferentialTest& t, int sets) {
   int compared = 0, found = 0;
-  compare_on_random_sets(300, 0xC40Du, true, compared, found);
+  t.compare_on_random_sets(sets, kCrowdedSeed, true, compared, found);
   printf("differential, crowded: %d lookups compared, %d with a governing rule\n", compared, found);
   EXPECT_GT(found, compared / 8);
   EXPECT_LT(found, compared);
+}
+
+TEST_F(DifferentialTest, FastLookupAgreesWithStepwiseReferenceOnRandomRuleSets) {
+  expect_random_sets_agree(*this, kQuickRandomSets);
+}
+
+TEST_F(DifferentialSweep, FastLookupAgreesWithStepwiseReferenceOnEveryRandomRuleSet) {
+  expect_random_sets_agree(*this, kRandomSets);
+}
+
+TEST_F(DifferentialSweep, FastLookupAgreesOnEveryCrowdedRuleSet) { expect_crowded_sets_agree(*this, kCrowdedSets); }
+
+TEST_F(DifferentialTest, FastLookupAgreesWhenManyEntriesOfEachListMatch) {
+  expect_crowded_sets_agree(*this, kQuickCrowdedSets);
 
   // Nine nested ranges hold one address; the rule on any one of them is found.
   for (int with_rule : {0, 4, 8}) {
@@ -201,7 +224,7 @@ TEST_F(DifferentialTest, LookupsStaySoundWhileAnotherProcessChangesTheLists) {
   HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "TarnwallChurnGo");
   HANDLE churn = start_helper("lookup_churn.exe 1200");
   ASSERT_NE(nullptr, churn);
-  Sleep(300);  // let it join
+  // Lookups race with the churn from whenever it has joined; the loop below runs until it ends.
   SetEvent(go);
 
   RandomRuleSet gen(99);

@@ -420,9 +420,11 @@ TEST_F(ListRecoveryTest, AHolderKilledAtAnyMomentNeverStallsTheOthersAndLeavesSo
     TerminateProcess(victim.h, 99);
     WaitForSingleObject(victim.h, INFINITE);
 
+    // A stall behind the dead holder would never end: the bound only keeps a failing
+    // run from hanging, and is far beyond any slow machine's check and lookup.
     SetEvent(probe.h);
-    ASSERT_EQ(WaitForSingleObject(done.h, 2000), WAIT_OBJECT_0)
-        << "round " << round << ": the keeper's structure check and lookup did not complete within 2 s";
+    ASSERT_EQ(WaitForSingleObject(done.h, 60000), WAIT_OBJECT_0)
+        << "round " << round << ": the keeper's structure check and lookup did not complete (stalled?)";
     EXPECT_TRUE(tally.t->probe.sound) << "round " << round << ": " << tally.t->probe.problem;
     if (tally.t->probe.dead_holders > dead_before) rounds_after_dead_holder++;
     dead_before = tally.t->probe.dead_holders;

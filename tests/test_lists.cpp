@@ -64,6 +64,36 @@ TEST_F(ListsTest, CreatingAgainJoinsTheSameMemoryAndRemovingOneViewLeavesTheOthe
   expect_sound("a second view was removed");
 }
 
+// The four lists as one object: a second set in the same process joins them; letting
+// it go (twice, then destroying it) leaves the first set's lists whole; once the last
+// set lets go, all four vanish and the next set starts from empty lists.
+TEST_F(ListsTest, AListSetJoinsTheFourListsAndRemovesOnlyWhatItOpened) {
+  ASSERT_EQ(1, PFW_AddProtocol(protocols, 0, "Web", PFW_TCP, 80));
+  {
+    tessary::ListSet second;
+    ASSERT_TRUE(second.ok());
+    EXPECT_NE((void*)second.protocols, (void*)protocols);
+    EXPECT_NE(nullptr, PFW_GetExactProtocolByService(second.protocols, PFW_TCP, 80, nullptr, nullptr));
+    ASSERT_EQ(1, PFW_AddApp(second.apps, 0, "FTP.EXE", "Files"));
+    ASSERT_EQ(1, PFW_AddAddress(second.addresses, 0, ip("10.0.0.1"), ip("10.0.0.1"), "Gateway", PFW_SINGLE_ADDRESS));
+    ASSERT_EQ(1, PFW_AddRule(second.rules, 0, 0, 0, PFW_INBOUND, PFW_DENY, 1));
+    second.close();
+    EXPECT_FALSE(second.ok());
+    EXPECT_FALSE(second.load_from_registry());
+    second.close();
+  }
+  EXPECT_NE(nullptr, PFW_GetExactAppByName(apps, "FTP.EXE", nullptr, nullptr));
+  EXPECT_NE(nullptr, PFW_GetExactAddressByIP(addresses, ip("10.0.0.1"), nullptr, nullptr));
+  EXPECT_EQ(1, rules->count);
+  EXPECT_EQ(1, PFW_AddRule(rules, 0, 0, 0, PFW_OUTBOUND, PFW_ALLOW, 1));
+
+  ASSERT_TRUE(reopen_lists());
+  EXPECT_EQ(0, protocols->count);
+  EXPECT_EQ(0, addresses->count);
+  EXPECT_EQ(0, apps->count);
+  EXPECT_EQ(0, rules->count);
+}
+
 TEST_F(ListsTest, WhenTheLastHolderRemovesAListTheNextCreateStartsEmpty) {
   ASSERT_EQ(1, PFW_AddProtocol(protocols, 0, "Web", PFW_TCP, 80));
   ASSERT_EQ(1, PFW_AddRule(rules, 1, 2, 3, PFW_OUTBOUND, PFW_ALLOW, 1));

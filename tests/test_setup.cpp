@@ -1,5 +1,7 @@
 // The setup wizard's entry points, bound the way the wizard binds them: by name,
 // from a library loaded by name at run time.
+#include <optional>
+
 #include "registry_fixture.h"
 
 using namespace regtest;
@@ -20,24 +22,19 @@ class SetupTest : public ::testing::Test {
   }
   void TearDown() override {
     if (shutdown_) shutdown_();
-    if (own_) {
-      PFW_RemoveRuleList(rules);
-      PFW_RemoveAppList(apps);
-      PFW_RemoveAddressList(addresses);
-      PFW_RemoveProtocolList(protocols);
-    }
+    own_.reset();
     if (module_) FreeLibrary(module_);
     delete_maker_key();
   }
 
   // The test's own view of the lists, independent of the wizard's.
   void hold_lists() {
-    protocols = PFW_CreateProtocolList();
-    addresses = PFW_CreateAddressList();
-    apps = PFW_CreateAppList();
-    rules = PFW_CreateRuleList();
-    own_ = true;
-    ASSERT_TRUE(protocols && addresses && apps && rules);
+    own_.emplace();
+    protocols = own_->protocols;
+    addresses = own_->addresses;
+    apps = own_->apps;
+    rules = own_->rules;
+    ASSERT_TRUE(own_->ok());
   }
 
   void start() {
@@ -59,7 +56,7 @@ class SetupTest : public ::testing::Test {
   SW_STARTUP_PROC startup_ = nullptr;
   SW_ADDRULE_PROC add_rule_ = nullptr;
   SW_SHUTDOWN_PROC shutdown_ = nullptr;
-  bool own_ = false;
+  std::optional<tessary::ListSet> own_;
   PFW_PROTO_ROOT* protocols = nullptr;
   PFW_ADR_ROOT* addresses = nullptr;
   PFW_APP_ROOT* apps = nullptr;

@@ -30,20 +30,9 @@ class EditsTest : public PersistTest {
   // Lets go of the four lists (nothing else holds them, so they vanish) and
   // fills new ones from the registry; returns what the new ones hold.
   std::string reload() {
-    PFW_RemoveRuleList(rules);
-    PFW_RemoveAppList(apps);
-    PFW_RemoveAddressList(addresses);
-    PFW_RemoveProtocolList(protocols);
-    protocols = PFW_CreateProtocolList();
-    addresses = PFW_CreateAddressList();
-    apps = PFW_CreateAppList();
-    rules = PFW_CreateRuleList();
-    if (!protocols || !addresses || !apps || !rules) return "(lists not available)";
+    if (!reopen_lists()) return "(lists not available)";
     if (protocols->next_key != 0 || rules->next_key != 0) return "(the old lists were still held)";
-    PFW_LoadProtocolSetFromRegistry(protocols);
-    PFW_LoadAddressSetFromRegistry(addresses);
-    PFW_LoadApplicationSetFromRegistry(apps);
-    PFW_LoadRuleSetFromRegistry(rules);
+    lists_.load_from_registry();
     return describe();
   }
 };

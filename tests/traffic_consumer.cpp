@@ -54,7 +54,6 @@ TrafficConsumer::~TrafficConsumer() {
   if (channel_) PFW_ClosePromptChannel(channel_);
 }
 
-constexpr UINT_PTR kPromptTimer = 7;
 
 void TrafficConsumer::take_prompt() {
   if (prompt_open_ || prompt_answer == kIgnore) return;
@@ -62,12 +61,22 @@ void TrafficConsumer::take_prompt() {
   if (!PFW_TakePromptRequest(channel_, &r)) return;
   prompts.push_back(r);
   prompt_open_ = true;
-  if (prompt_delay_ms) SetTimer(hwnd_, kPromptTimer, prompt_delay_ms, nullptr);
-  else answer_prompt();
+  answer_if_due();
+}
+
+int TrafficConsumer::requests_unanswered() const {
+  int n = 0;
+  if (channel_)
+    for (const PFW_PROMPT_REQUEST& r : channel_->slots)
+      n += r.state == PFW_PROMPT_WAITING || r.state == PFW_PROMPT_SHOWN;
+  return n;
+}
+
+void TrafficConsumer::answer_if_due() {
+  if (prompt_open_ && (!answer_when || answer_when(*this))) answer_prompt();
 }
 
 void TrafficConsumer::answer_prompt() {
-  KillTimer(hwnd_, kPromptTimer);
   uint32_t id = prompts.back().id;
   answered.push_back(prompt_from_memory ? PFW_AnswerPromptFromMemory(channel_, id, prompt_answer)
                                         : PFW_AnswerPrompt(channel_, id, prompt_answer));
@@ -83,6 +92,7 @@ LRESULT CALLBACK TrafficConsumer::procedure(HWND hwnd, UINT message, WPARAM wpar
       PFW_TRAFFIC record;
       if (PFW_GetGlobalTraffic(&record)) self->lines.emplace_back(record.text, strnlen(record.text, sizeof record.text));
       else self->empty_messages++;
+      self->answer_if_due();
       return 1;
     }
     if (wparam == PFW_ACTIVITY_NOTIFY) {
@@ -92,12 +102,9 @@ LRESULT CALLBACK TrafficConsumer::procedure(HWND hwnd, UINT message, WPARAM wpar
     if (wparam == PFW_PROMPT_NOTIFY) {
       self->prompt_messages++;
       self->take_prompt();
+      self->answer_if_due();
       return 1;
     }
-  }
-  if (self && message == WM_TIMER && wparam == kPromptTimer && self->prompt_open_) {
-    self->answer_prompt();
-    return 0;
   }
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }

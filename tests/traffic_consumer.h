@@ -9,6 +9,7 @@
 
 #include "tessary.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,12 +37,15 @@ class TrafficConsumer {
 
   // A monitor's side of the prompt channel, one prompt at a time: on
   // PFW_PROMPT_NOTIFY it takes the next request and, unless prompt_answer is
-  // kIgnore, answers it prompt_delay_ms later (answering every waiting request
-  // for the same connection), then takes the next.
+  // kIgnore, answers it (answering every waiting request for the same
+  // connection), then takes the next. With answer_when set, an answer waits
+  // until answer_when says so; it is asked again whenever a message comes.
   static constexpr int kIgnore = -1;
   int prompt_answer = kIgnore;
   bool prompt_from_memory = false;  // answered as a monitor answers from memory
-  DWORD prompt_delay_ms = 0;
+  std::function<bool(const TrafficConsumer&)> answer_when;
+  // Requests in the channel that wait for an answer, the one taken included.
+  int requests_unanswered() const;
   std::vector<PFW_PROMPT_REQUEST> prompts;  // requests taken, in order
   std::vector<int> answered;                // how many requests each answer reached
   int prompt_messages = 0;
@@ -49,6 +53,7 @@ class TrafficConsumer {
  private:
   static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   void take_prompt();
+  void answer_if_due();
   void answer_prompt();
   PFW_PROMPT_BLOCK* channel_ = nullptr;
   bool prompt_open_ = false;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "list_set.h"
 #include "tessary.h"
 
 namespace {
@@ -113,22 +114,12 @@ const char* action_word(int action) {
 }
 
 // The lists the entry points fill, joined to see what a rule replaces.
-struct Lists {
-  PFW_PROTO_ROOT* protocols = PFW_JoinProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_JoinAddressList();
-  PFW_APP_ROOT* apps = PFW_JoinAppList();
-  PFW_RULE_ROOT* rules = PFW_JoinRuleList();
-  ~Lists() {
-    if (rules) PFW_RemoveRuleList(rules);
-    if (apps) PFW_RemoveAppList(apps);
-    if (addresses) PFW_RemoveAddressList(addresses);
-    if (protocols) PFW_RemoveProtocolList(protocols);
-  }
+struct Lists : tessary::ListSet {
 
   // The action of the rule the entry points would give the new action, or -1
   // when they would add one: the same entries they look up or add.
   int existing_action(const Rule& r) {
-    if (!protocols || !addresses || !apps || !rules) return -1;
+    if (!ok()) return -1;
     int pk = 0, ak = 0, xk = -1;
     PFW_PROTO p;
     if (r.port != 0 && (!PFW_GetExactProtocolByService(protocols, r.transport, (unsigned)r.port, &pk, &p) || p.any))

@@ -30,8 +30,6 @@ int main(int argc, char** argv) {
         fputs("no Edictor window was recorded within 30 seconds\n", stderr);
         return 1;
     }
-    // Let it finish drawing.
-    Sleep(1500);
     HWND frame = GetAncestor(view, GA_ROOT);
     char text[128] = "";
     GetWindowTextA(frame, text, sizeof text);
@@ -45,11 +43,8 @@ int main(int argc, char** argv) {
     for (int id = IDC_TREE_PROTOCOL_IN; id <= IDC_TREE_APP_OUT; ++id) nodes += SendDlgItemMessageA(view, id, TVM_GETCOUNT, 0, 0);
     printf("rules in the list: %ld; nodes in the six trees: %ld\n", static_cast<long>(rows), static_cast<long>(nodes));
     SetForegroundWindow(frame);
-    RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    // The screen as it stands once the editor has painted: a picture of the window alone
-    // would have it paint again, and Wine puts fresh painting on the screen a little later.
-    Sleep(500);
-    bool saved = winui::SaveScreenshot(nullptr, argv[1]);
+    // The screen once the editor has painted, caption included.
+    bool saved = winui::SaveScreenshot(frame, argv[1], true);
     printf("picture: %s\n", saved ? "saved" : "could not be saved");
     if (close) {
         DWORD process = 0;

@@ -6,31 +6,23 @@
 namespace interceptor {
 
 bool Session::open(std::string& error, DWORD answer_ms, DWORD ask_ms) {
-  roots_.protocols = PFW_JoinProtocolList();
-  roots_.addresses = PFW_JoinAddressList();
-  roots_.apps = PFW_JoinAppList();
-  roots_.rules = PFW_JoinRuleList();
-  if (!roots_.protocols || !roots_.addresses || !roots_.apps || !roots_.rules) {
+  lists_.emplace();
+  if (!lists_->ok()) {
     error = "the rule store is not available (a shared list cannot be opened)";
     close();
     return false;
   }
   PFW_InitializeGlobalData();
-  PFW_LoadProtocolSetFromRegistry(roots_.protocols);
-  PFW_LoadAddressSetFromRegistry(roots_.addresses);
-  PFW_LoadApplicationSetFromRegistry(roots_.apps);
-  PFW_LoadRuleSetFromRegistry(roots_.rules);
+  lists_->load_from_registry();
+  roots_ = Roots{lists_->protocols, lists_->addresses, lists_->apps, lists_->rules};
   courier_.emplace(answer_ms);
   asker_.emplace(ask_ms);
   return true;
 }
 
 void Session::close() {
-  if (roots_.rules) PFW_RemoveRuleList(roots_.rules);
-  if (roots_.apps) PFW_RemoveAppList(roots_.apps);
-  if (roots_.addresses) PFW_RemoveAddressList(roots_.addresses);
-  if (roots_.protocols) PFW_RemoveProtocolList(roots_.protocols);
   roots_ = Roots{};
+  lists_.reset();
   asker_.reset();
   courier_.reset();
 }

@@ -12,6 +12,7 @@
 #include "interceptor_asker.h"
 #include "interceptor_courier.h"
 #include "interceptor_explain.h"
+#include "list_set.h"
 
 namespace interceptor {
 
@@ -97,7 +98,8 @@ class Session {
   Found lookup(const Attempt& attempt, const std::string& program) const;
   bool names_an_application(const Found& f) const;
 
-  Roots roots_;
+  std::optional<tessary::ListSet> lists_;
+  Roots roots_;  // lists_'s four roots, as the lookups take them
   std::optional<Courier> courier_;
   mutable std::optional<Asker> asker_;  // asking from deciding threads changes no state of the session
 };

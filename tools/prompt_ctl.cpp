@@ -65,7 +65,6 @@ void click(HWND dialog, int id) {
 
 void shot(HWND window, const char* path) {
   if (!path) return;
-  Sleep(200);  // drawn
   if (!winui::SaveScreenshot(window, path)) fprintf(stderr, "prompt_ctl: no picture saved to %s\n", path);
 }
 

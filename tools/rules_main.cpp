@@ -125,7 +125,7 @@ int export_set(const std::string& path) {
   warn_if_pending();
   phase("start");
   StoreLists lists;
-  if (!lists.open()) {
+  if (!lists.load_from_registry()) {
     fputs("rules: the rule store's shared lists cannot be opened\n", stderr);
     return kStoreRefused;
   }

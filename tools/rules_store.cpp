@@ -373,21 +373,13 @@ void refill_kept(StoreLists& lists, const RuleSet& now, const RuleSet& want, con
 // that worked and the entries that stay are back in; otherwise the lists are as
 // the registry has them, as they were before.
 bool restart_lists(StoreLists& lists, const RuleSet& now, const RuleSet& want, const Plan& plan) {
-  lists.close();
-  lists.protocols = PFW_CreateProtocolList();
-  lists.addresses = PFW_CreateAddressList();
-  lists.apps = PFW_CreateAppList();
-  lists.rules = PFW_CreateRuleList();
-  if (!lists.protocols || !lists.addresses || !lists.apps || !lists.rules) return false;
+  if (!lists.open()) return false;
   bool fresh = lists.protocols->next_key == 0 && lists.protocols->count == 0 && lists.addresses->next_key == 0 &&
                lists.addresses->count == 0 && lists.apps->next_key == 0 && lists.apps->count == 0 &&
                lists.rules->next_key == 0 && lists.rules->count == 0;
   if (!fresh) {
     // Another program holds some of them: those we made anew are loaded as usual.
-    PFW_LoadAddressSetFromRegistry(lists.addresses);
-    PFW_LoadProtocolSetFromRegistry(lists.protocols);
-    PFW_LoadApplicationSetFromRegistry(lists.apps);
-    PFW_LoadRuleSetFromRegistry(lists.rules);
+    lists.load_from_registry();
     return false;
   }
   refill_kept(lists, now, want, plan);
@@ -628,31 +620,6 @@ bool SystemCodepage::to_utf8(const std::string& ansi, std::string& utf8) const {
 
 std::string SystemCodepage::name() const { return "code page " + std::to_string(GetACP()); }
 
-bool StoreLists::open() {
-  // The order the setup entry points use.
-  addresses = PFW_CreateAddressList();
-  protocols = PFW_CreateProtocolList();
-  apps = PFW_CreateAppList();
-  rules = PFW_CreateRuleList();
-  if (!addresses || !protocols || !apps || !rules) return false;
-  PFW_LoadAddressSetFromRegistry(addresses);
-  PFW_LoadProtocolSetFromRegistry(protocols);
-  PFW_LoadApplicationSetFromRegistry(apps);
-  PFW_LoadRuleSetFromRegistry(rules);
-  return true;
-}
-
-void StoreLists::close() {
-  if (addresses) PFW_RemoveAddressList(addresses);
-  if (protocols) PFW_RemoveProtocolList(protocols);
-  if (apps) PFW_RemoveAppList(apps);
-  if (rules) PFW_RemoveRuleList(rules);
-  addresses = nullptr;
-  protocols = nullptr;
-  apps = nullptr;
-  rules = nullptr;
-}
-
 void read_live_set(StoreLists& lists, RuleSet& out, std::vector<std::string>& notes) {
   out = RuleSet();
   std::map<uint32_t, size_t> protocol_at, address_at, app_at;
@@ -756,7 +723,7 @@ ImportResult import_rule_set(const RuleSet& want, const std::string& source, Imp
 
   phase("start");
   StoreLists lists;
-  if (!lists.open()) {
+  if (!lists.load_from_registry()) {
     message = "the rule store's shared lists cannot be opened";
     return ImportResult::kRefused;
   }

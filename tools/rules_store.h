@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "rules_format.h"
+#include "list_set.h"
 #include "tessary.h"
 
 namespace rulestore {
@@ -43,21 +44,9 @@ class SystemCodepage : public rulesfile::Codepage {
   std::string name() const override;
 };
 
-// The four shared lists, created or joined and loaded (loading does nothing when
-// another process filled them), removed again at the end.
-class StoreLists {
- public:
-  StoreLists() = default;
-  ~StoreLists() { close(); }
-  StoreLists(const StoreLists&) = delete;
-  StoreLists& operator=(const StoreLists&) = delete;
-  bool open();
-  void close();
-  PFW_PROTO_ROOT* protocols = nullptr;
-  PFW_ADR_ROOT* addresses = nullptr;
-  PFW_APP_ROOT* apps = nullptr;
-  PFW_RULE_ROOT* rules = nullptr;
-};
+// The four shared lists as one program holds them; open() (or construction)
+// creates or joins them, load_from_registry() fills those another process has not.
+using StoreLists = tessary::ListSet;
 
 // The set the lists hold now, entries in the order of their keys (the order they
 // were made in), each with its store key. A rule that names an entry the lists

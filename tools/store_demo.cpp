@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "list_set.h"
 #include "tessary.h"
 
 namespace {
@@ -18,18 +19,7 @@ const char* action_name(int action) {
   return action == PFW_ALLOW ? "Allow" : action == PFW_DENY ? "Deny" : "Ask";
 }
 
-struct Lists {
-  PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
-  PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
-  PFW_APP_ROOT* apps = PFW_CreateAppList();
-  PFW_RULE_ROOT* rules = PFW_CreateRuleList();
-  ~Lists() {
-    PFW_RemoveRuleList(rules);
-    PFW_RemoveAppList(apps);
-    PFW_RemoveAddressList(addresses);
-    PFW_RemoveProtocolList(protocols);
-  }
-};
+using Lists = tessary::ListSet;
 
 // A rule by the names of its parts, so the demo reads like a rule set.
 void add_rule(Lists& l, const char* protocol, const char* address, const char* app, int direction, int action) {
@@ -69,7 +59,7 @@ void show(Lists& l, int direction, int transport, unsigned port, const char* add
 
 int main() {
   Lists l;
-  if (!l.protocols || !l.addresses || !l.apps || !l.rules) {
+  if (!l.ok()) {
     printf("The rule store is not available.\n");
     return 1;
   }

@@ -38,17 +38,72 @@ std::vector<BYTE> Capture(const RECT& area, BITMAPINFOHEADER& info) {
 // A window's painting reaches the screen some time after its WM_PAINT: Wine copies
 // each window's surface to the display when its thread next waits for messages.
 // Waiting for no message lets that copy happen now.
-void LetPaintingReachTheScreen() { MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
+// Painting this thread still owes (a control invalidated by a posted message) is done
+// first; no other message is taken, so no test or program step runs from here.
+void LetPaintingReachTheScreen() {
+    MSG msg;
+    for (int i = 0; i < 64 && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); i++) DispatchMessageA(&msg);
+    MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
 
-// How many times the picture is read again while it still changes, and how far apart.
-constexpr int kMostReadings = 20;
+// How long a picture may take to settle, read every kReadingGapMs: a window that is
+// not painted by then (or never stops changing, like a blinking caret) is taken as it
+// last was, and the call says so.
+constexpr int kMostReadings = 200;
 constexpr DWORD kReadingGapMs = 25;
+
+// The caption band of `window` inside `area` (both in screen co-ordinates), as rows and
+// columns of the captured picture; empty when the window has no caption.
+struct Band {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+Band CaptionBand(HWND window, const RECT& area) {
+    Band band;
+    if (!window) return band;
+    const LONG style = GetWindowLongA(window, GWL_STYLE);
+    // A caption without a title or buttons may well be one flat colour when painted.
+    if ((style & WS_CAPTION) != WS_CAPTION || (!(style & WS_SYSMENU) && GetWindowTextLengthA(window) == 0)) return band;
+    WINDOWINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetWindowInfo(window, &info)) return band;
+    const bool tool = (info.dwExStyle & WS_EX_TOOLWINDOW) != 0;
+    const int height = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION) - 1;
+    band.left = static_cast<int>(info.rcWindow.left + info.cxWindowBorders - area.left);
+    band.right = static_cast<int>(info.rcWindow.right - info.cxWindowBorders - area.left);
+    band.top = static_cast<int>(info.rcWindow.top + info.cyWindowBorders - area.top);
+    band.bottom = band.top + height;
+    return band;
+}
+
+// A caption that has reached the screen shows its title, buttons or shading: more than
+// one colour. One that has not is a bar of one colour (black, where nothing was drawn).
+bool CaptionPainted(const std::vector<BYTE>& pixels, const BITMAPINFOHEADER& info, const Band& band) {
+    if (band.empty()) return true;
+    const int width = info.biWidth, height = info.biHeight;
+    const size_t stride = ((static_cast<size_t>(width) * 3) + 3) & ~static_cast<size_t>(3);
+    const BYTE* first = nullptr;
+    for (int y = band.top; y < band.bottom; y++) {
+        if (y < 0 || y >= height) continue;
+        const BYTE* row = pixels.data() + static_cast<size_t>(height - 1 - y) * stride;  // bottom-up rows
+        for (int x = band.left; x < band.right; x++) {
+            if (x < 0 || x >= width) continue;
+            const BYTE* p = row + static_cast<size_t>(x) * 3;
+            if (!first) first = p;
+            else if (p[0] != first[0] || p[1] != first[1] || p[2] != first[2]) return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
-bool SaveScreenshot(HWND window, const char* bmpPath) {
+bool SaveScreenshot(HWND window, const char* bmpPath, bool wholeScreen) {
+    HWND subject = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    if (window && !subject) return false;
     RECT area;
-    if (window) {
+    if (window && !wholeScreen) {
         if (!GetWindowRect(window, &area)) return false;
     } else {
         area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -56,24 +111,25 @@ bool SaveScreenshot(HWND window, const char* bmpPath) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return false;
     if (window) {
-        // Let the window finish painting before it is read off the screen.
-        UpdateWindow(window);
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Let the window finish painting before it is read off the screen, its frame
+        // and caption too.
+        RedrawWindow(subject, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
 
-    // The picture is taken once two readings agree: painting that is still on its
-    // way to the screen shows as a change between them. Bounded, so a window that
-    // never stops changing (a blinking caret) is taken as it last was.
+    // The picture is taken once two readings agree and the caption shows: painting
+    // that is still on its way to the screen shows as a change between readings, or
+    // as a caption of one colour. Bounded by kMostReadings.
+    const Band caption = CaptionBand(subject, area);
     BITMAPINFOHEADER info;
     LetPaintingReachTheScreen();
     std::vector<BYTE> pixels = Capture(area, info);
-    for (int reading = 1; reading < kMostReadings && !pixels.empty(); reading++) {
+    bool settled = false;
+    for (int reading = 1; reading < kMostReadings && !pixels.empty() && !settled; reading++) {
         MsgWaitForMultipleObjectsEx(0, nullptr, kReadingGapMs, 0, 0);  // wakes for nothing: a gap
         LetPaintingReachTheScreen();
         std::vector<BYTE> again = Capture(area, info);
-        bool settled = again == pixels;
+        settled = again == pixels && CaptionPainted(again, info, caption);
         pixels = std::move(again);
-        if (settled) break;
     }
     if (pixels.empty()) return false;
 
@@ -85,7 +141,7 @@ bool SaveScreenshot(HWND window, const char* bmpPath) {
     if (!out) return false;
     bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1 &&
               std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
-    return std::fclose(out) == 0 && ok;
+    return std::fclose(out) == 0 && ok && settled;
 }
 
 }  // namespace winui

@@ -1,6 +1,9 @@
 #include "seams.h"
 
+#include <string>
 #include <utility>
+
+#include "help/tarnwall_help.h"
 
 namespace winui {
 
@@ -32,6 +35,16 @@ BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data) {
 }
 
 NotifyIconHook SetNotifyIconHook(NotifyIconHook hook) { return std::exchange(notifyIconHook(), std::move(hook)); }
+
+const char* HelpFilePath() {
+    static const std::string path = [] {
+        char directory[MAX_PATH] = "";
+        UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+        if (length == 0 || length >= sizeof directory) directory[0] = 0;
+        return std::string(directory) + "\\" TARNWALL_HELP_FILE_NAME;
+    }();
+    return path.c_str();
+}
 
 BOOL ShowHelp(HWND owner, const char* path, UINT command, ULONG_PTR data) {
     if (helpHook()) return helpHook()(HelpCall{owner, path ? path : "", command, data});

@@ -36,6 +36,10 @@ struct HelpCall {
     UINT command;  // HELP_CONTEXT, HELP_CONTENTS, HELP_FINDER, ...
     ULONG_PTR data;  // the topic's map number for HELP_CONTEXT
 };
+// The help file every program opens: the Windows directory, then "\" and the file's
+// name; just "\" and the name when the directory cannot be read or is too long.
+// Worked out on the first call, the same text for the process's life.
+const char* HelpFilePath();
 // With no hook, calls WinHelpA. A hook sees the call and returns what WinHelpA would.
 BOOL ShowHelp(HWND owner, const char* path, UINT command, ULONG_PTR data);
 using HelpHook = std::function<BOOL(const HelpCall&)>;

@@ -411,10 +411,7 @@ void FrmWizard::cmdCancel_Click() {
 
 void FrmWizard::cmdHelp_Click() {
     // The wizard's own topic of the help file in the Windows directory.
-    char path[MAX_PATH] = "";
-    GetWindowsDirectoryA(path, MAX_PATH);
-    std::string help = std::string(path) + "\\" TARNWALL_HELP_FILE_NAME;
-    winui::ShowHelp(hwnd_, help.c_str(), HELP_CONTEXT, IDH_TARNWALL_KINDLER);
+    winui::ShowHelp(hwnd_, winui::HelpFilePath(), HELP_CONTEXT, IDH_TARNWALL_KINDLER);
 }
 
 bool FrmWizard::Form_QueryUnload(CloseOrigin origin) {

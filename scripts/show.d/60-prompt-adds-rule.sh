@@ -7,8 +7,7 @@ echo "== asking the user: the outbound default rule says Ask"
 INSTALLED=${INSTALLED:-'C:\Program Files\Velmora\Tarnwall'}
 SHOTS="$TARNWALL_BUILD/screenshots"
 mkdir -p "$SHOTS"
-wine "$INSTALLED\\wayguard.exe" >/dev/null 2>&1 &
-wine "$BIN/wayguard_ctl.exe" wait
+start_and_wait "the monitor" 60 monitor_is_up "$INSTALLED\\wayguard.exe"
 echo "  FTP.EXE reaches out for the first time; the interceptor asks and waits for the answer:"
 wine "$INSTALLED\\interceptor.exe" --ask-ms 60000 "out tcp 21 198.51.100.20 FTP.EXE" | tr -d '\r' | sed 's/^/  /' &
 ASKED=$!

@@ -1,4 +1,4 @@
-# Wayguard, the connection monitor, installed by 10-store.sh: started, fed by the stand-in
+# Wayguard, the connection monitor, installed by 10-install-and-decide.sh: started, fed by the stand-in
 # interceptor, its log shown, pictures taken, and ended as Windows ends it. Sourced by show.sh.
 
 echo
@@ -6,15 +6,17 @@ echo "== Wayguard, the connection monitor"
 INSTALLED=${INSTALLED:-'C:\Program Files\Velmora\Tarnwall'}
 LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Velmora/Tarnwall/connections.log"
 rm -f "$LOG_FILE"
-wine "$INSTALLED\\wayguard.exe" >/dev/null 2>&1 &
-wine "$BIN/wayguard_ctl.exe" wait
+start_and_wait "the monitor" 60 monitor_is_up "$INSTALLED\\wayguard.exe"
 echo "  the monitor runs behind its tray icon; connections go through the interceptor:"
-wine "$INSTALLED\\interceptor.exe" \
+DECIDED=$(wine "$INSTALLED\\interceptor.exe" \
   "in tcp 139 192.168.1.20 SYSTEM" \
   "in tcp 5432 192.168.1.20 DBSERVER.EXE" \
   "out tcp 80 203.0.113.7 IEXPLORE.EXE" \
-  "out tcp 25 198.51.100.9 MAIL.EXE" | tr -d '\r' | sed 's/^/  /'
-sleep 1
+  "out tcp 25 198.51.100.9 MAIL.EXE" | tr -d '\r')
+echo "$DECIDED" | sed 's/^/  /'
+# One line in the log for each attempt whose line was sent to the monitor.
+SENT=$(echo "$DECIDED" | grep -c 'log: sent' || true)
+wait_for "$SENT lines in the connection log" 30 "[ \$(cat '$LOG_FILE' 2>/dev/null | grep -c ' mode=') -ge $SENT ]"
 echo "  the connection log ($LOG_FILE):"
 tr -d '\r' < "$LOG_FILE" | sed 's/^/    /' || echo "    (empty)"
 

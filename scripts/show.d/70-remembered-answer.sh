@@ -8,8 +8,7 @@ echo "== a remembered answer: one prompt for several connections"
 INSTALLED=${INSTALLED:-'C:\Program Files\Velmora\Tarnwall'}
 SHOTS="$TARNWALL_BUILD/screenshots"
 mkdir -p "$SHOTS"
-wine "$INSTALLED\\wayguard.exe" >/dev/null 2>&1 &
-wine "$BIN/wayguard_ctl.exe" wait
+start_and_wait "the monitor" 60 monitor_is_up "$INSTALLED\\wayguard.exe"
 echo "  NEWS.EXE connects for the first time; the user allows it \"For 15 minutes\":"
 wine "$INSTALLED\\interceptor.exe" --ask-ms 60000 "out tcp 119 198.51.100.40 NEWS.EXE" | tr -d '\r' | sed 's/^/  /' &
 ASKED=$!

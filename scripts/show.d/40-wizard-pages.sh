@@ -1,4 +1,4 @@
-# Kindler, the setup wizard, as installed by 10-store.sh: its pages driven by messages,
+# Kindler, the setup wizard, as installed by 10-install-and-decide.sh: its pages driven by messages,
 # a picture of each, Finish, and the rules it wrote. Sourced by show.sh.
 
 echo

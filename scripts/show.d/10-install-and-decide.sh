@@ -8,6 +8,7 @@ wine reg delete 'HKLM\SOFTWARE\Velmora' /f >/dev/null 2>&1 || true
 
 echo "== installing Tarnwall silently into the private Wine prefix"
 wine "$BIN/tarnwall-setup.exe" /S
+wait_for "the installed interceptor.exe" 60 "test -f '$WINEPREFIX/drive_c/Program Files/Velmora/Tarnwall/interceptor.exe'"
 wine cmd.exe /c dir /b "$INSTALLED" | tr -d '\r' | sed 's/^/  /'
 
 echo

@@ -13,6 +13,7 @@ rm -f "$BACKUP" "$DAMAGED"
 
 echo "  rules export $BACKUP_WIN"
 wine "$INSTALLED\\rules.exe" export "$BACKUP_WIN" | tr -d '\r' | sed 's/^/  /'
+wait_for "the exported $BACKUP" 30 "test -s '$BACKUP'"
 echo "  the file (UTF-8 text, one entry a line; rules name their entries by label):"
 sed 's/^/    /' "$BACKUP"
 

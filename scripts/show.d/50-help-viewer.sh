@@ -6,10 +6,9 @@ echo "== the help file in the Windows directory, shown by the help viewer"
 HELP_FILE='C:\windows\Tarnwall.hlp'
 if wine cmd.exe /c dir /b "$HELP_FILE" >/dev/null 2>&1; then
   echo "  $HELP_FILE is installed"
-  wine winhlp32.exe "$HELP_FILE" >/dev/null 2>&1 &
-  viewer=$!
-  sleep 5
-  import -window root "$TARNWALL_BUILD/screenshots/main-help.png"
+  start_and_wait "the help viewer's window" 60 "window_is_up Tarnwall" winhlp32.exe "$HELP_FILE"
+  viewer=$STARTED_PID
+  wine "$BIN/window_shot.exe" Tarnwall --shot "$(winepath -w "$TARNWALL_BUILD/screenshots/main-help.bmp")"
   echo "  picture: screenshots/main-help.png"
   kill "$viewer" 2>/dev/null || true
   wait "$viewer" 2>/dev/null || true
