@@ -1,5 +1,6 @@
 #include "options_dialog.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <string.h>
 
@@ -13,6 +14,20 @@
 #include "wayguard_ids.h"
 
 namespace wayguard {
+
+namespace {
+
+bool StandsOnPage(int id) {
+    switch (id) {
+    case IDC_LOG_FULLY_ARMED: case IDC_LOG_STAND_BY: case IDC_FILENAME_LABEL: case IDC_CURRENT_LABEL:
+    case IDC_NEW_LABEL: case IDC_AGAIN_LABEL: case IDC_TIMER_LABEL: case IDC_MINUTES_LABEL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
 
 COptionsDialog::COptionsDialog(const LoggingSettings& logging, OptionsPage first, Host host)
     : Dialog(IDD_OPTIONS), logging_(logging), first_(first), host_(std::move(host)) {}
@@ -33,6 +48,9 @@ BOOL COptionsDialog::OnInitDialog() {
     SetItemText(IDC_FILENAME, logging_.fileName.c_str());
     SetCheck(IDC_LOG_FULLY_ARMED, logging_.fullyArmed);
     SetCheck(IDC_LOG_STAND_BY, logging_.standBy);
+    pageColour_ = PageColour();
+    pageBrush_ = CreateSolidBrush(pageColour_);
+    SetWindowSubclass(hwnd_, PageColours, 1, reinterpret_cast<DWORD_PTR>(this));
     return TRUE;
 }
 
@@ -56,25 +74,53 @@ LRESULT COptionsDialog::OnNotify(NMHDR* header) {
     return 0;
 }
 
-bool COptionsDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
-    if (msg != WM_ERASEBKGND) return false;
-    // The check boxes paint their background by asking this dialog for what lies behind
-    // them: on the tab's page that is the page, not the dialog's grey. The tab paints
-    // itself into the dialog's background, so a control on the page gets the page.
-    HDC dc = reinterpret_cast<HDC>(wParam);
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+// The page's colour as the tab paints it, read off a picture of the tab: a point low on the
+// page, where no control stands.
+COLORREF COptionsDialog::PageColour() const {
     HWND tab = Item(IDC_TAB);
-    RECT at;
-    GetWindowRect(tab, &at);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&at), 2);
-    POINT old;
-    OffsetViewportOrgEx(dc, at.left, at.top, &old);
-    SendMessageA(tab, WM_PRINTCLIENT, wParam, PRF_CLIENT | PRF_ERASEBKGND);
-    SetViewportOrgEx(dc, old.x, old.y, nullptr);
-    result = TRUE;
-    return true;
+    RECT client;
+    GetClientRect(tab, &client);
+    RECT page = client;
+    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    COLORREF colour = GetSysColor(COLOR_BTNFACE);
+    HDC screen = GetDC(tab);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    if (dc && picture) {
+        HGDIOBJ old = SelectObject(dc, picture);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+        COLORREF seen = GetPixel(dc, (page.left + page.right) / 2, page.bottom - 3);
+        if (seen != CLR_INVALID) colour = seen;
+        SelectObject(dc, old);
+    }
+    if (picture) DeleteObject(picture);
+    if (dc) DeleteDC(dc);
+    ReleaseDC(tab, screen);
+    return colour;
+}
+
+// The check boxes and labels fill their background with the brush their dialog gives them,
+// the dialog's grey by default; they stand on the tab's page, so they get the page's colour.
+// (The edits keep theirs: a disabled edit is grey on purpose.) A
+// dialog procedure hands a brush back as its own result, which the framework's routing does
+// not do: this subclass of the dialog window does.
+LRESULT CALLBACK COptionsDialog::PageColours(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR data) {
+    auto* self = reinterpret_cast<COptionsDialog*>(data);
+    if ((msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) && self->pageBrush_) {
+        if (StandsOnPage(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)))) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), self->pageColour_);
+            return reinterpret_cast<LRESULT>(self->pageBrush_);
+        }
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void COptionsDialog::OnDestroy() {
+    RemoveWindowSubclass(hwnd_, PageColours, 1);
+    if (pageBrush_) DeleteObject(pageBrush_);
+    pageBrush_ = nullptr;
 }
 
 bool COptionsDialog::OnCommand(int id, int code, HWND control) {

@@ -37,8 +37,8 @@ protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* header) override;
-    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnOK() override;
+    void OnDestroy() override;
 
 private:
     void HideAllPages();
@@ -48,11 +48,16 @@ private:
     void PressTimer();
     int Message(const char* text, UINT flags);
     bool TimerActive() const { return host_.timerActive && host_.timerActive(); }
+    COLORREF PageColour() const;
+    static LRESULT CALLBACK PageColours(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                        DWORD_PTR data);
 
     LoggingSettings logging_;
     OptionsPage first_;
     Host host_;
     std::optional<TimerChange> timerChange_;
+    COLORREF pageColour_ = 0;
+    HBRUSH pageBrush_ = nullptr;
 };
 
 }  // namespace wayguard
