@@ -14,6 +14,7 @@
 #include "stored_options.h"
 #include "tessary.h"
 #include "unlock_dialog.h"
+#include "wayguard_app.h"
 #include "wayguard_ids.h"
 #include "window.h"
 
@@ -249,7 +250,8 @@ void CMonitorDialog::Paint() {
         DeleteObject(font);
     }
     EndPaint(hwnd_, &ps);
-    if (!PFW_GetTimerActive() && GetItemText(IDC_TIMER_STATUS) != kTimerNotSet) SetItemText(IDC_TIMER_STATUS, kTimerNotSet);
+    const char* status = TimerStatusOnPaint(PFW_GetTimerActive() != 0);
+    if (status && GetItemText(IDC_TIMER_STATUS) != status) SetItemText(IDC_TIMER_STATUS, status);
 }
 
 void CMonitorDialog::StartEdictor() {
@@ -260,13 +262,13 @@ void CMonitorDialog::StartEdictor() {
 }
 
 void CMonitorDialog::LockOrUnlock() {
-    CUnlockDialog unlock;
     if (!PFW_GetLockStatus()) {
         PFW_SetLockStatus(1);
         ChangeStoredOptions([](PFW_OPTIONS& o) { o.lock_status = 1; });
         ApplyLockState(true);
         return;
     }
+    CUnlockDialog unlock(PFW_GetPassword());
     if (unlock.DoModal(hwnd_) != IDOK) return;
     PFW_SetLockStatus(0);
     ChangeStoredOptions([](PFW_OPTIONS& o) { o.lock_status = 0; });
@@ -274,9 +276,41 @@ void CMonitorDialog::LockOrUnlock() {
 }
 
 void CMonitorDialog::OpenOptions(bool onTimerPage) {
-    COptionsDialog options(hwnd_);
-    options.openOnTimer = onTimerPage ? 1 : 0;
-    options.DoModal(hwnd_);
+    const char* name = PFW_GetLogFileName();
+    LoggingSettings logging{name ? name : "", PFW_GetLogFullyArmed() != 0, PFW_GetLogStandBy() != 0};
+    COptionsDialog::Host host{[] { return PFW_GetTimerActive() != 0; },
+                              [this](const TimerChange& change) { ApplyTimerChange(change); }};
+    COptionsDialog options(logging, FirstPage(onTimerPage), host);
+    if (options.DoModal(hwnd_) == IDOK) StoreLogging(options.logging());
+}
+
+void CMonitorDialog::StoreLogging(const LoggingSettings& logging) {
+    PFW_SetLogFileName(logging.fileName.c_str());
+    PFW_SetLogFileNameInRegistry(logging.fileName.c_str());
+    int fullyArmed = logging.fullyArmed ? 1 : 0, standBy = logging.standBy ? 1 : 0;
+    ChangeStoredOptions([&](PFW_OPTIONS& o) {
+        o.log_fully_armed = fullyArmed;
+        o.log_stand_by = standBy;
+    });
+    PFW_SetLogFullyArmed(fullyArmed);
+    PFW_SetLogStandBy(standBy);
+}
+
+void CMonitorDialog::ApplyTimerChange(const TimerChange& change) {
+    if (change.start) {
+        PFW_SetTimerCountDown(static_cast<int>(change.seconds));
+        PFW_SetTimerActive(1);
+        ChangeStoredOptions([&](PFW_OPTIONS& o) {
+            o.timer_countdown = change.seconds;
+            o.timer_active = 1;
+        });
+        SetTimer(hwnd_, kCountdownTimer, 1000, nullptr);
+        return;
+    }
+    ChangeStoredOptions([](PFW_OPTIONS& o) { o.timer_active = 0; });
+    PFW_SetTimerActive(0);
+    KillTimer(hwnd_, kCountdownTimer);
+    Redraw();
 }
 
 void CMonitorDialog::CountdownTick() {
@@ -321,22 +355,19 @@ void CMonitorDialog::LampOff(bool right) {
 
 LRESULT CMonitorDialog::OnTraffic(WPARAM wParam, LPARAM lParam, bool& handled) {
     handled = true;
-    switch (wParam) {
-    case PFW_TRAFFIC_NOTIFY: {
+    switch (ActionOfTraffic(wParam, lParam)) {
+    case TrafficAction::kLog: {
         PFW_TRAFFIC record;
         if (PFW_GetGlobalTraffic(&record)) log_.Append(PFW_GetLogFileName(), TrafficText(record));
         return 1;
     }
-    case PFW_ACTIVITY_NOTIFY:
-        FlashLamp(lParam == 1);
-        return 1;
-    case PFW_PROMPT_NOTIFY:
-        OnPromptRequest(hwnd_);
-        return 1;
-    default:
-        handled = false;
-        return 0;
+    case TrafficAction::kRightLamp: FlashLamp(true); return 1;
+    case TrafficAction::kLeftLamp: FlashLamp(false); return 1;
+    case TrafficAction::kPrompt: OnPromptRequest(hwnd_); return 1;
+    case TrafficAction::kNone: break;
     }
+    handled = false;
+    return 0;
 }
 
 void CMonitorDialog::RehideOwner() { HideStartupWindow(GetWindow(hwnd_, GW_OWNER)); }

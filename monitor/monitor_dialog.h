@@ -9,6 +9,7 @@
 #include "connection_log.h"
 #include "controls.h"
 #include "dialog.h"
+#include "monitor_rules.h"
 
 namespace wayguard {
 
@@ -72,6 +73,9 @@ private:
     void StartEdictor();
     void LockOrUnlock();
     void OpenOptions(bool onTimerPage);
+    // What the options dialog gives back: the Logging page on OK, each timer set or stop.
+    void StoreLogging(const LoggingSettings& logging);
+    void ApplyTimerChange(const TimerChange& change);
     void CountdownTick();
     LRESULT OnTraffic(WPARAM wParam, LPARAM lParam, bool& handled);
     void FlashLamp(bool right);

@@ -25,6 +25,17 @@ constexpr size_t kPasswordMax = PFW_PASSWORD_SIZE - 1;
 constexpr size_t kLogFileNameMax = PFW_LOG_PATH_SIZE - 1;
 constexpr uint32_t kMaxMinutes = 0xFFFFFFFFu / 60;
 
+const std::vector<int> kLoggingPage = {IDC_FILENAME, IDC_LOG_FULLY_ARMED, IDC_FILENAME_LABEL, IDC_LOG_STAND_BY,
+                                       IDC_BROWSE};
+const std::vector<int> kPasswordPage = {IDC_CURRENT_LABEL,  IDC_NEW_PASSWORD, IDC_NEW_LABEL,      IDC_CURRENT_PASSWORD,
+                                        IDC_AGAIN_PASSWORD, IDC_AGAIN_LABEL,  IDC_CHANGE_PASSWORD};
+const std::vector<int> kNewPasswordControls = {IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD, IDC_NEW_LABEL, IDC_AGAIN_LABEL,
+                                               IDC_CHANGE_PASSWORD};
+const std::vector<int> kTimerPage = {IDC_MINUTES, IDC_TIMER_LABEL, IDC_MINUTES_LABEL, IDC_SET_TIMER};
+const std::vector<int> kMinutesControls = {IDC_MINUTES, IDC_TIMER_LABEL, IDC_MINUTES_LABEL};
+const char kStopTimer[] = "Stop Timer";
+const char kSetTimer[] = "Set Timer";
+
 }  // namespace
 
 const ModeLook* LookOfMode(int runMode) {
@@ -127,6 +138,83 @@ bool LogFileNameFits(const std::string& name, std::string& error) {
     error = "The log file name is too long: it may have at most " + std::to_string(kLogFileNameMax) +
             " characters.";
     return false;
+}
+
+TrafficAction ActionOfTraffic(WPARAM code, LPARAM lParam) {
+    switch (code) {
+    case PFW_TRAFFIC_NOTIFY: return TrafficAction::kLog;
+    case PFW_ACTIVITY_NOTIFY: return lParam == 1 ? TrafficAction::kRightLamp : TrafficAction::kLeftLamp;
+    case PFW_PROMPT_NOTIFY: return TrafficAction::kPrompt;
+    default: return TrafficAction::kNone;
+    }
+}
+
+const char* TimerStatusOnPaint(bool timerActive) { return timerActive ? nullptr : kTimerNotSet; }
+
+const char* PageTitle(OptionsPage page) {
+    switch (page) {
+    case OptionsPage::kPassword: return "Password";
+    case OptionsPage::kTimer: return "Timer";
+    default: return "Logging";
+    }
+}
+
+OptionsPage FirstPage(bool fromTimerButton) { return fromTimerButton ? OptionsPage::kTimer : OptionsPage::kLogging; }
+
+OptionsPage PageOfTab(int index) {
+    if (index == static_cast<int>(OptionsPage::kPassword)) return OptionsPage::kPassword;
+    if (index == static_cast<int>(OptionsPage::kTimer)) return OptionsPage::kTimer;
+    return OptionsPage::kLogging;
+}
+
+const std::vector<int>& AllPageControls() {
+    static const std::vector<int> all = [] {
+        std::vector<int> ids = kLoggingPage;
+        ids.insert(ids.end(), kPasswordPage.begin(), kPasswordPage.end());
+        ids.insert(ids.end(), kTimerPage.begin(), kTimerPage.end());
+        return ids;
+    }();
+    return all;
+}
+
+const std::vector<int>& NewPasswordControls() { return kNewPasswordControls; }
+const std::vector<int>& MinutesControls() { return kMinutesControls; }
+
+PageLook LookOfPage(OptionsPage page, bool timerActive) {
+    switch (page) {
+    case OptionsPage::kPassword:
+        return PageLook{kPasswordPage, kNewPasswordControls,
+                        {IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD, IDC_CURRENT_PASSWORD}, nullptr};
+    case OptionsPage::kTimer:
+        if (timerActive) return PageLook{kTimerPage, kMinutesControls, {}, kStopTimer};
+        return PageLook{kTimerPage, {}, {}, nullptr};
+    default:
+        return PageLook{kLoggingPage, {}, {}, nullptr};
+    }
+}
+
+PasswordChange CheckPasswordChange(const std::string& fresh, const std::string& again) {
+    if (fresh != again) return PasswordChange{false, kPasswordMismatch, MB_OK | MB_ICONEXCLAMATION};
+    std::string error;
+    if (!PasswordFits(fresh, error)) return PasswordChange{false, error, MB_OK | MB_ICONEXCLAMATION};
+    return PasswordChange{true, kPasswordChanged, MB_OK | MB_ICONINFORMATION};
+}
+
+TimerPress PressTimerButton(bool timerActive, const std::string& minutesText) {
+    if (timerActive) return TimerPress{TimerChange{false, 0}, "", 0, kSetTimer, true};
+    std::string error;
+    std::optional<uint32_t> seconds = SecondsFromMinutes(minutesText, error);
+    if (!seconds) {
+        UINT flags = error == kTimerEmpty ? MB_OK : MB_OK | MB_ICONEXCLAMATION;
+        return TimerPress{std::nullopt, error, flags, nullptr, true};
+    }
+    return TimerPress{TimerChange{true, *seconds}, kTimerSet, MB_OK, kStopTimer, false};
+}
+
+std::optional<std::string> RefuseLogging(const LoggingSettings& settings) {
+    std::string error;
+    if (LogFileNameFits(settings.fileName, error)) return std::nullopt;
+    return error;
 }
 
 }  // namespace wayguard

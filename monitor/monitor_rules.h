@@ -1,13 +1,15 @@
 // The monitor's rules that need no window: what each run mode looks like (word, colour,
 // icon, tips, button, menu command), what the popup menu shows, what the lock enables,
-// how the arming countdown runs, and which user entries are refused. The windows apply
-// these; the tests check them directly.
+// how the arming countdown runs, which user entries are refused, what the traffic message
+// asks for, and what the options dialog's pages show and their buttons do. The windows
+// apply these; the tests check them directly.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tessary.h"
 
@@ -84,8 +86,75 @@ std::optional<uint32_t> SecondsFromMinutes(const std::string& text, std::string&
 bool PasswordFits(const std::string& password, std::string& error);
 bool LogFileNameFits(const std::string& name, std::string& error);
 
-// Message texts and the caption of the monitor's message boxes.
-inline constexpr const char* kCaption = "Wayguard";
+// What the traffic message (wParam, lParam) asks of the monitor; kNone goes to the
+// default window procedure.
+enum class TrafficAction { kNone, kLog, kRightLamp, kLeftLamp, kPrompt };
+TrafficAction ActionOfTraffic(WPARAM code, LPARAM lParam);
+// The timer status text painting sets, or null to leave the text as it is.
+const char* TimerStatusOnPaint(bool timerActive);
+
+// --- The options dialog ---------------------------------------------------------------
+
+enum class OptionsPage { kLogging = 0, kPassword = 1, kTimer = 2 };
+constexpr int kOptionsPageCount = 3;
+const char* PageTitle(OptionsPage page);
+// The timer button opens the dialog on the Timer page, the options button on Logging.
+OptionsPage FirstPage(bool fromTimerButton);
+// The page a tab index stands for; anything unknown is the Logging page.
+OptionsPage PageOfTab(int index);
+// Every control of the three pages: all are hidden before a page shows.
+const std::vector<int>& AllPageControls();
+
+// What showing a page does: its controls show; some are made unusable and some emptied
+// (every visit to the Password page starts afresh); the timer button may be relabelled.
+struct PageLook {
+    std::vector<int> shown;
+    std::vector<int> disabled;
+    std::vector<int> emptied;
+    const char* timerButtonText;  // null: the button keeps its text
+};
+PageLook LookOfPage(OptionsPage page, bool timerActive);
+// The controls the current password opens: the new-password edits, labels and button.
+const std::vector<int>& NewPasswordControls();
+// Whether the current-password field's text opens them (a later mismatch closes nothing).
+inline bool OpensNewPassword(const std::string& entered, const char* stored) { return PasswordMatches(entered, stored); }
+
+// Change Password: the two entries must agree and fit; the message says which.
+struct PasswordChange {
+    bool accepted;
+    std::string message;
+    UINT flags;  // of the message box
+};
+PasswordChange CheckPasswordChange(const std::string& fresh, const std::string& again);
+
+// What the timer button does; the choice follows the timer-active state, not the label.
+struct TimerChange {
+    bool start;            // false: stop
+    uint32_t seconds;      // when starting
+};
+struct TimerPress {
+    std::optional<TimerChange> change;  // none: refused
+    std::string message;                // the refusal, or "Timer set!"; empty when stopping
+    UINT flags;                         // of the message box
+    // With a change: the button's label afterwards, and whether the minutes field and its
+    // labels are usable. A refusal leaves the controls as they are.
+    const char* buttonText;
+    bool minutesUsable;
+};
+TimerPress PressTimerButton(bool timerActive, const std::string& minutesText);
+// The minutes field and its two labels, which a running timer makes unusable.
+const std::vector<int>& MinutesControls();
+
+// The Logging page as OK takes it; the monitor stores it.
+struct LoggingSettings {
+    std::string fileName;
+    bool fullyArmed = false;
+    bool standBy = false;
+};
+// The message OK shows instead of storing, or nothing when the page may be stored.
+std::optional<std::string> RefuseLogging(const LoggingSettings& settings);
+
+// Message texts of the monitor's message boxes (caption kCaption, wayguard_app.h).
 inline constexpr const char* kPasswordChanged = "Password successfully changed!";
 inline constexpr const char* kPasswordMismatch = "New password re-entered wrongly!";
 inline constexpr const char* kTimerSet = "Timer set!";

@@ -1,85 +1,69 @@
 #include "options_dialog.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <string.h>
 
 #include <string>
 
 #include "controls.h"
-#include "monitor_dialog.h"
-#include "monitor_rules.h"
 #include "seams.h"
 #include "stored_options.h"
 #include "tessary.h"
+#include "wayguard_app.h"
 #include "wayguard_ids.h"
 
 namespace wayguard {
 
 namespace {
 
-const int kLoggingPage[] = {IDC_FILENAME, IDC_LOG_FULLY_ARMED, IDC_FILENAME_LABEL, IDC_LOG_STAND_BY, IDC_BROWSE};
-const int kPasswordPage[] = {IDC_CURRENT_LABEL, IDC_NEW_PASSWORD, IDC_NEW_LABEL, IDC_CURRENT_PASSWORD,
-                             IDC_AGAIN_PASSWORD, IDC_AGAIN_LABEL, IDC_CHANGE_PASSWORD};
-const int kNewPasswordControls[] = {IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD, IDC_NEW_LABEL, IDC_AGAIN_LABEL,
-                                    IDC_CHANGE_PASSWORD};
-const int kTimerPage[] = {IDC_MINUTES, IDC_TIMER_LABEL, IDC_MINUTES_LABEL, IDC_SET_TIMER};
-const int kMinutesControls[] = {IDC_MINUTES, IDC_TIMER_LABEL, IDC_MINUTES_LABEL};
+bool StandsOnPage(int id) {
+    switch (id) {
+    case IDC_LOG_FULLY_ARMED: case IDC_LOG_STAND_BY: case IDC_FILENAME_LABEL: case IDC_CURRENT_LABEL:
+    case IDC_NEW_LABEL: case IDC_AGAIN_LABEL: case IDC_TIMER_LABEL: case IDC_MINUTES_LABEL:
+        return true;
+    default:
+        return false;
+    }
+}
 
 }  // namespace
 
-COptionsDialog::COptionsDialog(HWND monitor) : Dialog(IDD_OPTIONS), monitor_(monitor) {}
+COptionsDialog::COptionsDialog(const LoggingSettings& logging, OptionsPage first, Host host)
+    : Dialog(IDD_OPTIONS), logging_(logging), first_(first), host_(std::move(host)) {}
 
 int COptionsDialog::Message(const char* text, UINT flags) { return winui::ShowMessageBox(hwnd_, text, kCaption, flags); }
 
 void COptionsDialog::HideAllPages() {
-    for (int id : kLoggingPage) ShowItem(id, false);
-    for (int id : kPasswordPage) ShowItem(id, false);
-    for (int id : kTimerPage) ShowItem(id, false);
+    for (int id : AllPageControls()) ShowItem(id, false);
 }
 
 BOOL COptionsDialog::OnInitDialog() {
     HideAllPages();
     winui::TabCtrl tabs(Item(IDC_TAB));
-    tabs.Insert(kLogging, "Logging");
-    tabs.Insert(kPassword, "Password");
-    tabs.Insert(kTimer, "Timer");
-    Page first = openOnTimer ? kTimer : kLogging;
-    tabs.SetCurrent(first);
-    ShowPage(first);
+    for (int i = 0; i < kOptionsPageCount; i++) tabs.Insert(i, PageTitle(static_cast<OptionsPage>(i)));
+    tabs.SetCurrent(static_cast<int>(first_));
+    ShowPage(first_);
     SendItem(IDC_FILENAME, EM_LIMITTEXT, PFW_LOG_FILE_NAME_SIZE + 100);  // room to see a name is too long
-    SetItemText(IDC_FILENAME, PFW_GetLogFileName() ? PFW_GetLogFileName() : "");
-    SetCheck(IDC_LOG_FULLY_ARMED, PFW_GetLogFullyArmed() != 0);
-    SetCheck(IDC_LOG_STAND_BY, PFW_GetLogStandBy() != 0);
-    openOnTimer = 0;
+    SetItemText(IDC_FILENAME, logging_.fileName.c_str());
+    SetCheck(IDC_LOG_FULLY_ARMED, logging_.fullyArmed);
+    SetCheck(IDC_LOG_STAND_BY, logging_.standBy);
+    pageColour_ = PageColour();
+    pageBrush_ = CreateSolidBrush(pageColour_);
+    SetWindowSubclass(hwnd_, PageColours, 1, reinterpret_cast<DWORD_PTR>(this));
     return TRUE;
 }
 
-COptionsDialog::Page COptionsDialog::CurrentPage() const {
-    return static_cast<Page>(winui::TabCtrl(Item(IDC_TAB)).Current());
-}
+OptionsPage COptionsDialog::CurrentPage() const { return PageOfTab(winui::TabCtrl(Item(IDC_TAB)).Current()); }
 
-void COptionsDialog::ShowPage(Page page) {
-    switch (page) {
-    case kLogging:
-        for (int id : kLoggingPage) ShowItem(id, true);
-        break;
-    case kPassword:
-        for (int id : kPasswordPage) ShowItem(id, true);
-        for (int id : kNewPasswordControls) EnableItem(id, false);
-        SetItemText(IDC_NEW_PASSWORD, "");
-        SetItemText(IDC_AGAIN_PASSWORD, "");
-        SetItemText(IDC_CURRENT_PASSWORD, "");
-        // The emptying counts as a change: with no password set, the new fields open at once.
-        CurrentPasswordChanged();
-        break;
-    case kTimer:
-        for (int id : kTimerPage) ShowItem(id, true);
-        if (PFW_GetTimerActive()) {
-            for (int id : kMinutesControls) EnableItem(id, false);
-            SetItemText(IDC_SET_TIMER, "Stop Timer");
-        }
-        break;
-    }
+void COptionsDialog::ShowPage(OptionsPage page) {
+    PageLook look = LookOfPage(page, TimerActive());
+    for (int id : look.shown) ShowItem(id, true);
+    for (int id : look.disabled) EnableItem(id, false);
+    for (int id : look.emptied) SetItemText(id, "");
+    if (look.timerButtonText) SetItemText(IDC_SET_TIMER, look.timerButtonText);
+    // The emptying counts as a change: with no password set, the new fields open at once.
+    if (page == OptionsPage::kPassword) CurrentPasswordChanged();
 }
 
 LRESULT COptionsDialog::OnNotify(NMHDR* header) {
@@ -90,19 +74,68 @@ LRESULT COptionsDialog::OnNotify(NMHDR* header) {
     return 0;
 }
 
+// The page's colour as the tab paints it, read off a picture of the tab: a point low on the
+// page, where no control stands.
+COLORREF COptionsDialog::PageColour() const {
+    HWND tab = Item(IDC_TAB);
+    RECT client;
+    GetClientRect(tab, &client);
+    RECT page = client;
+    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    COLORREF colour = GetSysColor(COLOR_BTNFACE);
+    HDC screen = GetDC(tab);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    if (dc && picture) {
+        HGDIOBJ old = SelectObject(dc, picture);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+        COLORREF seen = GetPixel(dc, (page.left + page.right) / 2, page.bottom - 3);
+        if (seen != CLR_INVALID) colour = seen;
+        SelectObject(dc, old);
+    }
+    if (picture) DeleteObject(picture);
+    if (dc) DeleteDC(dc);
+    ReleaseDC(tab, screen);
+    return colour;
+}
+
+// The check boxes and labels fill their background with the brush their dialog gives them,
+// the dialog's grey by default; they stand on the tab's page, so they get the page's colour.
+// (The edits keep theirs: a disabled edit is grey on purpose.) A
+// dialog procedure hands a brush back as its own result, which the framework's routing does
+// not do: this subclass of the dialog window does.
+LRESULT CALLBACK COptionsDialog::PageColours(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR data) {
+    auto* self = reinterpret_cast<COptionsDialog*>(data);
+    if ((msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) && self->pageBrush_) {
+        if (StandsOnPage(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)))) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), self->pageColour_);
+            return reinterpret_cast<LRESULT>(self->pageBrush_);
+        }
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void COptionsDialog::OnDestroy() {
+    RemoveWindowSubclass(hwnd_, PageColours, 1);
+    if (pageBrush_) DeleteObject(pageBrush_);
+    pageBrush_ = nullptr;
+}
+
 bool COptionsDialog::OnCommand(int id, int code, HWND control) {
     switch (id) {
     case IDC_BROWSE: if (code == BN_CLICKED) Browse(); return true;
     case IDC_CURRENT_PASSWORD: if (code == EN_CHANGE) CurrentPasswordChanged(); return true;
     case IDC_CHANGE_PASSWORD: if (code == BN_CLICKED) ChangePassword(); return true;
-    case IDC_SET_TIMER: if (code == BN_CLICKED) SetOrStopTimer(); return true;
+    case IDC_SET_TIMER: if (code == BN_CLICKED) PressTimer(); return true;
     }
     return Dialog::OnCommand(id, code, control);
 }
 
 void COptionsDialog::Browse() {
     char file[MAX_PATH] = "";
-    if (const char* current = PFW_GetLogFileName()) lstrcpynA(file, current, sizeof file);
+    lstrcpynA(file, logging_.fileName.c_str(), sizeof file);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
     // Owned by this dialog, so that the options stay modal under the file chooser.
@@ -116,76 +149,42 @@ void COptionsDialog::Browse() {
 }
 
 void COptionsDialog::OnOK() {
-    std::string name = GetItemText(IDC_FILENAME);
-    std::string error;
-    if (!LogFileNameFits(name, error)) {
-        Message(error.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    LoggingSettings taken{GetItemText(IDC_FILENAME), IsChecked(IDC_LOG_FULLY_ARMED), IsChecked(IDC_LOG_STAND_BY)};
+    if (std::optional<std::string> refusal = RefuseLogging(taken)) {
+        Message(refusal->c_str(), MB_OK | MB_ICONEXCLAMATION);
         SetFocus(Item(IDC_FILENAME));
         return;
     }
-    PFW_SetLogFileName(name.c_str());
-    PFW_SetLogFileNameInRegistry(name.c_str());
-    int fullyArmed = IsChecked(IDC_LOG_FULLY_ARMED) ? 1 : 0;
-    int standBy = IsChecked(IDC_LOG_STAND_BY) ? 1 : 0;
-    ChangeStoredOptions([&](PFW_OPTIONS& o) {
-        o.log_fully_armed = fullyArmed;
-        o.log_stand_by = standBy;
-    });
-    PFW_SetLogFullyArmed(fullyArmed);
-    PFW_SetLogStandBy(standBy);
+    logging_ = taken;
     EndDialog(IDOK);
 }
 
 void COptionsDialog::CurrentPasswordChanged() {
-    if (!PasswordMatches(GetItemText(IDC_CURRENT_PASSWORD), PFW_GetPassword())) return;
-    for (int id : kNewPasswordControls) EnableItem(id, true);
+    if (!OpensNewPassword(GetItemText(IDC_CURRENT_PASSWORD), PFW_GetPassword())) return;
+    for (int id : NewPasswordControls()) EnableItem(id, true);
 }
 
 void COptionsDialog::ChangePassword() {
     std::string fresh = GetItemText(IDC_NEW_PASSWORD);
-    if (fresh != GetItemText(IDC_AGAIN_PASSWORD)) {
-        Message(kPasswordMismatch, MB_OK | MB_ICONEXCLAMATION);
-        return;
+    PasswordChange change = CheckPasswordChange(fresh, GetItemText(IDC_AGAIN_PASSWORD));
+    if (change.accepted) {
+        PFW_SetPassword(fresh.c_str());
+        ChangeStoredOptions([&](PFW_OPTIONS& o) {
+            memset(o.password, 0, sizeof o.password);
+            memcpy(o.password, fresh.c_str(), fresh.size());
+        });
     }
-    std::string error;
-    if (!PasswordFits(fresh, error)) {
-        Message(error.c_str(), MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    PFW_SetPassword(fresh.c_str());
-    ChangeStoredOptions([&](PFW_OPTIONS& o) {
-        memset(o.password, 0, sizeof o.password);
-        memcpy(o.password, fresh.c_str(), fresh.size());
-    });
-    Message(kPasswordChanged, MB_OK | MB_ICONINFORMATION);
+    Message(change.message.c_str(), change.flags);
 }
 
-void COptionsDialog::SetOrStopTimer() {
-    if (!PFW_GetTimerActive()) {
-        std::string text = GetItemText(IDC_MINUTES), error;
-        std::optional<uint32_t> seconds = SecondsFromMinutes(text, error);
-        if (!seconds) {
-            Message(error.c_str(), error == kTimerEmpty ? MB_OK : MB_OK | MB_ICONEXCLAMATION);
-            return;
-        }
-        PFW_SetTimerCountDown(static_cast<int>(*seconds));
-        PFW_SetTimerActive(1);
-        Message(kTimerSet, MB_OK);
-        for (int id : kMinutesControls) EnableItem(id, false);
-        SetItemText(IDC_SET_TIMER, "Stop Timer");
-        ChangeStoredOptions([&](PFW_OPTIONS& o) {
-            o.timer_countdown = *seconds;
-            o.timer_active = 1;
-        });
-        SetTimer(monitor_, CMonitorDialog::kCountdownTimer, 1000, nullptr);
-        return;
-    }
-    for (int id : kMinutesControls) EnableItem(id, true);
-    SetItemText(IDC_SET_TIMER, "Set Timer");
-    ChangeStoredOptions([](PFW_OPTIONS& o) { o.timer_active = 0; });
-    PFW_SetTimerActive(0);
-    KillTimer(monitor_, CMonitorDialog::kCountdownTimer);
-    RedrawWindow(monitor_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+void COptionsDialog::PressTimer() {
+    TimerPress press = PressTimerButton(TimerActive(), GetItemText(IDC_MINUTES));
+    if (!press.message.empty()) Message(press.message.c_str(), press.flags);
+    if (!press.change) return;
+    for (int id : MinutesControls()) EnableItem(id, press.minutesUsable);
+    SetItemText(IDC_SET_TIMER, press.buttonText);
+    timerChange_ = press.change;
+    if (host_.changeTimer) host_.changeTimer(*press.change);
 }
 
 }  // namespace wayguard

@@ -5,8 +5,8 @@
 
 #include "list_set.h"
 #include "seams.h"
-#include "startup.h"
 #include "unlock_dialog.h"
+#include "wayguard_app.h"
 #include "wayguard_ids.h"
 
 namespace wayguard {
@@ -16,7 +16,6 @@ namespace {
 // How often an open prompt looks whether its asker still waits.
 constexpr UINT_PTR kAskerTimer = 1;
 constexpr UINT kAskerCheckMs = 250;
-constexpr UINT_PTR kKeepAliveTimer = 1;
 
 // The channel, opened again after a failure; kept while the monitor runs.
 PFW_PROMPT_BLOCK* g_channel = nullptr;
@@ -115,6 +114,45 @@ void FillChoices(HWND box, const std::string& own, const char* wildcard) {
 
 const char kAskerStoppedWaiting[] = "The program stopped waiting for this answer.";
 
+PromptLook LookOfPrompt(bool locked) { return PromptLook{!locked, LifeChoiceOffered(locked)}; }
+
+PromptChoice ChoiceOf(bool locked, bool addRuleChecked, long lifeIndex) {
+    PromptLook look = LookOfPrompt(locked);
+    return PromptChoice{look.addRuleOffered && addRuleChecked,
+                        look.lifeOffered ? AnswerLifeOfIndex(lifeIndex) : AnswerLife::kThisConnection};
+}
+
+PromptEnd EndOfPrompt(INT_PTR result) {
+    if (result == IDOK) return PromptEnd::kAllow;
+    if (result == IDC_PROMPT_DENY) return PromptEnd::kDeny;
+    if (result == CPromptDialog::kGone) return PromptEnd::kGone;
+    return PromptEnd::kNotShown;
+}
+
+std::string NewRuleHeading(int action, int direction) {
+    return std::string(action == PFW_ALLOW ? "Allow" : "Deny") + " this " +
+           (direction == PFW_INBOUND ? "inbound" : "outbound") + " connection:";
+}
+
+NewRule NewRuleOf(int action, long application, long protocol, long address) {
+    NewRule rule;
+    rule.anyApplication = application == 1;
+    rule.anyProtocol = protocol == 1;
+    rule.anyAddress = address == 1;
+    rule.action = action;
+    return rule;
+}
+
+std::optional<RuleMessage> MessageOfAdd(AddResult result) {
+    switch (result) {
+    case AddResult::kExists:
+        return RuleMessage{"A rule with these parameters already exists!", "Configure new rule",
+                           MB_OK | MB_ICONINFORMATION};
+    case AddResult::kFailed: return RuleMessage{"Rule creation failed!", kPromptCaption, MB_OK};
+    default: return std::nullopt;
+    }
+}
+
 bool PromptKeyCounts(DWORD shownAt, DWORD keyTime) {
     return static_cast<int32_t>(keyTime - shownAt) >= static_cast<int32_t>(kPromptKeyGraceMs);
 }
@@ -187,15 +225,16 @@ BOOL CPromptDialog::OnInitDialog() {
     SetItemText(IDC_PROMPT_SERVICE, t.service.c_str());
     SetItemText(IDC_PROMPT_ADDRESS, t.address.c_str());
     // Locked, the monitor changes nothing lasting: this connection only.
+    PromptLook look = LookOfPrompt(locked_);
     SetCheck(IDC_PROMPT_ADD_RULE, false);
-    ShowItem(IDC_PROMPT_ADD_RULE, !locked_);
-    EnableItem(IDC_PROMPT_ADD_RULE, !locked_);
+    ShowItem(IDC_PROMPT_ADD_RULE, look.addRuleOffered);
+    EnableItem(IDC_PROMPT_ADD_RULE, look.addRuleOffered);
     // Locked, nothing new is remembered either: the drop-down stays at its first choice.
     HWND life = Item(IDC_PROMPT_LIFE);
     for (int i = 0; i < kAnswerLifeCount; i++)
         SendMessageA(life, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AnswerLifeText(static_cast<AnswerLife>(i))));
     SendMessageA(life, CB_SETCURSEL, 0, 0);
-    EnableItem(IDC_PROMPT_LIFE, LifeChoiceOffered(locked_));
+    EnableItem(IDC_PROMPT_LIFE, look.lifeOffered);
     SendMessageA(hwnd_, DM_SETDEFID, IDOK, 0);
     SetTimer(hwnd_, kAskerTimer, kAskerCheckMs, nullptr);
     // The question comes unbidden, while the user types elsewhere: on top, clear of the
@@ -244,9 +283,10 @@ bool CPromptDialog::OnMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT&) {
 }
 
 void CPromptDialog::Answer(INT_PTR result) {
-    addRule_ = !locked_ && IsChecked(IDC_PROMPT_ADD_RULE);
-    life_ = LifeChoiceOffered(locked_) ? AnswerLifeOfIndex(static_cast<long>(SendItem(IDC_PROMPT_LIFE, CB_GETCURSEL)))
-                                       : AnswerLife::kThisConnection;
+    PromptChoice choice = ChoiceOf(locked_, IsChecked(IDC_PROMPT_ADD_RULE),
+                                   static_cast<long>(SendItem(IDC_PROMPT_LIFE, CB_GETCURSEL)));
+    addRule_ = choice.addRule;
+    life_ = choice.life;
     KillTimer(hwnd_, kAskerTimer);
     Unhook();
     EndDialog(result);
@@ -291,7 +331,7 @@ void CNewRuleDialog::KeepAskerWaiting() {
     if (PFW_ExtendPrompt(channel_, request_.id, kKeepAliveSpanMs)) return;
     askerGone_ = true;
     KillTimer(hwnd_, kKeepAliveTimer);
-    winui::ShowMessageBox(hwnd_, kAskerStoppedWaiting, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+    winui::ShowMessageBox(hwnd_, kAskerStoppedWaiting, kPromptCaption, MB_OK | MB_ICONINFORMATION);
 }
 
 void CNewRuleDialog::OnTimer(UINT_PTR id) {
@@ -300,9 +340,7 @@ void CNewRuleDialog::OnTimer(UINT_PTR id) {
 
 BOOL CNewRuleDialog::OnInitDialog() {
     PromptTexts t = TextsOf(request_);
-    std::string heading = std::string(rule_.action == PFW_ALLOW ? "Allow" : "Deny") + " this " +
-                          (request_.direction == PFW_INBOUND ? "inbound" : "outbound") + " connection:";
-    SetItemText(IDC_RULE_HEADING, heading.c_str());
+    SetItemText(IDC_RULE_HEADING, NewRuleHeading(rule_.action, request_.direction).c_str());
     FillChoices(Item(IDC_RULE_APPLICATION), t.application, kAnyApplication);
     FillChoices(Item(IDC_RULE_PROTOCOL), t.service, kAnyProtocol);
     FillChoices(Item(IDC_RULE_ADDRESS), t.address, kAnyAddress);
@@ -316,21 +354,14 @@ BOOL CNewRuleDialog::OnInitDialog() {
 }
 
 void CNewRuleDialog::OnOK() {
-    rule_.anyApplication = SendItem(IDC_RULE_APPLICATION, CB_GETCURSEL) == 1;
-    rule_.anyProtocol = SendItem(IDC_RULE_PROTOCOL, CB_GETCURSEL) == 1;
-    rule_.anyAddress = SendItem(IDC_RULE_ADDRESS, CB_GETCURSEL) == 1;
-    switch (AddRuleFor(request_, rule_, &ruleKey_)) {
-    case AddResult::kAdded:
-        EndDialog(IDOK);
-        return;
-    case AddResult::kExists:
-        winui::ShowMessageBox(hwnd_, "A rule with these parameters already exists!", "Configure new rule",
-                              MB_OK | MB_ICONINFORMATION);
-        return;
-    case AddResult::kFailed:
-        winui::ShowMessageBox(hwnd_, "Rule creation failed!", "Tarnwall", MB_OK);
+    rule_ = NewRuleOf(rule_.action, static_cast<long>(SendItem(IDC_RULE_APPLICATION, CB_GETCURSEL)),
+                      static_cast<long>(SendItem(IDC_RULE_PROTOCOL, CB_GETCURSEL)),
+                      static_cast<long>(SendItem(IDC_RULE_ADDRESS, CB_GETCURSEL)));
+    if (std::optional<RuleMessage> message = MessageOfAdd(AddRuleFor(request_, rule_, &ruleKey_))) {
+        winui::ShowMessageBox(hwnd_, message->text, message->caption, message->flags);
         return;
     }
+    EndDialog(IDOK);
 }
 
 // --- The monitor's handler ----------------------------------------------------------------
@@ -369,13 +400,14 @@ void OnPromptRequest(HWND monitor) {
         CPromptDialog prompt(channel, request, PFW_GetLockStatus() != 0);
         INT_PTR result = prompt.DoModal(monitor);
         if (g_sessionEnding) break;  // given back or answered by EndPromptsWithSession
-        if (result == CPromptDialog::kGone) continue;
-        if (result != IDOK && result != IDC_PROMPT_DENY) {
+        PromptEnd end = EndOfPrompt(result);
+        if (end == PromptEnd::kGone) continue;
+        if (end == PromptEnd::kNotShown) {
             // Never shown, or torn down under the user: the connection stops, as no answer would.
             PFW_AnswerPrompt(channel, request.id, PFW_DENY);
             break;
         }
-        g_chosen = result == IDOK ? PFW_ALLOW : PFW_DENY;
+        g_chosen = end == PromptEnd::kAllow ? PFW_ALLOW : PFW_DENY;
         MonitorMemory().Remember(request, g_chosen, prompt.life());
         bool told = false;
         // The rule first, so the attempts that follow this answer are decided by it.
@@ -386,7 +418,7 @@ void OnPromptRequest(HWND monitor) {
             if (g_sessionEnding) break;
         }
         if (!PFW_AnswerPrompt(channel, request.id, g_chosen) && !told)
-            winui::ShowMessageBox(monitor, kAskerStoppedWaiting, "Tarnwall", MB_OK | MB_ICONINFORMATION);
+            winui::ShowMessageBox(monitor, kAskerStoppedWaiting, kPromptCaption, MB_OK | MB_ICONINFORMATION);
     }
     g_shownId = 0;
     g_chosen = -1;

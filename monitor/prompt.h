@@ -28,6 +28,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "dialog.h"
@@ -57,6 +58,35 @@ enum class AddResult { kAdded, kExists, kFailed };
 AddResult AddRuleFor(const PFW_PROMPT_REQUEST& request, const NewRule& rule, int* key = nullptr);
 // Tells a running editor (the window it recorded, when alive) that rule `key` was added.
 void NotifyEditor(int key);
+
+// What the prompt offers: locked, it answers this one connection only, with no new rule
+// and nothing new remembered.
+struct PromptLook {
+    bool addRuleOffered;  // "Add this as new rule" shown and usable
+    bool lifeOffered;     // the drop-down of how long the answer holds usable
+};
+PromptLook LookOfPrompt(bool locked);
+// What goes with the answer, from the controls as the user left them; what the prompt did
+// not offer counts for nothing, whatever the control says.
+struct PromptChoice {
+    bool addRule;
+    AnswerLife life;
+};
+PromptChoice ChoiceOf(bool locked, bool addRuleChecked, long lifeIndex);
+// How a prompt ended (its DoModal result): answered, its asker gone, or never shown.
+enum class PromptEnd { kAllow, kDeny, kGone, kNotShown };
+PromptEnd EndOfPrompt(INT_PTR result);
+// "Configure new rule": its heading, and the rule its three lists make (index 1 is the
+// wildcard, anything else the connection's own).
+std::string NewRuleHeading(int action, int direction);
+NewRule NewRuleOf(int action, long application, long protocol, long address);
+// What adding the rule tells the user (text and caption), or nothing when it was added.
+struct RuleMessage {
+    const char* text;
+    const char* caption;
+    UINT flags;
+};
+std::optional<RuleMessage> MessageOfAdd(AddResult result);
 
 // Keys that reach the prompt this soon after it appeared were meant for another window.
 constexpr DWORD kPromptKeyGraceMs = 500;
@@ -111,7 +141,8 @@ public:
     int ruleKey() const { return ruleKey_; }
     // The asker was found gone while the dialog was open, and the user was told.
     bool askerGone() const { return askerGone_; }
-    // How often the asker's expiry is put later, and by how much.
+    // How often the asker's expiry is put later (on this timer), and by how much.
+    static constexpr UINT_PTR kKeepAliveTimer = 1;
     static constexpr UINT kKeepAliveMs = 1000;
     static constexpr unsigned kKeepAliveSpanMs = 10000;
 

@@ -27,20 +27,24 @@ BOOL CStartupDialog::OnInitDialog() {
         PostMessageA(hwnd_, WM_CLOSE, 0, 0);
         return TRUE;
     }
-    Splash();
+    ShowSplash();
     monitor_.onQuit = [this] { EndDialog(0); };
     monitor_.Create(hwnd_);
     return TRUE;
 }
 
-void CStartupDialog::Splash() {
-    CAboutDialog about;
-    if (!about.Create(hwnd_)) return;
-    ShowWindow(about.Item(IDOK), SW_HIDE);
-    ShowWindow(about.hwnd(), SW_SHOW);
-    UpdateWindow(about.hwnd());
-    Sleep(splashMs_);
-    about.EndDialog(0);
+void CStartupDialog::ShowSplash() {
+    if (!about_.Create(hwnd_)) return;
+    ShowWindow(about_.Item(IDOK), SW_HIDE);
+    ShowWindow(about_.hwnd(), SW_SHOW);
+    UpdateWindow(about_.hwnd());
+    SetTimer(hwnd_, kSplashTimer, splashMs_, nullptr);
+}
+
+void CStartupDialog::OnTimer(UINT_PTR id) {
+    if (id != kSplashTimer) return;
+    KillTimer(hwnd_, kSplashTimer);
+    if (about_.hwnd()) about_.EndDialog(0);
 }
 
 bool CStartupDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -1,7 +1,6 @@
 #include "unlock_dialog.h"
 
 #include "monitor_rules.h"
-#include "tessary.h"
 #include "wayguard_ids.h"
 
 namespace wayguard {
@@ -12,7 +11,8 @@ HWND g_open = nullptr;
 
 HWND OpenUnlockWindow() { return g_open; }
 
-CUnlockDialog::CUnlockDialog() : Dialog(IDD_UNLOCK) {}
+CUnlockDialog::CUnlockDialog(const char* stored)
+    : Dialog(IDD_UNLOCK), hasStored_(stored != nullptr), stored_(stored ? stored : "") {}
 
 void CUnlockDialog::OnDestroy() {
     if (g_open == hwnd_) g_open = nullptr;
@@ -25,7 +25,8 @@ BOOL CUnlockDialog::OnInitDialog() {
 }
 
 void CUnlockDialog::OnOK() {
-    EndDialog(PasswordMatches(GetItemText(IDC_UNLOCK_PASSWORD), PFW_GetPassword()) ? IDOK : IDCANCEL);
+    EndDialog(PasswordMatches(GetItemText(IDC_UNLOCK_PASSWORD), hasStored_ ? stored_.c_str() : nullptr) ? IDOK
+                                                                                               : IDCANCEL);
 }
 
 }  // namespace wayguard

@@ -1,20 +1,21 @@
-# Wayguard, the connection monitor: its rules without a window, its windows in the test's
-# own process, and the real program.
+# Wayguard, the connection monitor: its rules and the prompt's without a window (a ctest
+# test per case), its windows in the test's own process (a process per suite), and the real
+# program (a test per case).
 if(TARGET wayguard_core)
-    add_library(monitor_fixture STATIC dialog_script.cpp monitor_fixture.cpp registry_fixture.cpp store_fixture.cpp)
+  add_library(monitor_fixture STATIC dialog_script.cpp monitor_fixture.cpp registry_fixture.cpp store_fixture.cpp)
   target_link_libraries(monitor_fixture PUBLIC wayguard_core gtest)
 
-  add_executable(test_monitor_rules test_monitor_rules.cpp)
+  add_executable(test_monitor_rules test_monitor_rules.cpp test_prompt_rules.cpp)
   target_link_libraries(test_monitor_rules PRIVATE wayguard_core gtest gtest_main)
   tarnwall_add_cases(test_monitor_rules logic)
 
-  foreach(name test_monitor test_monitor_options)
-    if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${name}.cpp)
-      add_executable(${name} ${name}.cpp ${WAYGUARD_RC})
-      target_link_libraries(${name} PRIVATE monitor_fixture gtest_main)
-      tarnwall_add_cases(${name} window)
-    endif()
-  endforeach()
+  add_executable(test_monitor test_monitor.cpp ${WAYGUARD_RC})
+  target_link_libraries(test_monitor PRIVATE monitor_fixture gtest_main)
+  tarnwall_add_suites(test_monitor window MonitorTest StartupTest)
+
+  add_executable(test_monitor_options test_monitor_options.cpp ${WAYGUARD_RC})
+  target_link_libraries(test_monitor_options PRIVATE monitor_fixture gtest_main)
+  tarnwall_add_suites(test_monitor_options window OptionsTest)
 endif()
 
 # The real wayguard.exe, started beside the test and from an installation.

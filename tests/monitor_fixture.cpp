@@ -28,6 +28,12 @@ PFW_OPTIONS MonitorTest::default_options() {
 }
 
 void MonitorTest::SetUp() {
+  // The cases of a suite share a process, and a file chooser of an earlier case may have
+  // moved the current folder: the pictures go to ..\screenshots from the programs' folder.
+  char self[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  if (char* slash = strrchr(self, '\\')) *slash = 0;
+  SetCurrentDirectoryA(self);
   RegistryTest::SetUp();
   regtest::install_starting_set();
   char temp[MAX_PATH];

@@ -1,5 +1,6 @@
 // test_monitor.cpp - the monitor window in this process: run modes and their tray tips,
-// the popup menu, showing and sizing, the lamps, the connection log and the quit path.
+// the popup menu, showing and sizing, the lamps, the connection log and the quit path; and
+// the start-up window with its splash.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -12,6 +13,7 @@
 #include "screenshot.h"
 #include "monitor_fixture.h"
 #include "monitor_rules.h"
+#include "startup.h"
 #include "help/tarnwall_help.h"
 
 using namespace wayguard;
@@ -462,3 +464,82 @@ TEST_F(MonitorTest, F1OpensTheMonitorsTopic) {
   EXPECT_EQ(helps[0].data, (ULONG_PTR)IDH_TARNWALL_WAYGUARD);
 }
 
+
+// ---------------------------------------------------------------------------
+// Start-up: the splash on a timer while the message loop runs
+// ---------------------------------------------------------------------------
+
+class StartupTest : public MonitorTest {};
+
+namespace {
+wayguard::CStartupDialog* g_startup = nullptr;
+HWND g_splash_seen = nullptr;
+DWORD g_started = 0;
+bool g_splash_outlived = false;
+// Ends the start-up window (by the monitor's quit path) once the splash has gone, or fails
+// after ten seconds of splash.
+void CALLBACK quit_after_splash(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (!g_startup || !g_splash_seen) return;
+  bool gone = g_startup->splash() == nullptr && !IsWindow(g_splash_seen);
+  if (!gone && GetTickCount() - g_started < 10000) return;
+  g_splash_outlived = !gone;
+  KillTimer(nullptr, timer);
+  g_startup->monitor().Quit();
+}
+int g_dialogs_made = 0;
+LRESULT CALLBACK count_dialogs(int code, WPARAM w, LPARAM l) {
+  if (code == HCBT_CREATEWND) {
+    char name[16] = "";
+    GetClassNameA(reinterpret_cast<HWND>(w), name, sizeof name);
+    if (strcmp(name, "#32770") == 0) g_dialogs_made++;
+  }
+  return CallNextHookEx(nullptr, code, w, l);
+}
+}  // namespace
+
+// The monitor window is made, recorded and answering while the About box shows without its
+// OK button; the About box goes when its time is up, and the program lives on until quit.
+TEST_F(StartupTest, TheMonitorAnswersDuringTheSplashWhichGoesOnItsTimer) {
+  wayguard::CStartupDialog startup(100);
+  g_startup = &startup;
+  g_splash_seen = nullptr;
+  g_splash_outlived = false;
+  DialogScript script;
+  script.Then(wayguard::kAboutCaption, [&](HWND about) {
+    g_splash_seen = about;
+    g_started = GetTickCount();
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(about, IDOK)));
+    EXPECT_EQ(item_text(about, IDOK), "OK");
+    SetTimer(nullptr, 0, 20, quit_after_splash);
+    HWND recorded = PFW_GetGlobalMonitorHwnd();
+    EXPECT_EQ(recorded, startup.monitor().hwnd());
+    if (!recorded) return;
+    EXPECT_FALSE(IsWindowVisible(recorded));
+    EXPECT_EQ(SendMessageA(recorded, startup.monitor().trafficMessage(), PFW_ACTIVITY_NOTIFY, 1), 1);
+    EXPECT_TRUE(startup.monitor().lampLit(true)) << "a message during the splash went unserved";
+  });
+  script.Arm();
+  startup.DoModal(nullptr);
+  g_startup = nullptr;
+  EXPECT_TRUE(script.Finished());
+  EXPECT_FALSE(g_splash_outlived) << "the splash did not go on its timer";
+  EXPECT_FALSE(startup.refused());
+  EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), nullptr) << "the quit path leaves no handle";
+}
+
+// A live monitor recorded already: the start-up window ends at once, and no splash is made.
+TEST_F(StartupTest, ASecondStartShowsNoSplash) {
+  HWND other = CreateWindowA("STATIC", "other monitor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  PFW_SetGlobalMonitorHwnd(other);
+  g_dialogs_made = 0;
+  HHOOK hook = SetWindowsHookExA(WH_CBT, count_dialogs, nullptr, GetCurrentThreadId());
+  wayguard::CStartupDialog startup;
+  startup.DoModal(nullptr);
+  UnhookWindowsHookEx(hook);
+  EXPECT_TRUE(startup.refused());
+  EXPECT_EQ(g_dialogs_made, 1) << "only the hidden start-up window";
+  EXPECT_EQ(PFW_GetGlobalMonitorHwnd(), other) << "the running monitor keeps its record";
+  EXPECT_FALSE(last_tray(NIM_ADD));
+  DestroyWindow(other);
+}

@@ -30,6 +30,42 @@ void select_tab(HWND dialog, int page) {
 
 int current_tab(HWND dialog) { return (int)SendDlgItemMessageA(dialog, IDC_TAB, TCM_GETCURSEL, 0, 0); }
 
+RECT placed(HWND dialog, int id) {
+  RECT r;
+  GetWindowRect(GetDlgItem(dialog, id), &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// A check box or label stands on the tab's page: inside it, past its text, the page's
+// colour shows, the same as just above it.
+void expect_page_behind(HWND dialog, int id) {
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT r = placed(dialog, id);
+  HDC dc = GetDC(dialog);
+  int y = (r.top + r.bottom) / 2;
+  COLORREF inside = GetPixel(dc, r.right - 3, y), beside = GetPixel(dc, r.right - 3, r.top - 3);
+  ReleaseDC(dialog, dc);
+  EXPECT_EQ(inside, beside) << id << ": a band of another colour on the page";
+}
+
+// "Change Password" keeps its layout's left edge and top and is wide enough for its text.
+void expect_change_password_fits(HWND dialog) {
+  RECT layout{71, 86, 71 + 62, 86 + 14};
+  MapDialogRect(dialog, &layout);
+  RECT at = placed(dialog, IDC_CHANGE_PASSWORD);
+  EXPECT_EQ(at.left, layout.left);
+  EXPECT_EQ(at.top, layout.top);
+  HWND button = GetDlgItem(dialog, IDC_CHANGE_PASSWORD);
+  HDC dc = GetDC(button);
+  HGDIOBJ old = SelectObject(dc, (HFONT)SendMessageA(button, WM_GETFONT, 0, 0));
+  SIZE text{};
+  GetTextExtentPoint32A(dc, "Change Password", 15, &text);
+  SelectObject(dc, old);
+  ReleaseDC(button, dc);
+  EXPECT_LT(text.cx + 8, at.right - at.left) << "the text is cut";
+}
+
 const int kLogging[] = {IDC_FILENAME, IDC_LOG_FULLY_ARMED, IDC_FILENAME_LABEL, IDC_LOG_STAND_BY, IDC_BROWSE};
 const int kPassword[] = {IDC_CURRENT_LABEL, IDC_NEW_PASSWORD, IDC_NEW_LABEL, IDC_CURRENT_PASSWORD,
                          IDC_AGAIN_PASSWORD, IDC_AGAIN_LABEL, IDC_CHANGE_PASSWORD};
@@ -86,10 +122,16 @@ TEST_F(OptionsTest, EachButtonOpensItsPage) {
     EXPECT_EQ(item_text(d, IDC_FILENAME), log_path);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_LOG_FULLY_ARMED, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_LOG_STAND_BY, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    for (int id : {IDC_LOG_FULLY_ARMED, IDC_LOG_STAND_BY}) expect_page_behind(d, id);
     winui::SaveScreenshot(d, "..\\screenshots\\options-logging.bmp");
     select_tab(d, 1);
     expect_page(d, 1);
+    expect_change_password_fits(d);
+    for (int id : {IDC_NEW_LABEL, IDC_AGAIN_LABEL}) expect_page_behind(d, id);  // disabled labels too
     winui::SaveScreenshot(d, "..\\screenshots\\options-password.bmp");
+    type(d, IDC_CURRENT_PASSWORD, "Secret");
+    RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    winui::SaveScreenshot(d, "..\\screenshots\\options-password-open.bmp");
     press(d, IDCANCEL);
   });
   with_options(IDC_TIMER, [&](HWND d) {

@@ -1,6 +1,9 @@
 // test_monitor_rules.cpp - the monitor's rules without a window: the countdown, the
-// refused entries, the mode table's lookups, the lock and the connection log's text.
+// refused entries, the mode table's lookups, the lock, the connection log's text, the
+// traffic message's codes and the options dialog's pages and buttons.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <stdio.h>
 #include <string.h>
@@ -8,6 +11,7 @@
 
 #include "connection_log.h"
 #include "monitor_rules.h"
+#include "wayguard_app.h"
 #include "wayguard_ids.h"
 
 using namespace wayguard;
@@ -181,4 +185,120 @@ TEST(MonitorRules, LogWriterKeepsOrderAndWritesWhatIsQueuedWhenItEnds) {
   EXPECT_EQ(read(second), "elsewhere\r\n");
   DeleteFileA(first.c_str());
   DeleteFileA(second.c_str());
+}
+
+// The traffic message's codes: 1 logs, 2 lights the right lamp for lParam 1 and the left for
+// anything else, 3 asks the user; every other code is not the monitor's.
+TEST(MonitorRules, TrafficCodesAndTheTimerTextOnPaint) {
+  EXPECT_EQ(ActionOfTraffic(PFW_TRAFFIC_NOTIFY, 0), TrafficAction::kLog);
+  EXPECT_EQ(ActionOfTraffic(PFW_ACTIVITY_NOTIFY, 1), TrafficAction::kRightLamp);
+  for (LPARAM other : {0, 2, -1}) EXPECT_EQ(ActionOfTraffic(PFW_ACTIVITY_NOTIFY, other), TrafficAction::kLeftLamp);
+  EXPECT_EQ(ActionOfTraffic(PFW_PROMPT_NOTIFY, 0), TrafficAction::kPrompt);
+  for (WPARAM code : {0, 4, 99}) EXPECT_EQ(ActionOfTraffic(code, 1), TrafficAction::kNone) << code;
+  EXPECT_STREQ(TimerStatusOnPaint(false), "Timer not set");
+  EXPECT_EQ(TimerStatusOnPaint(true), nullptr);
+  EXPECT_EQ(kSplashMs, 2000u);
+}
+
+// Which page opens, what each page shows, and that showing one hides the others' controls.
+TEST(MonitorRules, OptionsPagesShowTheirControlsAndThePasswordPageStartsAfresh) {
+  EXPECT_EQ(FirstPage(true), OptionsPage::kTimer);
+  EXPECT_EQ(FirstPage(false), OptionsPage::kLogging);
+  EXPECT_EQ(PageOfTab(1), OptionsPage::kPassword);
+  EXPECT_EQ(PageOfTab(2), OptionsPage::kTimer);
+  for (int odd : {0, -1, 3}) EXPECT_EQ(PageOfTab(odd), OptionsPage::kLogging) << odd;
+  EXPECT_STREQ(PageTitle(OptionsPage::kLogging), "Logging");
+  EXPECT_STREQ(PageTitle(OptionsPage::kPassword), "Password");
+  EXPECT_STREQ(PageTitle(OptionsPage::kTimer), "Timer");
+
+  auto sorted = [](std::vector<int> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  std::vector<int> every;
+  for (int page = 0; page < kOptionsPageCount; page++) {
+    PageLook look = LookOfPage(static_cast<OptionsPage>(page), false);
+    every.insert(every.end(), look.shown.begin(), look.shown.end());
+  }
+  EXPECT_EQ(sorted(every), sorted(AllPageControls())) << "each control on one page";
+  EXPECT_EQ(sorted(LookOfPage(OptionsPage::kLogging, true).shown),
+            sorted({IDC_FILENAME, IDC_LOG_FULLY_ARMED, IDC_FILENAME_LABEL, IDC_LOG_STAND_BY, IDC_BROWSE}));
+
+  PageLook password = LookOfPage(OptionsPage::kPassword, false);
+  EXPECT_EQ(sorted(password.disabled), sorted(NewPasswordControls()));
+  EXPECT_EQ(sorted(NewPasswordControls()),
+            sorted({IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD, IDC_NEW_LABEL, IDC_AGAIN_LABEL, IDC_CHANGE_PASSWORD}));
+  EXPECT_EQ(sorted(password.emptied), sorted({IDC_CURRENT_PASSWORD, IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD}));
+  // The current password opens the new fields only when it matches exactly; none set: at once.
+  EXPECT_TRUE(OpensNewPassword("Secret", "Secret"));
+  for (const char* wrong : {"Secre", "secret", "Secret "}) EXPECT_FALSE(OpensNewPassword(wrong, "Secret")) << wrong;
+  EXPECT_TRUE(OpensNewPassword("", ""));
+
+  PageLook idle = LookOfPage(OptionsPage::kTimer, false), running = LookOfPage(OptionsPage::kTimer, true);
+  EXPECT_EQ(sorted(idle.shown), sorted({IDC_MINUTES, IDC_TIMER_LABEL, IDC_MINUTES_LABEL, IDC_SET_TIMER}));
+  EXPECT_TRUE(idle.disabled.empty());
+  EXPECT_EQ(idle.timerButtonText, nullptr) << "keeps its label";
+  EXPECT_EQ(sorted(running.disabled), sorted(MinutesControls()));
+  EXPECT_STREQ(running.timerButtonText, "Stop Timer");
+}
+
+// Mismatch, too long, then good entries; an empty password entered twice is a password too.
+TEST(MonitorRules, PasswordChangesNeedTwoEqualEntriesThatFit) {
+  struct Case {
+    std::string fresh, again;
+    bool accepted;
+    const char* message;
+    UINT icon;
+  } cases[] = {
+      {"New One", "New one", false, kPasswordMismatch, MB_ICONEXCLAMATION},
+      {std::string(60, 'p'), std::string(60, 'p'), false, "at most 59 characters", MB_ICONEXCLAMATION},
+      {std::string(59, 'q'), std::string(59, 'q'), true, kPasswordChanged, MB_ICONINFORMATION},
+      {"", "", true, kPasswordChanged, MB_ICONINFORMATION},
+  };
+  for (const Case& c : cases) {
+    PasswordChange change = CheckPasswordChange(c.fresh, c.again);
+    EXPECT_EQ(change.accepted, c.accepted) << c.fresh;
+    EXPECT_NE(change.message.find(c.message), std::string::npos) << change.message;
+    EXPECT_EQ(change.flags & MB_ICONMASK, c.icon) << c.fresh;
+  }
+}
+
+// The timer button follows the timer-active state, not its label: running, it stops and
+// gives the minutes back; idle, it starts from the minutes or refuses them unchanged.
+TEST(MonitorRules, TheTimerButtonStartsStopsOrRefuses) {
+  TimerPress stop = PressTimerButton(true, "5");
+  ASSERT_TRUE(stop.change.has_value());
+  EXPECT_FALSE(stop.change->start);
+  EXPECT_TRUE(stop.message.empty());
+  EXPECT_STREQ(stop.buttonText, "Set Timer");
+  EXPECT_TRUE(stop.minutesUsable);
+
+  TimerPress start = PressTimerButton(false, "2");
+  ASSERT_TRUE(start.change.has_value());
+  EXPECT_TRUE(start.change->start);
+  EXPECT_EQ(start.change->seconds, 120u);
+  EXPECT_EQ(start.message, kTimerSet);
+  EXPECT_EQ(start.flags, (UINT)MB_OK);
+  EXPECT_STREQ(start.buttonText, "Stop Timer");
+  EXPECT_FALSE(start.minutesUsable);
+
+  TimerPress empty = PressTimerButton(false, "");
+  EXPECT_FALSE(empty.change.has_value());
+  EXPECT_EQ(empty.message, kTimerEmpty);
+  EXPECT_EQ(empty.flags, (UINT)MB_OK);
+  EXPECT_EQ(empty.buttonText, nullptr) << "a refusal leaves the button as it is";
+  for (const char* minutes : {"12abc", "-3", "71582789", "123456789012"}) {
+    TimerPress refused = PressTimerButton(false, minutes);
+    EXPECT_FALSE(refused.change.has_value()) << minutes;
+    EXPECT_NE(refused.message, kTimerSet) << minutes;
+    EXPECT_EQ(refused.flags & MB_ICONMASK, (UINT)MB_ICONEXCLAMATION) << minutes;
+  }
+}
+
+TEST(MonitorRules, OkRefusesALogNameTooLongToKeep) {
+  EXPECT_FALSE(RefuseLogging(LoggingSettings{"C:\\x.log", true, false}).has_value());
+  EXPECT_FALSE(RefuseLogging(LoggingSettings{"", false, false}).has_value()) << "an empty name is stored";
+  std::optional<std::string> refused = RefuseLogging(LoggingSettings{"C:\\" + std::string(300, 'L'), false, false});
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_NE(refused->find("at most 259 characters"), std::string::npos);
 }
