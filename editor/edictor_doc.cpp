@@ -8,18 +8,12 @@ namespace edictor {
 void CEdictorDoc::Open() {
     if (open_) return;
     open_ = true;
-    lists_.protocols = PFW_CreateProtocolList();
-    lists_.addresses = PFW_CreateAddressList();
-    lists_.apps = PFW_CreateAppList();
-    lists_.rules = PFW_CreateRuleList();
-    PFW_LoadProtocolSetFromRegistry(lists_.protocols);
-    PFW_LoadAddressSetFromRegistry(lists_.addresses);
-    PFW_LoadApplicationSetFromRegistry(lists_.apps);
-    PFW_LoadRuleSetFromRegistry(lists_.rules);
+    set_ = std::make_unique<tessary::ListSet>();
+    set_->load_from_registry();
+    lists_ = Lists{set_->protocols, set_->addresses, set_->apps, set_->rules};
 }
 
 void CEdictorDoc::Close() {
-    // Never removed: the monitor, the wizard and the interceptor go on using them.
     lists_ = Lists{};
     open_ = false;
 }

@@ -11,7 +11,7 @@ if(TARGET wayguard_core)
 
   add_executable(test_monitor test_monitor.cpp ${WAYGUARD_RC})
   target_link_libraries(test_monitor PRIVATE monitor_fixture gtest_main)
-  tarnwall_add_suites(test_monitor window MonitorTest StartupTest)
+  tarnwall_add_suites(test_monitor window MonitorTest MonitorStartup)
 
   add_executable(test_monitor_options test_monitor_options.cpp ${WAYGUARD_RC})
   target_link_libraries(test_monitor_options PRIVATE monitor_fixture gtest_main)

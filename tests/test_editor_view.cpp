@@ -264,11 +264,11 @@ TEST_F(ViewTest, ClicksChooseTheCurrentRecordAndADoubleClickOpensTheBranch) {
 }
 
 // Start-up in this process: the application's record of its window and WinSock.
-class StartupTest : public EditorTest {};
+class EditorStartup : public EditorTest {};
 
 // Single instance: the second editor closes without touching the registration; a recorded
 // window that is gone or no editor's does not count.
-TEST_F(StartupTest, OneEditorRunsAtATime) {
+TEST_F(EditorStartup, OneEditorRunsAtATime) {
     Open();
     HWND first = view().hwnd();
     ASSERT_EQ(PFW_GetGlobalEdictorHwnd(), first);
@@ -302,7 +302,7 @@ TEST_F(StartupTest, OneEditorRunsAtATime) {
     }
 }
 
-TEST_F(StartupTest, WithoutWinsockTheEditorRunsOffline) {
+TEST_F(EditorStartup, WithoutWinsockTheEditorRunsOffline) {
     SetWinsockStartup([](WORD, LPWSADATA) -> int { return WSASYSNOTREADY; });
     Open();
     ASSERT_EQ(boxes.size(), 1u);

@@ -469,7 +469,7 @@ TEST_F(MonitorTest, F1OpensTheMonitorsTopic) {
 // Start-up: the splash on a timer while the message loop runs
 // ---------------------------------------------------------------------------
 
-class StartupTest : public MonitorTest {};
+class MonitorStartup : public MonitorTest {};
 
 namespace {
 wayguard::CStartupDialog* g_startup = nullptr;
@@ -499,7 +499,7 @@ LRESULT CALLBACK count_dialogs(int code, WPARAM w, LPARAM l) {
 
 // The monitor window is made, recorded and answering while the About box shows without its
 // OK button; the About box goes when its time is up, and the program lives on until quit.
-TEST_F(StartupTest, TheMonitorAnswersDuringTheSplashWhichGoesOnItsTimer) {
+TEST_F(MonitorStartup, TheMonitorAnswersDuringTheSplashWhichGoesOnItsTimer) {
   wayguard::CStartupDialog startup(100);
   g_startup = &startup;
   g_splash_seen = nullptr;
@@ -528,7 +528,7 @@ TEST_F(StartupTest, TheMonitorAnswersDuringTheSplashWhichGoesOnItsTimer) {
 }
 
 // A live monitor recorded already: the start-up window ends at once, and no splash is made.
-TEST_F(StartupTest, ASecondStartShowsNoSplash) {
+TEST_F(MonitorStartup, ASecondStartShowsNoSplash) {
   HWND other = CreateWindowA("STATIC", "other monitor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(other, nullptr);
   PFW_SetGlobalMonitorHwnd(other);

@@ -14,6 +14,7 @@
 
 #include "kindler_ids.h"
 #include "screenshot.h"
+#include "list_set.h"
 #include "tessary.h"
 
 namespace {
@@ -29,30 +30,20 @@ void Key(int id, WPARAM key) {
     SendMessageA(GetDlgItem(g_wizard, id), WM_KEYUP, key, 0);
 }
 void Shot(const char* name) {
+    // The picture waits until the wizard has painted, caption included.
     RedrawWindow(g_wizard, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(250);
     std::string path = g_shots + "\\" + name + ".bmp";
     printf("  %-26s %s\n", name, winui::SaveScreenshot(g_wizard, path.c_str()) ? "saved" : "NOT saved");
 }
 bool Visible(int id) { return IsWindowVisible(GetDlgItem(g_wizard, id)) != FALSE; }
 
 struct Store {
-    PFW_PROTO_ROOT* protocols = PFW_CreateProtocolList();
-    PFW_ADR_ROOT* addresses = PFW_CreateAddressList();
-    PFW_APP_ROOT* apps = PFW_CreateAppList();
-    PFW_RULE_ROOT* rules = PFW_CreateRuleList();
-    Store() {
-        PFW_LoadAddressSetFromRegistry(addresses);
-        PFW_LoadProtocolSetFromRegistry(protocols);
-        PFW_LoadApplicationSetFromRegistry(apps);
-        PFW_LoadRuleSetFromRegistry(rules);
-    }
-    ~Store() {
-        PFW_RemoveRuleList(rules);
-        PFW_RemoveAppList(apps);
-        PFW_RemoveAddressList(addresses);
-        PFW_RemoveProtocolList(protocols);
-    }
+    tessary::ListSet set;
+    PFW_PROTO_ROOT* protocols = set.protocols;
+    PFW_ADR_ROOT* addresses = set.addresses;
+    PFW_APP_ROOT* apps = set.apps;
+    PFW_RULE_ROOT* rules = set.rules;
+    Store() { set.load_from_registry(); }
     // One line per rule. Keys are given afresh at each load, so rules are told apart by what they say.
     std::set<std::string> Lines() const {
         std::set<std::string> lines;
