@@ -190,7 +190,9 @@ bool install_fresh() {
   return !key_exists(kVelmoraKey) && install() == 0;
 }
 void remove_installation() {
-  if (exists(install_dir() + "\\" + sv::k_UNINSTALLER)) uninstall();
+  // After a case's own uninstall only the uninstaller, which cannot remove itself, is left:
+  // running it again would find nothing to do.
+  if (exists(install_dir() + "\\" + sv::k_LIBRARY)) uninstall();
   wipe();
 }
 
