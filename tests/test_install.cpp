@@ -503,7 +503,7 @@ TEST_F(InstallTest, UninstallRemovesKeysFilesAndShortcuts) {
     SCOPED_TRACE(p.file);
     EXPECT_FALSE(exists(dir + "\\" + p.file));
   }
-  EXPECT_FALSE(exists(menu_dir()));
+  EXPECT_FALSE(exists(menu_dir())) << "left in it: " << ::testing::PrintToString(files_in(menu_dir()));
   EXPECT_FALSE(exists(feedback_file()));
   EXPECT_FALSE(exists(log_dir()));
   // Run in place, the uninstaller cannot remove itself; everything else is gone.
