@@ -67,31 +67,6 @@ TEST(WizardFlow, BackFromEveryPage) {
     }
 }
 
-// Next and Back undo each other along both paths, group-row pages included.
-TEST(WizardFlow, BothPathsThereAndBack) {
-    for (const PageState& start : {At(2, 0, 3), At(2, 0, 0, true)}) {
-        std::vector<PageState> visited = {At(1, 0, start.groupPageCount, start.otherOnly)};
-        PageState s = visited[0];
-        while (true) {
-            NextStep step = NextFrom(s);
-            if (step.finish) break;
-            s = step.to;
-            visited.push_back(s);
-            ASSERT_LT(visited.size(), 10u);
-        }
-        std::vector<int> pages;
-        for (const PageState& v : visited) pages.push_back(v.page);
-        EXPECT_EQ(pages, start.otherOnly ? std::vector<int>({1, 2, 5, 6}) : std::vector<int>({1, 2, 3, 4, 4, 4, 6}));
-        for (size_t i = visited.size() - 1; i > 0; --i) {
-            PageState back = BackFrom(visited[i]);
-            EXPECT_EQ(back.page, visited[i - 1].page) << Describe(visited[i]);
-            if (back.page == 4) {
-                EXPECT_EQ(back.groupPage, visited[i - 1].groupPage) << Describe(visited[i]);
-            }
-        }
-    }
-}
-
 TEST(WizardFlow, ButtonsAfterAMove) {
     for (int page = 2; page <= 6; ++page) {
         ButtonLook next = ButtonsAfterNext(page);

@@ -111,7 +111,8 @@ TEST(WizardPort, ValuesAndRounding) {
 TEST(WizardProviders, EmptyFieldsSkippedAndFiftyRead) {
     Fixture f;
     std::string text = "A.LST,,Skipped\r\n\"\",B.ICO,Skipped too\r\n";
-    for (int i = 0; i < 60; ++i) text += "P" + std::to_string(i) + ".LST,P.ICO,\"Provider " + std::to_string(i) + "\"\r\n";
+    for (int i = 0; i < 60; ++i)
+        text += (std::string("P") += std::to_string(i)) + ".LST,P.ICO,\"Provider " + std::to_string(i) + "\"\r\n";
     f.files["PROVIDER.LST"] = text;
     Failure failure;
     int step = 0;
@@ -255,8 +256,8 @@ TEST(WizardGroups, FullTablesCutTheListAndSaySo) {
 TEST(WizardGroups, AnEarlierChoiceLeavesNoGroupsBehind) {
     Fixture f;
     std::string a, b;
-    for (int g = 0; g < 30; ++g) a += Line("A" + std::to_string(g), std::to_string(g + 1));
-    for (int g = 0; g < 30; ++g) b += Line("B" + std::to_string(g), std::to_string(g + 1));
+    for (int g = 0; g < 30; ++g) a += Line(std::string("A") += std::to_string(g), std::to_string(g + 1));
+    for (int g = 0; g < 30; ++g) b += Line(std::string("B") += std::to_string(g), std::to_string(g + 1));
     f.files["A.LST"] = a + Line("Shared", "5000");
     f.files["B.LST"] = b + Line("Shared", "5001");
     ASSERT_EQ(f.lists.LoadApplicationList("A.LST", "A"), 0);

@@ -30,8 +30,8 @@ void Key(int id, WPARAM key) {
     SendMessageA(GetDlgItem(g_wizard, id), WM_KEYUP, key, 0);
 }
 void Shot(const char* name) {
-    // The picture waits until the wizard has painted, caption included.
-    RedrawWindow(g_wizard, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Painted before the picture is taken: SaveScreenshot waits until the wizard has painted, caption included.
+    RedrawWindow(g_wizard, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     std::string path = g_shots + "\\" + name + ".bmp";
     printf("  %-26s %s\n", name, winui::SaveScreenshot(g_wizard, path.c_str()) ? "saved" : "NOT saved");
 }
@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
         before = store.Lines();
     }
 
-    STARTUPINFOA si = {sizeof si};
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::string cmd = std::string("\"") + argv[1] + "\"";
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
     CloseHandle(pi.hThread);
     for (int i = 0; i < 400 && !g_wizard; ++i, Sleep(50)) g_wizard = FindWindowA("KindlerWizard", nullptr);
     if (!g_wizard) {
-        fprintf(stderr, "the wizard's window did not appear\n");
+        fprintf(stderr, "the wizard's window did not appear within 20 s\n");
         TerminateProcess(pi.hProcess, 1);
         return 1;
     }
