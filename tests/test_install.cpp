@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string.h>
 
@@ -562,6 +563,26 @@ std::string folder_with_edictor_path(size_t length) {
   return base + std::string(rest, 'x');
 }
 
+// An uninstaller run as a user runs it copies itself to a "~nsu" folder under the temporary
+// folder and goes on from there: its work is done only when that copy has ended.
+bool uninstaller_copy_running() {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  bool running = false;
+  for (BOOL more = Process32First(snap, &entry); more && !running; more = Process32Next(snap, &entry)) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (!process) continue;
+    char image[MAX_PATH] = "";
+    DWORD size = sizeof image;
+    if (QueryFullProcessImageNameA(process, 0, image, &size)) running = strstr(image, "~nsu") != nullptr;
+    CloseHandle(process);
+  }
+  CloseHandle(snap);
+  return running;
+}
+
 class InstallFolderTest : public ::testing::Test {
  protected:
   void SetUp() override { wipe(); }
@@ -615,7 +636,8 @@ TEST_F(InstallFolderTest, UninstallRemovesOnlyTheFoldersItsInstallationMade) {
     ASSERT_EQ(install(), 0);
     // Run as a user would: it copies itself away, so its end is the install folder's.
     ASSERT_EQ(run(command(dir + "\\" + sv::k_UNINSTALLER, "/S")), 0);
-    ASSERT_TRUE(wait_for([&] { return !exists(dir); })) << "waited 30 s for " << dir << " to go";
+    ASSERT_TRUE(wait_for([&] { return !exists(dir) && !uninstaller_copy_running(); }))
+        << "waited 30 s for " << dir << " to go and the uninstaller's copy to end";
     EXPECT_EQ(exists(parent), parent_was_there);
     wipe();
   }
