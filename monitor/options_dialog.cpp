@@ -51,6 +51,7 @@ BOOL COptionsDialog::OnInitDialog() {
     pageColour_ = PageColour();
     pageBrush_ = CreateSolidBrush(pageColour_);
     SetWindowSubclass(hwnd_, PageColours, 1, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Item(IDC_CHANGE_PASSWORD), DisabledButtonText, 2, 0);
     return TRUE;
 }
 
@@ -117,7 +118,31 @@ LRESULT CALLBACK COptionsDialog::PageColours(HWND hwnd, UINT msg, WPARAM wParam,
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+// Wine draws a disabled button's embossed text a column short ("Change Passworc"), however
+// wide the button. Disabled, the button is drawn as usual and its text then drawn again,
+// whole, in the system's grey.
+LRESULT CALLBACK COptionsDialog::DisabledButtonText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                    DWORD_PTR) {
+    if (msg != WM_PAINT || IsWindowEnabled(hwnd)) return DefSubclassProc(hwnd, msg, wParam, lParam);
+    LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
+    char text[64] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    RECT inside;
+    GetClientRect(hwnd, &inside);
+    InflateRect(&inside, -3, -3);
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
+    FillRect(dc, &inside, GetSysColorBrush(COLOR_BTNFACE));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextA(dc, text, -1, &inside, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    ReleaseDC(hwnd, dc);
+    return result;
+}
+
 void COptionsDialog::OnDestroy() {
+    RemoveWindowSubclass(Item(IDC_CHANGE_PASSWORD), DisabledButtonText, 2);
     RemoveWindowSubclass(hwnd_, PageColours, 1);
     if (pageBrush_) DeleteObject(pageBrush_);
     pageBrush_ = nullptr;

@@ -51,6 +51,8 @@ private:
     COLORREF PageColour() const;
     static LRESULT CALLBACK PageColours(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                         DWORD_PTR data);
+    static LRESULT CALLBACK DisabledButtonText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                        DWORD_PTR data);
 
     LoggingSettings logging_;
     OptionsPage first_;

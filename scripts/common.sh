@@ -65,6 +65,12 @@ wine_session_begin() {
     wineboot --init >/dev/null 2>&1
     wineserver -w
   fi
+  # Wine draws the caption's buttons in Marlett. Debian's Wine does not find the copy that
+  # fonts-wine brings, and the buttons showed as the letters "0 1 r"; the prefix gets its own.
+  local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp "$marlett" "$fonts/"
+  fi
   wineserver -p
   # Xvfb has no window manager, and Wine waits up to 2 s for one to withdraw every
   # managed window it hides or destroys: each closed dialog cost 2 s. Unmanaged windows
