@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "prompt_question.h"
 #include "drive.h"
 #include "monitor_fixture.h"
 #include "prompt.h"
@@ -23,17 +24,6 @@ void outbound_default_asks() {
   ASSERT_TRUE(regtest::write_value(regtest::kRuleSet, "0,0,0,1", REG_BINARY, &outbound, sizeof outbound));
 }
 
-PFW_PROMPT_REQUEST question(const char* program, unsigned port = 8080, const char* address = "10.0.0.9",
-                            const char* service = "Alt Web") {
-  PFW_PROMPT_REQUEST q = {};
-  strncpy(q.program, program, sizeof q.program - 1);
-  strncpy(q.protocol_name, service, sizeof q.protocol_name - 1);
-  q.direction = PFW_OUTBOUND;
-  q.transport = PFW_TCP;
-  q.port = port;
-  q.address = (uint32_t)ip(address);
-  return q;
-}
 
 class MonitorPromptTest : public MonitorTest {
  protected:

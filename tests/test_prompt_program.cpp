@@ -84,6 +84,22 @@ class PromptProgramTest : public RegistryTest {
       EnumWindows(find_prompt, reinterpret_cast<LPARAM>(&f));
     return f.hwnd;
   }
+  // The prompt's "Add this as new rule" and Allow, then the visible "Configure new rule"
+  // the monitor opens (null when neither came within the bounded waits).
+  HWND configure_new_rule() {
+    HWND p = prompt();
+    EXPECT_NE(p, nullptr) << "no prompt came";
+    if (!p) return nullptr;
+    SendMessageA(GetDlgItem(p, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
+    post_click(p, IDOK);
+    HWND configure = nullptr;
+    for (int i = 0; i < 500 && !configure; i++, Sleep(20)) {
+      configure = FindWindowA(nullptr, "Configure new rule");
+      if (configure && !IsWindowVisible(configure)) configure = nullptr;
+    }
+    EXPECT_NE(configure, nullptr) << "no \"Configure new rule\" came";
+    return configure;
+  }
   // interceptor.exe on its own thread, so the test can answer meanwhile.
   std::thread intercept(const std::string& args, const std::string& input, ProgramRun& run) {
     return std::thread([=, &run] { run = run_program("\"" + program_directory() + "interceptor.exe\" " + args, input, nullptr); });
@@ -221,18 +237,7 @@ TEST_F(PromptProgramTest, TheInterceptorWaitsWhileTheUserMakesTheRule) {
   ProgramRun run;
   DWORD asked_at = GetTickCount();
   std::thread t = intercept("--ask-ms 3000 \"out tcp 8080 10.0.0.9 SLOW.EXE\"", "", run);
-  HWND p = prompt();
-  EXPECT_NE(p, nullptr);
-  if (p) {
-    SendMessageA(GetDlgItem(p, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
-    post_click(p, IDOK);
-  }
-  HWND configure = nullptr;
-  for (int i = 0; i < 500 && !configure; i++, Sleep(20)) {
-    configure = FindWindowA(nullptr, "Configure new rule");
-    if (configure && !IsWindowVisible(configure)) configure = nullptr;
-  }
-  EXPECT_NE(configure, nullptr);
+  HWND configure = configure_new_rule();
   // The user takes their time: the attempt's own three seconds pass with the dialog open,
   // and the attempt waits on past them.
   while (configure && GetTickCount() - asked_at < 3500 && IsWindow(configure)) Sleep(50);
@@ -295,18 +300,7 @@ TEST_F(PromptProgramTest, ARuleThePromptAddsShowsInTheRunningEditor) {
 
   ProgramRun run;
   std::thread t = intercept("--ask-ms 20000 \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", run);
-  HWND p = prompt();
-  EXPECT_NE(p, nullptr);
-  if (p) {
-    SendMessageA(GetDlgItem(p, IDC_PROMPT_ADD_RULE), BM_CLICK, 0, 0);
-    post_click(p, IDOK);
-  }
-  HWND configure = nullptr;
-  for (int i = 0; i < 500 && !configure; i++, Sleep(20)) {
-    configure = FindWindowA(nullptr, "Configure new rule");
-    if (configure && !IsWindowVisible(configure)) configure = nullptr;
-  }
-  EXPECT_NE(configure, nullptr);
+  HWND configure = configure_new_rule();
   if (configure) post_click(configure, IDOK);
   t.join();
   EXPECT_NE(run.out.find("-> ask:allow"), std::string::npos) << run.out;

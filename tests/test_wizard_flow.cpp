@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "wizard_memory_files.h"
 #include "frm_wizard.h"
 #include "page_flow.h"
 
@@ -86,20 +87,7 @@ TEST(WizardFlow, ButtonsAfterAMove) {
 }
 
 // Provider lists in memory, and what the user was told.
-struct Providers {
-    std::map<std::string, std::string> files;
-    std::vector<std::string> messages;
-    WizardLists lists{[this](const std::string& name, std::string& content, Failure& failure) {
-                          auto it = files.find(name);
-                          if (it == files.end()) {
-                              failure = {2, "No such file or directory"};
-                              return false;
-                          }
-                          content = it->second;
-                          return true;
-                      },
-                      [this](const std::string& message) { messages.push_back(message); }};
-
+struct Providers : MemoryFiles {
     Providers() {
         files["PROVIDER.LST"] =
             "A.LST,A.ICO,Alpha Net\r\nB.LST,B.ICO,Bravo Online\r\nC.LST,C.ICO,Cobalt\r\nE.LST,E.ICO,Empty Link\r\n"

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "wizard_memory_files.h"
 #include "lists.h"
 
 using namespace kindler;
@@ -17,20 +18,7 @@ using namespace kindler;
 namespace {
 
 // Files in memory, and the messages the user was shown.
-struct Fixture {
-    std::map<std::string, std::string> files;
-    std::vector<std::string> messages;
-    WizardLists lists{[this](const std::string& name, std::string& content, Failure& failure) {
-                          auto it = files.find(name);
-                          if (it == files.end()) {
-                              failure = {2, "No such file or directory"};
-                              return false;
-                          }
-                          content = it->second;
-                          return true;
-                      },
-                      [this](const std::string& message) { messages.push_back(message); }};
-};
+struct Fixture : MemoryFiles {};
 
 std::string Line(const std::string& group, const std::string& port = "80", const std::string& transport = "TCP",
                  const std::string& app = "iexplore.exe") {
