@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
             UINT command = !strcmp(mode, "block") ? ID_MODE_BLOCK : !strcmp(mode, "standby") ? ID_MODE_STANDBY : ID_MODE_FILTER;
             SendMessageA(monitor, WM_COMMAND, command, 0);
         } else if (!strcmp(what, "shot") && i + 1 < argc) {
-            Sleep(200);  // let the other process finish painting
+            // The picture waits until the monitor has painted, caption included.
             if (!winui::SaveScreenshot(monitor, argv[++i])) fprintf(stderr, "wayguard_ctl: no picture taken\n");
         } else if (!strcmp(what, "end")) {
             DWORD_PTR answer = 0;
