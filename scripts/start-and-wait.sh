@@ -36,6 +36,15 @@ start_and_wait() {
   poll_until "$what" "$seconds" "$check" "$STARTED_PID"
 }
 
+# wait_for_end WHAT SECONDS PID: waits until the background job PID (a program started
+# here) has ended, and collects it. A bare `wait` would also wait for the session's
+# desktop anchor, which lives until the session ends.
+wait_for_end() {
+  local what=$1 seconds=$2 pid=$3
+  poll_until "the end of $what" "$seconds" "! kill -0 $pid" || return 1
+  wait "$pid" 2>/dev/null || true
+}
+
 # The checks the pieces share: a running monitor (wayguard_ctl waits a while itself), and a
 # visible window whose title holds the text given.
 monitor_is_up() { wine "$BIN/wayguard_ctl.exe" wait; }

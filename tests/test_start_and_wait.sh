@@ -27,8 +27,17 @@ grep -q "the program ended before its window was there" "$dir/err" || fail "the 
 start_and_wait "the program's file" 30 "test -f '$dir/ready'" bash -c "touch '$dir/ready'; exec sleep 60" ||
   fail "a living program was not waited for"
 kill -0 "$STARTED_PID" 2>/dev/null || fail "STARTED_PID does not name the living program"
+
+# Its end is waited for, bounded, and nothing else is: a wait for a program that lives on
+# gives up naming it, whatever else runs in the background meanwhile.
+if wait_for_end "the living program" 1 "$STARTED_PID" 2>"$dir/err"; then fail "a living program was taken as ended"; fi
+grep -q "gave up waiting for the end of the living program after 1 s" "$dir/err" || fail "the message was: $(cat "$dir/err")"
+bash -c "exec sleep 60" &
+bystander=$!
 kill "$STARTED_PID" 2>/dev/null
-wait "$STARTED_PID" 2>/dev/null
+wait_for_end "the program" 30 "$STARTED_PID" || fail "the program's end was not seen"
+kill -0 "$bystander" 2>/dev/null || fail "the bystander was waited for or ended"
+kill "$bystander" 2>/dev/null
 
 [ "$failures" -eq 0 ] && echo "start-and-wait: all checks passed"
 exit "$failures"

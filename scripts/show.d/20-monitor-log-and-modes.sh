@@ -7,6 +7,7 @@ INSTALLED=${INSTALLED:-'C:\Program Files\Velmora\Tarnwall'}
 LOG_FILE="$WINEPREFIX/drive_c/ProgramData/Velmora/Tarnwall/connections.log"
 rm -f "$LOG_FILE"
 start_and_wait "the monitor" 60 monitor_is_up "$INSTALLED\\wayguard.exe"
+MONITOR_PID=$STARTED_PID
 echo "  the monitor runs behind its tray icon; connections go through the interceptor:"
 DECIDED=$(wine "$INSTALLED\\interceptor.exe" \
   "in tcp 139 192.168.1.20 SYSTEM" \
@@ -27,5 +28,5 @@ wine "$BIN/wayguard_ctl.exe" show shot "$(winepath -w "$SHOTS/main-monitor-filte
 echo "  switched to Block through the monitor; the interceptor now answers:"
 wine "$INSTALLED\\interceptor.exe" "out tcp 80 203.0.113.7 IEXPLORE.EXE" | tr -d '\r' | sed 's/^/  /'
 wine "$BIN/wayguard_ctl.exe" mode filter end
-wait
+wait_for_end "the monitor" 60 "$MONITOR_PID"
 echo "  the monitor took its quit path at the end of the session and has ended"

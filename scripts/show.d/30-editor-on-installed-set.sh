@@ -8,4 +8,4 @@ start_and_wait "Edictor's window" 60 "window_is_up 'Tarnwall Edictor'" "$INSTALL
 editor_pid=$STARTED_PID
 shot_path=$(winepath -w "$TARNWALL_BUILD/screenshots/edictor_main.bmp" 2>/dev/null)
 wine "$BIN/editor_shot.exe" "$shot_path" --close | tr -d '\r' | sed 's/^/  /' || echo "  (Edictor could not be shown)"
-wait "$editor_pid" 2>/dev/null || true
+wait_for_end "Edictor" 60 "$editor_pid" || true
