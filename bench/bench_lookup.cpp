@@ -124,8 +124,8 @@ bool report(const char* name, Store& s, const Connection& c, int reference_calls
       all_holds, 5, reference_calls);
   Figures fast = measure(
       [&](int* key) {
-        PFW_GetRule(s.rules, s.addresses, s.protocols, s.apps, c.port, c.transport, c.address, c.app, c.direction,
-                    key, &copy);
+        PFW_GetRule(s.rules, s.addresses, s.protocols, s.apps, c.port, c.transport, c.address, c.app, c.direction, key,
+                    &copy);
       },
       library_holds, 9, fast_calls);
   CloseHandle(g_semaphore);
@@ -142,10 +142,10 @@ bool report(const char* name, Store& s, const Connection& c, int reference_calls
   double floor_fast = fast.holds * fast.time.pair_us;
   printf("\n%s  (lists: %d protocols, %d addresses, %d applications, %d rules)\n", name, s.protocols->count,
          s.addresses->count, s.apps->count, s.rules->count);
-  printf("  reference: %3.0f holds  %8.1f us/lookup  = %.2f x (holds x pair of %.1f us)\n", ref.holds,
-         ref.time.us, ref.time.ratio, ref.time.pair_us);
-  printf("  fast     : %3.0f holds  %8.1f us/lookup  = %.2f x (holds x pair of %.1f us)\n", fast.holds,
-         fast.time.us, fast.time.ratio, fast.time.pair_us);
+  printf("  reference: %3.0f holds  %8.1f us/lookup  = %.2f x (holds x pair of %.1f us)\n", ref.holds, ref.time.us,
+         ref.time.ratio, ref.time.pair_us);
+  printf("  fast     : %3.0f holds  %8.1f us/lookup  = %.2f x (holds x pair of %.1f us)\n", fast.holds, fast.time.us,
+         fast.time.ratio, fast.time.pair_us);
   printf("  lock-free scan of the same entries: %.2f us; fast / (holds x pair + scan) = %.2f\n", scan,
          fast.time.us / (floor_fast + scan));
   printf("  fast is %.1f times faster; governing rule %d (%s)\n", ref.time.us / fast.time.us, fast.key,
@@ -185,8 +185,7 @@ void fill_fraction(Store& s, double fraction) {
     if (i % 4 == 0)
       PFW_AddAddress(s.addresses, 0, ip(10, net, host, 0), ip(10, net, host, 255), name, PFW_NETWORK_ADDRESS);
     else
-      PFW_AddAddress(s.addresses, 0, ip(10, net, host, i % 250), ip(10, net, host, i % 250), name,
-                     PFW_SINGLE_ADDRESS);
+      PFW_AddAddress(s.addresses, 0, ip(10, net, host, i % 250), ip(10, net, host, i % 250), name, PFW_SINGLE_ADDRESS);
   }
   for (int i = 0; i < apps; i++) {
     snprintf(name, sizeof name, "PROGRAM%03d.EXE", i);
@@ -234,8 +233,10 @@ int main() {
   for (double fraction : fractions) {
     char name[80];
     snprintf(name, sizeof name, "(c) lists filled to %.0f%% of capacity", fraction * 100);
-    ok &= run_case(name, [&](Store& s) { fill_fraction(s, fraction); }, busy, 10, 50);
+    ok &= run_case(
+        name, [&](Store& s) { fill_fraction(s, fraction); }, busy, 10, 50);
   }
-  printf("\n%s\n", ok ? "every lookup agreed and took at most 4 holds" : "FAILED: a lookup disagreed or took more holds");
+  printf("\n%s\n",
+         ok ? "every lookup agreed and took at most 4 holds" : "FAILED: a lookup disagreed or took more holds");
   return ok ? 0 : 1;
 }

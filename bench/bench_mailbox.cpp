@@ -151,9 +151,10 @@ void costs(const Store& s, HWND window) {
   CloseHandle(other);
   double two_us = (now_ms() - two_start) * 1000.0 / (2 * n);
   printf("  two threads looking up at once: %.1f us per lookup\n", two_us);
-  printf("  one call, in this process (us): PFW_GetRule %.1f, whole decision %.1f, GetLocalTime %.1f, IsWindow %.1f,\n"
-         "    semaphore wait + release %.1f\n",
-         rule_us, decide_us, time_us, alive_us, sem_us);
+  printf(
+      "  one call, in this process (us): PFW_GetRule %.1f, whole decision %.1f, GetLocalTime %.1f, IsWindow %.1f,\n"
+      "    semaphore wait + release %.1f\n",
+      rule_us, decide_us, time_us, alive_us, sem_us);
 }
 
 }  // namespace

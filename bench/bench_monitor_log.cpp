@@ -90,8 +90,10 @@ struct RealMonitor {
     CloseHandle(pi.hThread);
     for (int i = 0; i < 1000 && !window; i++) {
       HWND h = PFW_GetGlobalMonitorHwnd();
-      if (h && IsWindow(h)) window = h;
-      else Sleep(20);
+      if (h && IsWindow(h))
+        window = h;
+      else
+        Sleep(20);
     }
     return window != nullptr;
   }
@@ -150,8 +152,8 @@ int main(int argc, char** argv) {
   TrafficConsumer consumer;
   PFW_SetGlobalMonitorHwnd(consumer.hwnd());
   double start = now_ms();
-  ProgramRun bare = run_program(sibling("bench_monitor_log.exe") + " --produce " + std::to_string(count), "", &consumer,
-                                600000);
+  ProgramRun bare =
+      run_program(sibling("bench_monitor_log.exe") + " --produce " + std::to_string(count), "", &consumer, 600000);
   double consumer_ms = now_ms() - start;
   int consumer_faults = faults_in(consumer.lines, count, false) + (bare.exit_code != 0);
   double consumer_rate = count * 1000.0 / consumer_ms;
@@ -169,17 +171,17 @@ int main(int argc, char** argv) {
       printf("  wayguard.exe did not start\n");
     } else {
       start = now_ms();
-      ProgramRun fed = run_program(sibling("bench_monitor_log.exe") + " --produce " + std::to_string(count), "",
-                                   nullptr, 600000);
+      ProgramRun fed =
+          run_program(sibling("bench_monitor_log.exe") + " --produce " + std::to_string(count), "", nullptr, 600000);
       // The producer ends once the monitor has taken its last line; only the last write is left.
       double ms = until_logged(log, expected_bytes(count, ""), start);
       std::vector<std::string> lines = log_lines(log);
       monitor_faults = faults_in(lines, count, true) + (fed.exit_code != 0);
       monitor_rate = count * 1000.0 / ms;
       printf("  wayguard.exe, each line appended to the log file:\n");
-      printf("                                           %8.1f ms  %8.0f lines/s, %zu of %d in the file, %s (exit %d)\n",
-             ms, monitor_rate, lines.size(), count, monitor_faults ? "NOT all in order" : "all in order",
-             fed.exit_code);
+      printf(
+          "                                           %8.1f ms  %8.0f lines/s, %zu of %d in the file, %s (exit %d)\n",
+          ms, monitor_rate, lines.size(), count, monitor_faults ? "NOT all in order" : "all in order", fed.exit_code);
 
       // 3. interceptor.exe, every attempt logged, into the real monitor.
       BenchLists lists;
@@ -221,9 +223,10 @@ int main(int argc, char** argv) {
         monitor_faults += faults;
         monitor_interceptor_rate = count * 1000.0 / ms;
         printf("  interceptor.exe, every attempt logged, into wayguard.exe (rule lookup included):\n");
-        printf("                                           %8.1f ms  %8.0f lines/s, %zu of %d in the file, %s (exit %d)\n",
-               ms, monitor_interceptor_rate, lines.size(), count, faults ? "NOT all in order" : "all in order",
-               decided.exit_code);
+        printf(
+            "                                           %8.1f ms  %8.0f lines/s, %zu of %d in the file, %s (exit %d)\n",
+            ms, monitor_interceptor_rate, lines.size(), count, faults ? "NOT all in order" : "all in order",
+            decided.exit_code);
         PFW_SetRunMode(saved_mode);
         PFW_SetLogAllow(saved_allow);
       }

@@ -44,8 +44,10 @@ struct Monitor {
       while (PFW_TakePromptRequest(self->channel, &r)) {
         self->told_at = now_us();
         std::optional<int> known = self->memory ? self->memory->Recall(r) : std::nullopt;
-        if (known) PFW_AnswerPromptFromMemory(self->channel, r.id, *known);
-        else PFW_AnswerPrompt(self->channel, r.id, PFW_ALLOW);
+        if (known)
+          PFW_AnswerPromptFromMemory(self->channel, r.id, *known);
+        else
+          PFW_AnswerPrompt(self->channel, r.id, PFW_ALLOW);
       }
       return 1;
     }

@@ -22,7 +22,6 @@
 
 namespace {
 
-
 const StartingSet kStartingSet{"Standard", "Any Application", "Every program", PFW_ALLOW, 0};
 
 double median(std::vector<double> v) {
@@ -79,8 +78,8 @@ void named_decision(BenchLists& l) {
   unsigned long long h0 = PFW_GetLockHoldCount();
   double t0 = now_us();
   for (int i = 0; i < kCalls; i++) {
-    PFW_GetRule(l.rules, l.addresses, l.protocols, l.apps, 80, PFW_TCP, ip(10, 0, 0, 1), "IEXPLORE.EXE",
-                PFW_OUTBOUND, &key, &rule);
+    PFW_GetRule(l.rules, l.addresses, l.protocols, l.apps, 80, PFW_TCP, ip(10, 0, 0, 1), "IEXPLORE.EXE", PFW_OUTBOUND,
+                &key, &rule);
     PFW_PROTO p;
     PFW_ADR a;
     PFW_APP x;
@@ -91,8 +90,8 @@ void named_decision(BenchLists& l) {
   unsigned long long h1 = PFW_GetLockHoldCount();
   double t1 = now_us();
   for (int i = 0; i < kCalls; i++)
-    PFW_GetRuleWithEntries(l.rules, l.addresses, l.protocols, l.apps, 80, PFW_TCP, ip(10, 0, 0, 1),
-                           "IEXPLORE.EXE", PFW_OUTBOUND, &key, &rule, &entries);
+    PFW_GetRuleWithEntries(l.rules, l.addresses, l.protocols, l.apps, 80, PFW_TCP, ip(10, 0, 0, 1), "IEXPLORE.EXE",
+                           PFW_OUTBOUND, &key, &rule, &entries);
   unsigned long long h2 = PFW_GetLockHoldCount();
   double t2 = now_us();
   printf("decision with its rule named, lookup + 3 by-key lookups (before): %.1f holds, %7.1f us\n",
@@ -109,8 +108,8 @@ struct LookupThread {
     LookupThread* t = (LookupThread*)self;
     int key = -1;
     PFW_RULE rule;
-    t->found = PFW_GetRule(t->l->rules, t->l->addresses, t->l->protocols, t->l->apps, 80, PFW_TCP,
-                           ip(10, 0, 0, 1), "IEXPLORE.EXE", PFW_OUTBOUND, &key, &rule) != nullptr;
+    t->found = PFW_GetRule(t->l->rules, t->l->addresses, t->l->protocols, t->l->apps, 80, PFW_TCP, ip(10, 0, 0, 1),
+                           "IEXPLORE.EXE", PFW_OUTBOUND, &key, &rule) != nullptr;
     t->done_at = now_us();
     return 0;
   }
@@ -173,8 +172,8 @@ void stress() {
   const int kWorkers = 4, kOps = 2000;
   HANDLE workers[kWorkers];
   for (int i = 0; i < kWorkers; i++)
-    workers[i] = start("list_worker.exe ops " + std::to_string(i) + " " + std::to_string(kOps) + " " +
-                       std::to_string(77 + i));
+    workers[i] =
+        start("list_worker.exe ops " + std::to_string(i) + " " + std::to_string(kOps) + " " + std::to_string(77 + i));
   double t0 = now_us();
   SetEvent(go);
   bool ok = WaitForMultipleObjects(kWorkers, workers, TRUE, 300000) == WAIT_OBJECT_0;
@@ -185,9 +184,10 @@ void stress() {
     ok = ok && code == 0;
     CloseHandle(w);
   }
-  printf("stress: %d processes x %d mixed operations (each change written to the registry too): %.1f s, "
-         "%.0f operations/s%s\n",
-         kWorkers, kOps, seconds, kWorkers * kOps / seconds, ok ? "" : " (A WORKER FAILED)");
+  printf(
+      "stress: %d processes x %d mixed operations (each change written to the registry too): %.1f s, "
+      "%.0f operations/s%s\n",
+      kWorkers, kOps, seconds, kWorkers * kOps / seconds, ok ? "" : " (A WORKER FAILED)");
   UnmapViewOfFile(tally);
   CloseHandle(mapping);
   CloseHandle(go);

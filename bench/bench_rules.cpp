@@ -16,9 +16,7 @@
 
 namespace {
 
-
-const StartingSet kStartingSet{"Default", "*", "Any Application", PFW_ASK, 1,
-                                 nullptr, "C:\\connections.log"};
+const StartingSet kStartingSet{"Default", "*", "Any Application", PFW_ASK, 1, nullptr, "C:\\connections.log"};
 
 std::string capacity_file() {
   using namespace rulesfile;

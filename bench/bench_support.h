@@ -25,16 +25,13 @@ inline double now_us() {
 inline double now_ms() { return now_us() / 1e3; }
 
 // An IPv4 address in network byte order, from its four octets as written.
-inline unsigned long ip(int a, int b, int c, int d) {
-  return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24));
-}
+inline unsigned long ip(int a, int b, int c, int d) { return (unsigned long)(a | (b << 8) | (c << 16) | (d << 24)); }
 
 // A benchmark makes the product's keys itself, as the installer would: the store never
 // creates a key.
 inline bool write_value(const char* path, const char* name, DWORD type, const void* data, DWORD size) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
   LONG r = RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
   RegCloseKey(key);

@@ -16,8 +16,8 @@ namespace {
 
 const char* const kMaker = "SOFTWARE\\Velmora";
 
-const StartingSet kStartingSet{"Standard", "Any Application", "Every program", PFW_ALLOW, 0,
-                                 "C:\\Program Files\\Tarnwall\\Edictor.exe"};
+const StartingSet kStartingSet{
+    "Standard", "Any Application", "Every program", PFW_ALLOW, 0, "C:\\Program Files\\Tarnwall\\Edictor.exe"};
 
 double now_seconds() { return now_us() / 1e6; }
 
@@ -71,10 +71,11 @@ void report(const char* title, const Pass& pass) {
   printf("  registry calls        mean %.2f, min %llu, max %llu\n", mean(pass.registry), rmin, rmax);
   // The three kinds of new rule: new program and service, new service only, neither.
   if (pass.holds.size() == (size_t)kCalls) {
-    printf("  per kind (holds / registry calls): new program+service %llu / %llu, new service %llu / %llu, "
-           "rule only %llu / %llu\n",
-           pass.holds[1], pass.registry[1], pass.holds[kApps + 1], pass.registry[kApps + 1],
-           pass.holds[kCalls - 1], pass.registry[kCalls - 1]);
+    printf(
+        "  per kind (holds / registry calls): new program+service %llu / %llu, new service %llu / %llu, "
+        "rule only %llu / %llu\n",
+        pass.holds[1], pass.registry[1], pass.holds[kApps + 1], pass.registry[kApps + 1], pass.holds[kCalls - 1],
+        pass.registry[kCalls - 1]);
   }
 }
 

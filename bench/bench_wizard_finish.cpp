@@ -20,8 +20,8 @@ namespace {
 
 const char* const kMaker = "SOFTWARE\\Velmora";
 
-const StartingSet kStartingSet{"Default", "*", "Any Application", PFW_ASK, 1,
-                                 "C:\\Program Files\\Velmora\\Tarnwall\\edictor.exe"};
+const StartingSet kStartingSet{"Default", "*", "Any Application",
+                               PFW_ASK,   1,   "C:\\Program Files\\Velmora\\Tarnwall\\edictor.exe"};
 
 std::string read_file(const std::string& name) {
   std::ifstream in(name, std::ios::binary);

@@ -12,25 +12,25 @@
 namespace edictor {
 
 class CEdictorDoc {
-public:
-    // Creates or joins the four lists, in this order, and loads each from the registry
-    // (a list filled before keeps what it has). Later calls do nothing.
-    void Open();
-    // Forgets the lists; this process's views of them last as long as the document, since
-    // windows made from it may still read them, and the store keeps the lists for every other
-    // program.
-    void Close();
-    bool isOpen() const { return open_; }
-    const Lists& lists() const { return lists_; }
+ public:
+  // Creates or joins the four lists, in this order, and loads each from the registry
+  // (a list filled before keeps what it has). Later calls do nothing.
+  void Open();
+  // Forgets the lists; this process's views of them last as long as the document, since
+  // windows made from it may still read them, and the store keeps the lists for every other
+  // program.
+  void Close();
+  bool isOpen() const { return open_; }
+  const Lists& lists() const { return lists_; }
 
-    // The main resource's window title and document type name.
-    std::string Title() const;
-    std::string TypeName() const;
+  // The main resource's window title and document type name.
+  std::string Title() const;
+  std::string TypeName() const;
 
-private:
-    std::unique_ptr<tessary::ListSet> set_;
-    Lists lists_;
-    bool open_ = false;
+ private:
+  std::unique_ptr<tessary::ListSet> set_;
+  Lists lists_;
+  bool open_ = false;
 };
 
 }  // namespace edictor

@@ -15,10 +15,10 @@
 namespace edictor {
 
 // Longest texts the boxes take: the record fields less their NUL (an address name one less).
-constexpr int kProtocolNameMax = PFW_PROTO_NAME_SIZE - 1;       // 19
-constexpr int kAppNameMax = PFW_APP_NAME_SIZE - 1;              // 29
+constexpr int kProtocolNameMax = PFW_PROTO_NAME_SIZE - 1;         // 19
+constexpr int kAppNameMax = PFW_APP_NAME_SIZE - 1;                // 29
 constexpr int kAppDescriptionMax = PFW_APP_DESCRIPTION_SIZE - 1;  // 41
-constexpr int kAddressNameMax = PFW_ADR_NAME_SIZE - 2;          // 30
+constexpr int kAddressNameMax = PFW_ADR_NAME_SIZE - 2;            // 30
 constexpr int kPortDigitsMax = 5;
 
 // A decimal number of digits only; false for an empty text, any other character or a
@@ -39,54 +39,54 @@ std::string CreateRefusal(const char* what, bool exists);
 
 // A message the dialog shows instead of closing.
 struct Refusal {
-    std::string text;
-    std::string caption;
-    UINT flags = MB_OK | MB_ICONINFORMATION;
+  std::string text;
+  std::string caption;
+  UINT flags = MB_OK | MB_ICONINFORMATION;
 };
 using Check = std::optional<Refusal>;
 
 // The entries the Create New dialogs hand back, as the creation steps take them.
 struct ProtocolEntry {
-    std::string name;
-    int transport = PFW_TCP;
-    unsigned port = 0;
+  std::string name;
+  int transport = PFW_TCP;
+  unsigned port = 0;
 };
 struct AppEntry {
-    std::string name;  // as typed; stored in capitals
-    std::string description;
+  std::string name;  // as typed; stored in capitals
+  std::string description;
 };
 struct AddressEntry {
-    std::string name;
-    int type = PFW_SINGLE_ADDRESS;
-    unsigned long first = 0;  // network byte order, as typed
-    unsigned long last = 0;   // the same as first for a single address
+  std::string name;
+  int type = PFW_SINGLE_ADDRESS;
+  unsigned long first = 0;  // network byte order, as typed
+  unsigned long last = 0;   // the same as first for a single address
 };
 
 // The boxes as typed. On acceptance `accepted` (when given) receives the entry.
 struct ProtocolTyped {
-    std::string name;
-    std::string port;
-    int transport = PFW_TCP;
+  std::string name;
+  std::string port;
+  int transport = PFW_TCP;
 };
 Check CheckProtocol(const Lists& lists, const ProtocolTyped& typed, ProtocolEntry* accepted = nullptr);
 Check CheckApplication(const Lists& lists, const AppEntry& typed);
 struct AddressTyped {
-    std::string name;
-    int type = PFW_SINGLE_ADDRESS;
-    std::array<std::string, 4> first;  // the octet boxes, left to right
-    std::array<std::string, 4> last;
+  std::string name;
+  int type = PFW_SINGLE_ADDRESS;
+  std::array<std::string, 4> first;  // the octet boxes, left to right
+  std::array<std::string, 4> last;
 };
 Check CheckAddress(const Lists& lists, const AddressTyped& typed, AddressEntry* accepted = nullptr);
 
 // Add Rule's choice. Incomplete (a box without selection, no direction or action): the
 // dialog stays open and says nothing.
 struct RuleChoice {
-    const PFW_PROTO* protocol = nullptr;
-    const PFW_ADR* address = nullptr;
-    const PFW_APP* app = nullptr;
-    int direction = -1;
-    int action = -1;
-    int log = 0;
+  const PFW_PROTO* protocol = nullptr;
+  const PFW_ADR* address = nullptr;
+  const PFW_APP* app = nullptr;
+  int direction = -1;
+  int action = -1;
+  int log = 0;
 };
 bool RuleComplete(const RuleChoice& choice);
 // A complete choice: refused when a rule with the same protocol, address, application and

@@ -34,15 +34,15 @@ void OpenHelp(HWND owner, UINT command, ULONG_PTR data);
 // F1 into WM_HELP for the dialog the key was pressed in (and drops the system's own
 // WM_KEYF1, so that a key makes one request, not two).
 class CHelpedDialog : public winui::Dialog {
-public:
-    using Dialog::Dialog;
-    ~CHelpedDialog() override;
+ public:
+  using Dialog::Dialog;
+  ~CHelpedDialog() override;
 
-protected:
-    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+ protected:
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-private:
-    bool filtering_ = false;
+ private:
+  bool filtering_ = false;
 };
 
 // Whether a key message of a modal loop is F1 meant for help: (WM_KEYDOWN, VK_F1) without

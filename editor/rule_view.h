@@ -16,17 +16,27 @@ namespace edictor {
 // The four shared lists every view and dialog of Edictor works on; obtained once per
 // process and never released.
 struct Lists {
-    PFW_PROTO_ROOT* protocols = nullptr;
-    PFW_ADR_ROOT* addresses = nullptr;
-    PFW_APP_ROOT* apps = nullptr;
-    PFW_RULE_ROOT* rules = nullptr;
+  PFW_PROTO_ROOT* protocols = nullptr;
+  PFW_ADR_ROOT* addresses = nullptr;
+  PFW_APP_ROOT* apps = nullptr;
+  PFW_RULE_ROOT* rules = nullptr;
 };
 
 // Picture indexes of the shared tree image list.
 enum Picture {
-    kPicAllow = 0, kPicDeny = 1, kPicAsk = 2, kPicProtocol = 3, kPicApp = 4, kPicAddress = 5,
-    kPicWebGlobe = 6, kPicBrowser = 7, kPicMailProgram = 8, kPicTerminal = 9, kPicMail = 10,
-    kPicFileTransfer = 11, kPictureCount = 12
+  kPicAllow = 0,
+  kPicDeny = 1,
+  kPicAsk = 2,
+  kPicProtocol = 3,
+  kPicApp = 4,
+  kPicAddress = 5,
+  kPicWebGlobe = 6,
+  kPicBrowser = 7,
+  kPicMailProgram = 8,
+  kPicTerminal = 9,
+  kPicMail = 10,
+  kPicFileTransfer = 11,
+  kPictureCount = 12
 };
 
 enum Tab { kTabProtocol = 0, kTabAddress = 1, kTabApplication = 2, kTabList = 3, kTabCount = 4 };
@@ -49,11 +59,11 @@ int LightPicture(int action);
 // action carries the check mark (-1 none). A light opens it for rule 0 or 1 and disables
 // Delete; over nodes and rows unusable items are greyed.
 struct MenuState {
-    bool actions = false;  // Deny, Ask, Allow
-    bool add = true;
-    bool remove = false;   // Delete
-    bool removeGreyed = true;
-    int checked = -1;
+  bool actions = false;  // Deny, Ask, Allow
+  bool add = true;
+  bool remove = false;  // Delete
+  bool removeGreyed = true;
+  int checked = -1;
 };
 MenuState ContextMenuState(const void* record, bool onLight);
 // The longest new text a rename takes for a record kind; 0 for a rule, which is not renamed.
@@ -64,9 +74,9 @@ int RenameLimit(int kind);
 // as it was, before any cut: a text the user left alone changes nothing, even when it is
 // longer than the box allows (made elsewhere). Only a changed text is cut to the limit.
 struct RenameOutcome {
-    bool change = false;  // false: no message, no write
-    bool cut = false;     // the changed text was longer than the limit
-    std::string text;     // the text to store
+  bool change = false;  // false: no message, no write
+  bool cut = false;     // the changed text was longer than the limit
+  std::string text;     // the text to store
 };
 RenameOutcome DecideRename(int kind, const std::string& before, const std::string& typed);
 
@@ -75,18 +85,18 @@ std::string TreeName(int tab, int direction);
 
 // One rule with the records it names, all pointing into this process's views of the lists.
 struct RuleView {
-    const PFW_RULE* rule = nullptr;
-    const PFW_PROTO* protocol = nullptr;
-    const PFW_ADR* address = nullptr;
-    const PFW_APP* app = nullptr;
+  const PFW_RULE* rule = nullptr;
+  const PFW_PROTO* protocol = nullptr;
+  const PFW_ADR* address = nullptr;
+  const PFW_APP* app = nullptr;
 };
 
 // Records already looked up by key, for showing many rules at once: rules share their
 // objects, and each object is then asked of the store once.
 struct RecordCache {
-    std::unordered_map<unsigned, const PFW_PROTO*> protocols;
-    std::unordered_map<unsigned, const PFW_ADR*> addresses;
-    std::unordered_map<unsigned, const PFW_APP*> apps;
+  std::unordered_map<unsigned, const PFW_PROTO*> protocols;
+  std::unordered_map<unsigned, const PFW_ADR*> addresses;
+  std::unordered_map<unsigned, const PFW_APP*> apps;
 };
 
 // Unlinks `rule` from the shared list and only then deletes its registry value: when the
@@ -101,9 +111,9 @@ bool LoadRuleView(const Lists& lists, int key, RuleView* view, RecordCache* cach
 
 // What one node shows: the record it stands for, its text and picture.
 struct Node {
-    const void* record = nullptr;
-    std::string text;
-    int picture = 0;
+  const void* record = nullptr;
+  std::string text;
+  int picture = 0;
 };
 Node NodeFor(const RuleView& view, Level level);
 // The four levels of a tab's trees, top first: protocol, address, application or another order.

@@ -37,35 +37,35 @@ namespace wayguard {
 // kMaxBacklogMs ago, so a kill loses only the lines of about the last 50 ms (a disk that
 // stops writing altogether holds up the mailbox instead).
 class LogWriter {
-public:
-    static constexpr unsigned kMaxBacklogMs = 40;
+ public:
+  static constexpr unsigned kMaxBacklogMs = 40;
 
-    LogWriter();
-    ~LogWriter();
-    LogWriter(const LogWriter&) = delete;
-    LogWriter& operator=(const LogWriter&) = delete;
+  LogWriter();
+  ~LogWriter();
+  LogWriter(const LogWriter&) = delete;
+  LogWriter& operator=(const LogWriter&) = delete;
 
-    // Queues `text` for the file named `path` (taken now: a later change of name applies to
-    // later lines); returns once the oldest line not yet written is younger than the bound.
-    void Append(const char* path, std::string text);
-    // Returns once every line handed over so far has been written (or dropped).
-    void Flush();
-    // How long ago the oldest line not yet in the file was handed over; 0 when none waits.
-    unsigned BacklogMs();
+  // Queues `text` for the file named `path` (taken now: a later change of name applies to
+  // later lines); returns once the oldest line not yet written is younger than the bound.
+  void Append(const char* path, std::string text);
+  // Returns once every line handed over so far has been written (or dropped).
+  void Flush();
+  // How long ago the oldest line not yet in the file was handed over; 0 when none waits.
+  unsigned BacklogMs();
 
-private:
-    void Run();
-    unsigned BacklogLocked() const;
-    struct Line {
-        std::string path, text;
-        DWORD taken;
-    };
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::deque<Line> queue_;
-    bool busy_ = false, stop_ = false;
-    DWORD writingTaken_ = 0;  // when the line being written was handed over
-    std::thread thread_;
+ private:
+  void Run();
+  unsigned BacklogLocked() const;
+  struct Line {
+    std::string path, text;
+    DWORD taken;
+  };
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  std::deque<Line> queue_;
+  bool busy_ = false, stop_ = false;
+  DWORD writingTaken_ = 0;  // when the line being written was handed over
+  std::thread thread_;
 };
 
 }  // namespace wayguard

@@ -16,16 +16,16 @@
 namespace wayguard {
 
 struct ModeLook {
-    int runMode;             // PFW_MODE_*
-    const char* word;        // painted in the monitor window
-    COLORREF colour;
-    POINT origin;            // client coordinates of the painted word
-    UINT icon;               // tray icon and mode button picture
-    const char* startTip;    // tray tip when the icon is added
-    const char* changeTip;   // tray tip after the monitor changes the mode
-    int button;              // the mode's radio button
-    UINT command;            // the mode's popup-menu command
-    int modeIndex;           // position of the button in the radio group
+  int runMode;       // PFW_MODE_*
+  const char* word;  // painted in the monitor window
+  COLORREF colour;
+  POINT origin;           // client coordinates of the painted word
+  UINT icon;              // tray icon and mode button picture
+  const char* startTip;   // tray tip when the icon is added
+  const char* changeTip;  // tray tip after the monitor changes the mode
+  int button;             // the mode's radio button
+  UINT command;           // the mode's popup-menu command
+  int modeIndex;          // position of the button in the radio group
 };
 
 // The look of run mode 0..2, or null for any other value (nothing painted, nothing checked).
@@ -44,10 +44,10 @@ UINT TrayIcon(int runMode);
 
 // The popup menu for the current state.
 struct MenuState {
-    UINT checkedMode;        // 0 when no mode command is checked
-    bool modesGrayed;        // while locked
-    bool advancedChecked;    // while expanded
-    const char* showText;    // "Hide Monitor" while shown
+  UINT checkedMode;      // 0 when no mode command is checked
+  bool modesGrayed;      // while locked
+  bool advancedChecked;  // while expanded
+  const char* showText;  // "Hide Monitor" while shown
 };
 MenuState MenuFor(int runMode, bool locked, bool expanded, bool shown);
 
@@ -61,9 +61,9 @@ inline int MonitorHeight(bool expanded) { return expanded ? kExpandedHeight : kC
 
 // What the lock changes in the monitor window.
 struct LockLook {
-    const char* statusText;  // "Locked" / "Unlocked"
-    bool controlsEnabled;    // the three mode buttons, the timer and options buttons
-    UINT lockIcon;
+  const char* statusText;  // "Locked" / "Unlocked"
+  bool controlsEnabled;    // the three mode buttons, the timer and options buttons
+  UINT lockIcon;
 };
 LockLook LookOfLock(bool locked);
 // The unlock dialog's test: the whole text, byte for byte, letter case counts.
@@ -72,10 +72,10 @@ bool PasswordMatches(const std::string& entered, const char* stored);
 // The arming countdown, one tick a second. `storedCountdown` is the options record's copy,
 // which follows the global one down and is decreased once more at expiry, wrapping below 0.
 struct Tick {
-    bool expired;            // switch to Block now
-    uint32_t nextGlobal;     // the global countdown after the tick (unchanged at expiry)
-    uint32_t nextStored;     // the stored countdown after the tick
-    std::string statusText;  // "Time-out in m:ss" while counting; empty at expiry
+  bool expired;            // switch to Block now
+  uint32_t nextGlobal;     // the global countdown after the tick (unchanged at expiry)
+  uint32_t nextStored;     // the stored countdown after the tick
+  std::string statusText;  // "Time-out in m:ss" while counting; empty at expiry
 };
 Tick CountdownTick(uint32_t globalCountdown, uint32_t storedCountdown);
 std::string TimeoutText(uint32_t seconds);
@@ -108,38 +108,40 @@ const std::vector<int>& AllPageControls();
 // What showing a page does: its controls show; some are made unusable and some emptied
 // (every visit to the Password page starts afresh); the timer button may be relabelled.
 struct PageLook {
-    std::vector<int> shown;
-    std::vector<int> disabled;
-    std::vector<int> emptied;
-    const char* timerButtonText;  // null: the button keeps its text
+  std::vector<int> shown;
+  std::vector<int> disabled;
+  std::vector<int> emptied;
+  const char* timerButtonText;  // null: the button keeps its text
 };
 PageLook LookOfPage(OptionsPage page, bool timerActive);
 // The controls the current password opens: the new-password edits, labels and button.
 const std::vector<int>& NewPasswordControls();
 // Whether the current-password field's text opens them (a later mismatch closes nothing).
-inline bool OpensNewPassword(const std::string& entered, const char* stored) { return PasswordMatches(entered, stored); }
+inline bool OpensNewPassword(const std::string& entered, const char* stored) {
+  return PasswordMatches(entered, stored);
+}
 
 // Change Password: the two entries must agree and fit; the message says which.
 struct PasswordChange {
-    bool accepted;
-    std::string message;
-    UINT flags;  // of the message box
+  bool accepted;
+  std::string message;
+  UINT flags;  // of the message box
 };
 PasswordChange CheckPasswordChange(const std::string& fresh, const std::string& again);
 
 // What the timer button does; the choice follows the timer-active state, not the label.
 struct TimerChange {
-    bool start;            // false: stop
-    uint32_t seconds;      // when starting
+  bool start;        // false: stop
+  uint32_t seconds;  // when starting
 };
 struct TimerPress {
-    std::optional<TimerChange> change;  // none: refused
-    std::string message;                // the refusal, or "Timer set!"; empty when stopping
-    UINT flags;                         // of the message box
-    // With a change: the button's label afterwards, and whether the minutes field and its
-    // labels are usable. A refusal leaves the controls as they are.
-    const char* buttonText;
-    bool minutesUsable;
+  std::optional<TimerChange> change;  // none: refused
+  std::string message;                // the refusal, or "Timer set!"; empty when stopping
+  UINT flags;                         // of the message box
+  // With a change: the button's label afterwards, and whether the minutes field and its
+  // labels are usable. A refusal leaves the controls as they are.
+  const char* buttonText;
+  bool minutesUsable;
 };
 TimerPress PressTimerButton(bool timerActive, const std::string& minutesText);
 // The minutes field and its two labels, which a running timer makes unusable.
@@ -147,9 +149,9 @@ const std::vector<int>& MinutesControls();
 
 // The Logging page as OK takes it; the monitor stores it.
 struct LoggingSettings {
-    std::string fileName;
-    bool fullyArmed = false;
-    bool standBy = false;
+  std::string fileName;
+  bool fullyArmed = false;
+  bool standBy = false;
 };
 // The message OK shows instead of storing, or nothing when the page may be stored.
 std::optional<std::string> RefuseLogging(const LoggingSettings& settings);

@@ -39,17 +39,17 @@ namespace wayguard {
 
 // The prompt's four texts for a request.
 struct PromptTexts {
-    std::string direction;    // "Inbound" or "Outbound"
-    std::string application;  // the program's name
-    std::string service;      // "HTTP (TCP port 80)", or "TCP port 8080" without a name
-    std::string address;      // dotted
+  std::string direction;    // "Inbound" or "Outbound"
+  std::string application;  // the program's name
+  std::string service;      // "HTTP (TCP port 80)", or "TCP port 8080" without a name
+  std::string address;      // dotted
 };
 PromptTexts TextsOf(const PFW_PROMPT_REQUEST& request);
 
 // What "Configure new rule" chose: each part this connection's own or the wildcard.
 struct NewRule {
-    bool anyApplication = false, anyProtocol = false, anyAddress = false;
-    int action = PFW_ALLOW;
+  bool anyApplication = false, anyProtocol = false, anyAddress = false;
+  int action = PFW_ALLOW;
 };
 enum class AddResult { kAdded, kExists, kFailed };
 // Adds the rule to the shared lists and the registry, adding the protocol,
@@ -62,15 +62,15 @@ void NotifyEditor(int key);
 // What the prompt offers: locked, it answers this one connection only, with no new rule
 // and nothing new remembered.
 struct PromptLook {
-    bool addRuleOffered;  // "Add this as new rule" shown and usable
-    bool lifeOffered;     // the drop-down of how long the answer holds usable
+  bool addRuleOffered;  // "Add this as new rule" shown and usable
+  bool lifeOffered;     // the drop-down of how long the answer holds usable
 };
 PromptLook LookOfPrompt(bool locked);
 // What goes with the answer, from the controls as the user left them; what the prompt did
 // not offer counts for nothing, whatever the control says.
 struct PromptChoice {
-    bool addRule;
-    AnswerLife life;
+  bool addRule;
+  AnswerLife life;
 };
 PromptChoice ChoiceOf(bool locked, bool addRuleChecked, long lifeIndex);
 // How a prompt ended (its DoModal result): answered, its asker gone, or never shown.
@@ -82,9 +82,9 @@ std::string NewRuleHeading(int action, int direction);
 NewRule NewRuleOf(int action, long application, long protocol, long address);
 // What adding the rule tells the user (text and caption), or nothing when it was added.
 struct RuleMessage {
-    const char* text;
-    const char* caption;
-    UINT flags;
+  const char* text;
+  const char* caption;
+  UINT flags;
 };
 std::optional<RuleMessage> MessageOfAdd(AddResult result);
 
@@ -101,63 +101,63 @@ extern const char kAskerStoppedWaiting[];
 
 // "Tarnwall" (template IDD_PROMPT_REQUEST).
 class CPromptDialog : public winui::Dialog {
-public:
-    // DoModal's results besides IDOK (allow) and IDC_PROMPT_DENY (deny).
-    static constexpr INT_PTR kGone = 2;  // the asker stopped waiting
-    CPromptDialog(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST& request, bool locked);
-    ~CPromptDialog() override;
-    bool addRule() const { return addRule_; }
-    AnswerLife life() const { return life_; }
-    DWORD shownAt() const { return shownAt_; }
+ public:
+  // DoModal's results besides IDOK (allow) and IDC_PROMPT_DENY (deny).
+  static constexpr INT_PTR kGone = 2;  // the asker stopped waiting
+  CPromptDialog(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST& request, bool locked);
+  ~CPromptDialog() override;
+  bool addRule() const { return addRule_; }
+  AnswerLife life() const { return life_; }
+  DWORD shownAt() const { return shownAt_; }
 
-protected:
-    BOOL OnInitDialog() override;
-    bool OnCommand(int id, int code, HWND control) override;
-    void OnTimer(UINT_PTR id) override;
-    void OnOK() override;
-    void OnCancel() override;
-    void OnDestroy() override;
-    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+ protected:
+  BOOL OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  void OnTimer(UINT_PTR id) override;
+  void OnOK() override;
+  void OnCancel() override;
+  void OnDestroy() override;
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-private:
-    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
-    void Answer(INT_PTR result);
-    void Unhook();
-    PFW_PROMPT_BLOCK* channel_;
-    PFW_PROMPT_REQUEST request_;
-    bool locked_;
-    bool addRule_ = false;
-    AnswerLife life_ = AnswerLife::kThisConnection;
-    DWORD shownAt_ = 0;
-    HHOOK keyHook_ = nullptr;
+ private:
+  static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
+  void Answer(INT_PTR result);
+  void Unhook();
+  PFW_PROMPT_BLOCK* channel_;
+  PFW_PROMPT_REQUEST request_;
+  bool locked_;
+  bool addRule_ = false;
+  AnswerLife life_ = AnswerLife::kThisConnection;
+  DWORD shownAt_ = 0;
+  HHOOK keyHook_ = nullptr;
 };
 
 // "Configure new rule" (template IDD_PROMPT_NEW_RULE).
 class CNewRuleDialog : public winui::Dialog {
-public:
-    // With a channel, the request's asker is kept waiting while the dialog is open.
-    CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action, PFW_PROMPT_BLOCK* channel = nullptr);
-    const NewRule& rule() const { return rule_; }
-    int ruleKey() const { return ruleKey_; }
-    // The asker was found gone while the dialog was open, and the user was told.
-    bool askerGone() const { return askerGone_; }
-    // How often the asker's expiry is put later (on this timer), and by how much.
-    static constexpr UINT_PTR kKeepAliveTimer = 1;
-    static constexpr UINT kKeepAliveMs = 1000;
-    static constexpr unsigned kKeepAliveSpanMs = 10000;
+ public:
+  // With a channel, the request's asker is kept waiting while the dialog is open.
+  CNewRuleDialog(const PFW_PROMPT_REQUEST& request, int action, PFW_PROMPT_BLOCK* channel = nullptr);
+  const NewRule& rule() const { return rule_; }
+  int ruleKey() const { return ruleKey_; }
+  // The asker was found gone while the dialog was open, and the user was told.
+  bool askerGone() const { return askerGone_; }
+  // How often the asker's expiry is put later (on this timer), and by how much.
+  static constexpr UINT_PTR kKeepAliveTimer = 1;
+  static constexpr UINT kKeepAliveMs = 1000;
+  static constexpr unsigned kKeepAliveSpanMs = 10000;
 
-protected:
-    BOOL OnInitDialog() override;
-    void OnOK() override;
-    void OnTimer(UINT_PTR id) override;
+ protected:
+  BOOL OnInitDialog() override;
+  void OnOK() override;
+  void OnTimer(UINT_PTR id) override;
 
-private:
-    void KeepAskerWaiting();
-    PFW_PROMPT_REQUEST request_;
-    NewRule rule_;
-    PFW_PROMPT_BLOCK* channel_;
-    int ruleKey_ = -1;
-    bool askerGone_ = false;
+ private:
+  void KeepAskerWaiting();
+  PFW_PROMPT_REQUEST request_;
+  NewRule rule_;
+  PFW_PROMPT_BLOCK* channel_;
+  int ruleKey_ = -1;
+  bool askerGone_ = false;
 };
 
 // PFW_PROMPT_NOTIFY's handler: shows the waiting requests' prompts one after

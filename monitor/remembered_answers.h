@@ -30,34 +30,34 @@ constexpr uint64_t kFifteenMinutesMs = 15ull * 60 * 1000;
 bool LifeChoiceOffered(bool locked);
 
 class RememberedAnswers {
-public:
-    using Clock = std::function<uint64_t()>;  // milliseconds, never going back
-    explicit RememberedAnswers(Clock clock);
-    RememberedAnswers();  // the system's tick count
+ public:
+  using Clock = std::function<uint64_t()>;  // milliseconds, never going back
+  explicit RememberedAnswers(Clock clock);
+  RememberedAnswers();  // the system's tick count
 
-    // Holds answer (PFW_ALLOW or PFW_DENY) for the request's connection as long
-    // as life says; "this connection" holds nothing. A newer answer for the same
-    // connection replaces the older one. Refused (false) for any other answer.
-    bool Remember(const PFW_PROMPT_REQUEST& request, int answer, AnswerLife life);
-    // The answer that still holds for this connection, if any; expired answers
-    // are forgotten on the way.
-    std::optional<int> Recall(const PFW_PROMPT_REQUEST& request);
-    size_t size() const { return answers_.size(); }
-    void Clear() { answers_.clear(); }
+  // Holds answer (PFW_ALLOW or PFW_DENY) for the request's connection as long
+  // as life says; "this connection" holds nothing. A newer answer for the same
+  // connection replaces the older one. Refused (false) for any other answer.
+  bool Remember(const PFW_PROMPT_REQUEST& request, int answer, AnswerLife life);
+  // The answer that still holds for this connection, if any; expired answers
+  // are forgotten on the way.
+  std::optional<int> Recall(const PFW_PROMPT_REQUEST& request);
+  size_t size() const { return answers_.size(); }
+  void Clear() { answers_.clear(); }
 
-private:
-    struct Held {
-        int32_t direction, transport;
-        uint32_t port, address;
-        std::string program;
-        int answer;
-        bool forever;         // until the monitor ends
-        uint64_t expires;     // clock time, when not forever
-    };
-    static bool Same(const Held& held, const PFW_PROMPT_REQUEST& request);
-    void ForgetExpired();
-    Clock clock_;
-    std::vector<Held> answers_;
+ private:
+  struct Held {
+    int32_t direction, transport;
+    uint32_t port, address;
+    std::string program;
+    int answer;
+    bool forever;      // until the monitor ends
+    uint64_t expires;  // clock time, when not forever
+  };
+  static bool Same(const Held& held, const PFW_PROMPT_REQUEST& request);
+  void ForgetExpired();
+  Clock clock_;
+  std::vector<Held> answers_;
 };
 
 }  // namespace wayguard

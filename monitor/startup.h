@@ -10,8 +10,8 @@
 namespace wayguard {
 
 class CAboutDialog : public winui::Dialog {
-public:
-    CAboutDialog();
+ public:
+  CAboutDialog();
 };
 
 // True when a monitor window is recorded in the global state block and still exists. A
@@ -23,31 +23,31 @@ bool AnotherMonitorRuns();
 // the monitor window is made at once beside it, so the interceptor's messages are served
 // from the first moment.
 class CStartupDialog : public winui::Dialog {
-public:
-    explicit CStartupDialog(DWORD splashMs = kSplashMs);
-    bool refused() const { return refused_; }
-    CMonitorDialog& monitor() { return monitor_; }
-    // The splash while it shows, else null.
-    HWND splash() const { return about_.hwnd(); }
+ public:
+  explicit CStartupDialog(DWORD splashMs = kSplashMs);
+  bool refused() const { return refused_; }
+  CMonitorDialog& monitor() { return monitor_; }
+  // The splash while it shows, else null.
+  HWND splash() const { return about_.hwnd(); }
 
-protected:
-    BOOL OnInitDialog() override;
-    void OnTimer(UINT_PTR id) override;
-    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+ protected:
+  BOOL OnInitDialog() override;
+  void OnTimer(UINT_PTR id) override;
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-private:
-    static constexpr UINT_PTR kSplashTimer = 1;
-    void ShowSplash();
-    DWORD splashMs_;
-    bool refused_ = false;
-    CAboutDialog about_;
-    CMonitorDialog monitor_;
+ private:
+  static constexpr UINT_PTR kSplashTimer = 1;
+  void ShowSplash();
+  DWORD splashMs_;
+  bool refused_ = false;
+  CAboutDialog about_;
+  CMonitorDialog monitor_;
 };
 
 class CMonitorApp {
-public:
-    // Runs the program; 0 when it ran as the monitor, 1 when another monitor was running.
-    int Run();
+ public:
+  // Runs the program; 0 when it ran as the monitor, 1 when another monitor was running.
+  int Run();
 };
 
 }  // namespace wayguard

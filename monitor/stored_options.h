@@ -8,10 +8,10 @@ namespace wayguard {
 
 template <typename Change>
 bool ChangeStoredOptions(Change change) {
-    PFW_OPTIONS options{};
-    if (!PFW_GetOptionsFromRegistry(&options)) return false;
-    change(options);
-    return PFW_SetOptionsInRegistry(options) != 0;
+  PFW_OPTIONS options{};
+  if (!PFW_GetOptionsFromRegistry(&options)) return false;
+  change(options);
+  return PFW_SetOptionsInRegistry(options) != 0;
 }
 
 }  // namespace wayguard

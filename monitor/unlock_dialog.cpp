@@ -15,18 +15,18 @@ CUnlockDialog::CUnlockDialog(const char* stored)
     : Dialog(IDD_UNLOCK), hasStored_(stored != nullptr), stored_(stored ? stored : "") {}
 
 void CUnlockDialog::OnDestroy() {
-    if (g_open == hwnd_) g_open = nullptr;
+  if (g_open == hwnd_) g_open = nullptr;
 }
 
 BOOL CUnlockDialog::OnInitDialog() {
-    g_open = hwnd_;
-    SetFocus(Item(IDC_UNLOCK_PASSWORD));
-    return FALSE;
+  g_open = hwnd_;
+  SetFocus(Item(IDC_UNLOCK_PASSWORD));
+  return FALSE;
 }
 
 void CUnlockDialog::OnOK() {
-    EndDialog(PasswordMatches(GetItemText(IDC_UNLOCK_PASSWORD), hasStored_ ? stored_.c_str() : nullptr) ? IDOK
-                                                                                               : IDCANCEL);
+  EndDialog(PasswordMatches(GetItemText(IDC_UNLOCK_PASSWORD), hasStored_ ? stored_.c_str() : nullptr) ? IDOK
+                                                                                                      : IDCANCEL);
 }
 
 }  // namespace wayguard

@@ -9,18 +9,18 @@
 namespace wayguard {
 
 class CUnlockDialog : public winui::Dialog {
-public:
-    // `stored`: the password to compare with; null matches nothing.
-    explicit CUnlockDialog(const char* stored);
+ public:
+  // `stored`: the password to compare with; null matches nothing.
+  explicit CUnlockDialog(const char* stored);
 
-protected:
-    BOOL OnInitDialog() override;
-    void OnOK() override;
-    void OnDestroy() override;
+ protected:
+  BOOL OnInitDialog() override;
+  void OnOK() override;
+  void OnDestroy() override;
 
-private:
-    bool hasStored_;
-    std::string stored_;
+ private:
+  bool hasStored_;
+  std::string stored_;
 };
 
 // The unlock dialog on screen, or null: the prompt keeps clear of its password box.

@@ -4,10 +4,10 @@
 #pragma once
 
 // "Only one monitor runs": the name of the monitor's winui::InstanceClaim.
-#define WAYGUARD_INSTANCE_NAME "PFW_WAYGUARD_INSTANCE"
-#define WAYGUARD_TITLE "Tarnwall Wayguard"
-#define WAYGUARD_ABOUT_CAPTION "About Tarnwall"
-#define WAYGUARD_ABOUT_RELEASE "Connection monitor, release 1.0"
+#define WAYGUARD_INSTANCE_NAME   "PFW_WAYGUARD_INSTANCE"
+#define WAYGUARD_TITLE           "Tarnwall Wayguard"
+#define WAYGUARD_ABOUT_CAPTION   "About Tarnwall"
+#define WAYGUARD_ABOUT_RELEASE   "Connection monitor, release 1.0"
 #define WAYGUARD_ABOUT_COPYRIGHT "Copyright (C) Velmora. All rights reserved."
 
 #ifndef RC_INVOKED

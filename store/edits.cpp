@@ -22,8 +22,7 @@ int change_entry(ListId list, void* root, uint32_t key, Taken taken, Change chan
   RootHead* r = (RootHead*)root;
   Entry* target = nullptr;
   int steps = r->count;  // a damaged link can never make the walk loop forever
-  for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0;
-       e = (Entry*)entry_at(list, root, e->next)) {
+  for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0; e = (Entry*)entry_at(list, root, e->next)) {
     if (e->key == key)
       target = e;  // keys are unique among linked entries
     else if (taken(*e))
@@ -57,8 +56,8 @@ extern "C" {
 int PFW_SetRuleAction(PFW_RULE_ROOT* root, int key, int action, PFW_RULE* out_copy) {
   if (action != PFW_ALLOW && action != PFW_DENY && action != PFW_ASK) return 0;
   return change_entry<PFW_RULE>(
-      kRules, root, (uint32_t)key, [](const PFW_RULE&) { return false; },
-      [&](PFW_RULE& e) { e.action = action; }, out_copy);
+      kRules, root, (uint32_t)key, [](const PFW_RULE&) { return false; }, [&](PFW_RULE& e) { e.action = action; },
+      out_copy);
 }
 
 int PFW_RenameProtocol(PFW_PROTO_ROOT* root, int key, const char* name, PFW_PROTO* out_copy) {

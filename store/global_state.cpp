@@ -111,12 +111,12 @@ HWND PFW_GetGlobalEdictorHwnd(void) { return g_block ? handle_of(g_block->edicto
 
 // The integer options: the setter returns what it wrote; without the block
 // nothing is written and both sides answer 0.
-#define PFW_INT_OPTION(Set, Get, field)                 \
-  int Set(int value) {                                  \
-    if (!g_block) return 0;                             \
-    g_block->options.field = value;                     \
-    return value;                                       \
-  }                                                     \
+#define PFW_INT_OPTION(Set, Get, field) \
+  int Set(int value) {                  \
+    if (!g_block) return 0;             \
+    g_block->options.field = value;     \
+    return value;                       \
+  }                                     \
   int Get(void) { return g_block ? (int)g_block->options.field : 0; }
 
 PFW_INT_OPTION(PFW_SetRunMode, PFW_GetRunMode, run_mode)

@@ -28,9 +28,9 @@ namespace tessary {
 HANDLE open_owner_mutex(const char* semaphore_name);
 
 enum class Acquired {
-  kFailed,        // neither object was taken (a bad handle)
-  kTaken,         // the previous holder let go in the ordinary way
-  kFromDeadHolder // the previous holder died holding the mutex: check and repair first
+  kFailed,         // neither object was taken (a bad handle)
+  kTaken,          // the previous holder let go in the ordinary way
+  kFromDeadHolder  // the previous holder died holding the mutex: check and repair first
 };
 
 // Takes the mutex, then the semaphore, both without a time-out. With

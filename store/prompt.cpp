@@ -80,21 +80,23 @@ Life life_of(uint32_t pid, uint64_t created) {
   if (!process) return GetLastError() == ERROR_INVALID_PARAMETER ? Life::kGone : Life::kUnknown;
   Life life = Life::kAlive;
   DWORD code = 0;
-  if (can_wait && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) life = Life::kGone;
-  else if (!can_wait && GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) life = Life::kGone;
+  if (can_wait && WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
+    life = Life::kGone;
+  else if (!can_wait && GetExitCodeProcess(process, &code) && code != STILL_ACTIVE)
+    life = Life::kGone;
   else {
     uint64_t started = created_of(process);
-    if (!started) life = Life::kUnknown;
-    else if (started != created) life = Life::kGone;
+    if (!started)
+      life = Life::kUnknown;
+    else if (started != created)
+      life = Life::kGone;
   }
   CloseHandle(process);
   return life;
 }
 
 bool asker_gone(const PFW_PROMPT_REQUEST& r) { return life_of(r.asker_pid, r.asker_created) == Life::kGone; }
-bool taken_by_me(const PFW_PROMPT_REQUEST& r) {
-  return r.taker_pid == self().pid && r.taker_created == self().created;
-}
+bool taken_by_me(const PFW_PROMPT_REQUEST& r) { return r.taker_pid == self().pid && r.taker_created == self().created; }
 
 // --- slots ---------------------------------------------------------------
 
@@ -143,8 +145,7 @@ void repair(PFW_PROMPT_BLOCK* channel) {
   for (int i = 0; i < PFW_PROMPT_SLOTS; i++) {
     PFW_PROMPT_REQUEST& r = channel->slots[i];
     bool committed = r.state == PFW_PROMPT_WAITING || r.state == PFW_PROMPT_SHOWN || r.state == PFW_PROMPT_ANSWERED;
-    if (committed && r.state == PFW_PROMPT_ANSWERED && r.answer != PFW_ALLOW && r.answer != PFW_DENY)
-      committed = false;
+    if (committed && r.state == PFW_PROMPT_ANSWERED && r.answer != PFW_ALLOW && r.answer != PFW_DENY) committed = false;
     for (int j = 0; committed && j < i; j++)
       if (channel->slots[j].state != PFW_PROMPT_FREE && channel->slots[j].id == r.id) committed = false;
     if (!committed || r.id == 0) {
@@ -226,8 +227,8 @@ int PFW_ClosePromptChannel(PFW_PROMPT_BLOCK* channel) {
   return 1;
 }
 
-int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question, unsigned timeout_ms,
-                  uint32_t* out_id, HANDLE* out_answered) {
+int PFW_AskPrompt(PFW_PROMPT_BLOCK* channel, const PFW_PROMPT_REQUEST* question, unsigned timeout_ms, uint32_t* out_id,
+                  HANDLE* out_answered) {
   if (!valid(channel) || !question || !question->program[0]) return 0;
   Hold hold;
   if (!hold.held()) return 0;

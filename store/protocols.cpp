@@ -34,16 +34,16 @@ struct NewProtocol {
   }
 };
 
-int add_protocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport, unsigned port,
-                 bool has_key, unsigned key) {
+int add_protocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport, unsigned port, bool has_key,
+                 unsigned key) {
   NewProtocol p(any, name, transport, port);
   return insert_entry<PFW_PROTO>(kProtocols, root, p.duplicate(), p.fill(), has_key, key, any == 1);
 }
 
 }  // namespace
 
-PFW_PROTO* tessary::find_or_add_service(PFW_PROTO_ROOT* root, const char* name, int transport, unsigned port,
-                                        int* key, PFW_PROTO* copy, bool* added) {
+PFW_PROTO* tessary::find_or_add_service(PFW_PROTO_ROOT* root, const char* name, int transport, unsigned port, int* key,
+                                        PFW_PROTO* copy, bool* added) {
   NewProtocol p(0, name, transport, port);
   return find_or_insert_entry<PFW_PROTO>(
       kProtocols, root, [&](const PFW_PROTO& e) { return e.any == 0 && e.transport == transport && e.port == port; },

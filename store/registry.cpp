@@ -15,11 +15,12 @@ namespace {
 
 std::atomic<uint64_t> g_registry_calls{0};
 
-bool value_exists(HKEY key, const char* name) { return reg_query(key, name, nullptr, nullptr, nullptr) == ERROR_SUCCESS; }
+bool value_exists(HKEY key, const char* name) {
+  return reg_query(key, name, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
 
 // Writes one record value named by a list entry's key.
-int store_record(KeyChain& keys, KeyName list, uint32_t entry_key, const void* record, DWORD size,
-                 bool must_exist) {
+int store_record(KeyChain& keys, KeyName list, uint32_t entry_key, const void* record, DWORD size, bool must_exist) {
   HKEY key = keys.key(list);
   if (!key) return 0;
   char name[16];
@@ -63,8 +64,7 @@ HKEY KeyChain::base() {
 }
 
 HKEY KeyChain::key(KeyName name) {
-  static const char* const names[kKeyNameCount] = {PFW_KEY_PROTOCOLS, PFW_KEY_ADDRESSES, PFW_KEY_APPS,
-                                                   PFW_KEY_RULES};
+  static const char* const names[kKeyNameCount] = {PFW_KEY_PROTOCOLS, PFW_KEY_ADDRESSES, PFW_KEY_APPS, PFW_KEY_RULES};
   RegKey& kept = keys_[name];
   if (kept) return kept.get();
   HKEY b = base();

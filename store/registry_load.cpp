@@ -106,10 +106,17 @@ int PFW_LoadRuleSetFromRegistry(PFW_RULE_ROOT* root) {
   std::vector<PFW_RULE_RECORD> defaults[2], others;
   enumerate_records<PFW_RULE_RECORD>(key, kRuleNameChars, [&](const char* name, PFW_RULE_RECORD& r) {
     switch (rule_value_of(name)) {
-      case RuleValue::kInboundDefault: defaults[0].push_back(r); break;
-      case RuleValue::kOutboundDefault: defaults[1].push_back(r); break;
-      case RuleValue::kOther: others.push_back(r); break;
-      case RuleValue::kLogFile: break;
+      case RuleValue::kInboundDefault:
+        defaults[0].push_back(r);
+        break;
+      case RuleValue::kOutboundDefault:
+        defaults[1].push_back(r);
+        break;
+      case RuleValue::kOther:
+        others.push_back(r);
+        break;
+      case RuleValue::kLogFile:
+        break;
     }
   });
   for (auto* group : {&defaults[0], &defaults[1], &others})

@@ -40,9 +40,8 @@ struct Matches {
   // Sort a copy by key (then place) so a rule's key is found by binary search.
   void index() {
     std::copy(items, items + size, by_key);
-    std::sort(by_key, by_key + size, [](const Match& a, const Match& b) {
-      return a.key != b.key ? a.key < b.key : a.position < b.position;
-    });
+    std::sort(by_key, by_key + size,
+              [](const Match& a, const Match& b) { return a.key != b.key ? a.key < b.key : a.position < b.position; });
   }
 
   // The first place in list order where the key matched, or null.
@@ -99,18 +98,15 @@ PFW_RULE* get_rule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT
   static thread_local Matches<PFW_APP, PFW_APP_SLOTS> x;
   bool copy = out_entries != nullptr;
 
-  collect<PFW_PROTO>(kProtocols, protocols, p, copy, [&](const PFW_PROTO& e) {
-    return (e.transport == transport && e.port == port) || e.any != 0;
-  });
+  collect<PFW_PROTO>(kProtocols, protocols, p, copy,
+                     [&](const PFW_PROTO& e) { return (e.transport == transport && e.port == port) || e.any != 0; });
   if (p.size == 0) return nullptr;
   collect<PFW_ADR>(kAddresses, addresses, a, copy, [&](const PFW_ADR& e) {
-    return e.any == 1 ||
-           (PFW_CompareAddresses(address, e.low) >= 0 && PFW_CompareAddresses(address, e.high) <= 0);
+    return e.any == 1 || (PFW_CompareAddresses(address, e.low) >= 0 && PFW_CompareAddresses(address, e.high) <= 0);
   });
   if (a.size == 0) return nullptr;
-  collect<PFW_APP>(kApps, apps, x, copy, [&](const PFW_APP& e) {
-    return e.any != 0 || (app_name && strcmp(e.name, app_name) == 0);
-  });
+  collect<PFW_APP>(kApps, apps, x, copy,
+                   [&](const PFW_APP& e) { return e.any != 0 || (app_name && strcmp(e.name, app_name) == 0); });
   if (x.size == 0 || rules->head == 0) return nullptr;
 
   ListLock lock(kRules, rules);
@@ -157,16 +153,15 @@ PFW_RULE* get_rule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT
 extern "C" PFW_RULE* PFW_GetRule(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols,
                                  PFW_APP_ROOT* apps, unsigned port, int transport, unsigned long address,
                                  const char* app_name, int direction, int* out_key, PFW_RULE* out_copy) {
-  return get_rule(rules, addresses, protocols, apps, port, transport, address, app_name, direction, out_key,
-                  out_copy, nullptr);
+  return get_rule(rules, addresses, protocols, apps, port, transport, address, app_name, direction, out_key, out_copy,
+                  nullptr);
 }
 
-extern "C" PFW_RULE* PFW_GetRuleWithEntries(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses,
-                                            PFW_PROTO_ROOT* protocols, PFW_APP_ROOT* apps, unsigned port,
-                                            int transport, unsigned long address, const char* app_name,
-                                            int direction, int* out_key, PFW_RULE* out_copy,
+extern "C" PFW_RULE* PFW_GetRuleWithEntries(PFW_RULE_ROOT* rules, PFW_ADR_ROOT* addresses, PFW_PROTO_ROOT* protocols,
+                                            PFW_APP_ROOT* apps, unsigned port, int transport, unsigned long address,
+                                            const char* app_name, int direction, int* out_key, PFW_RULE* out_copy,
                                             PFW_RULE_ENTRIES* out_entries) {
   if (!out_entries) return nullptr;
-  return get_rule(rules, addresses, protocols, apps, port, transport, address, app_name, direction, out_key,
-                  out_copy, out_entries);
+  return get_rule(rules, addresses, protocols, apps, port, transport, address, app_name, direction, out_key, out_copy,
+                  out_entries);
 }

@@ -33,8 +33,8 @@ auto rule_writer(int protocol_key, int address_key, int app_key, int direction, 
 
 }  // namespace
 
-PFW_RULE* tessary::set_or_add_rule(PFW_RULE_ROOT* root, int protocol_key, int address_key, int app_key,
-                                   int direction, int action, int* key, PFW_RULE* copy, bool* added) {
+PFW_RULE* tessary::set_or_add_rule(PFW_RULE_ROOT* root, int protocol_key, int address_key, int app_key, int direction,
+                                   int action, int* key, PFW_RULE* copy, bool* added) {
   auto same = same_numbers(protocol_key, address_key, app_key, direction);
   return find_or_insert_entry<PFW_RULE>(
       kRules, root, same, [&](PFW_RULE& e) { e.action = action; }, same,

@@ -135,8 +135,8 @@ int WINAPI SW_Startup(char* edictor_path) {
   return 1;
 }
 
-int WINAPI SW_AddRule(const char* description, const char* app_name, const char* protocol_name, int port,
-                      int transport, int direction, int action, int local_only) {
+int WINAPI SW_AddRule(const char* description, const char* app_name, const char* protocol_name, int port, int transport,
+                      int direction, int action, int local_only) {
   RootsGuard guard;
   const WizardRoots& r = g_roots;
   if (!r.addresses || !r.protocols || !r.apps || !r.rules) return 0;

@@ -31,7 +31,7 @@ struct Open {
   char* view = nullptr;
   HANDLE mapping = nullptr;
   HANDLE semaphore = nullptr;
-  HANDLE owner = nullptr;          // the semaphore's companion mutex
+  HANDLE owner = nullptr;  // the semaphore's companion mutex
   HANDLE journal_mapping = nullptr;
   ListJournal* journal = nullptr;
   int32_t committed = 0;  // slots known to be committed in this view
@@ -85,8 +85,7 @@ bool open_journal(const ListLayout& lay, Open& o) {
   char name[MAX_PATH];
   int n = snprintf(name, sizeof name, "%s%s", lay.semaphore_name, PFW_JOURNAL_SUFFIX);
   if (n < 0 || n >= (int)sizeof name) return false;
-  o.journal_mapping =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ListJournal), name);
+  o.journal_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(ListJournal), name);
   if (!o.journal_mapping) return false;
   o.journal = (ListJournal*)MapViewOfFile(o.journal_mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ListJournal));
   return o.journal != nullptr;
@@ -101,8 +100,7 @@ void after_dead_holder(ListId list, void* root, ListJournal* journal) {
   char problem[160];
   if (!check_structure(list, root, journal, problem, sizeof problem)) {
     char line[220];
-    snprintf(line, sizeof line, "tessary: list %s after a dead holder: %s\n", kLayouts[list].semaphore_name,
-             problem);
+    snprintf(line, sizeof line, "tessary: list %s after a dead holder: %s\n", kLayouts[list].semaphore_name, problem);
     OutputDebugStringA(line);
   }
 }
@@ -134,8 +132,8 @@ void* open_list(ListId list) {
   bool semaphore_held = false;
   bool ok = false;
   do {
-    o.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0, PFW_MAP_BYTES,
-                                   lay.map_name);
+    o.mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0, PFW_MAP_BYTES, lay.map_name);
     if (!o.mapping) break;
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
     o.view = (char*)MapViewOfFile(o.mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
@@ -262,7 +260,8 @@ bool undo_half_done(ListId list, char* base, ListJournal* j) {
             r.size <= PFW_MAP_BYTES - r.offset;
   }
   // A journal pointing outside the list is not ours to follow: nothing is written.
-  for (uint32_t i = 0; sound && i < j->ranges; i++) memcpy(base + j->range[i].offset, j->range[i].bytes, j->range[i].size);
+  for (uint32_t i = 0; sound && i < j->ranges; i++)
+    memcpy(base + j->range[i].offset, j->range[i].bytes, j->range[i].size);
   MemoryBarrier();
   j->state = 0;
   MemoryBarrier();
@@ -342,11 +341,17 @@ bool check_structure(ListId list, const void* root, const ListJournal* journal, 
     return false;
   }
   switch (list) {
-    case kProtocols: return check_entries<PFW_PROTO>(list, root, PFW_KIND_PROTOCOL, problem, size);
-    case kAddresses: return check_entries<PFW_ADR>(list, root, PFW_KIND_ADDRESS, problem, size);
-    case kApps: return check_entries<PFW_APP>(list, root, PFW_KIND_APP, problem, size);
-    case kRules: return check_entries<PFW_RULE>(list, root, PFW_KIND_RULE, problem, size);
-    default: snprintf(problem, size, "no such list"); return false;
+    case kProtocols:
+      return check_entries<PFW_PROTO>(list, root, PFW_KIND_PROTOCOL, problem, size);
+    case kAddresses:
+      return check_entries<PFW_ADR>(list, root, PFW_KIND_ADDRESS, problem, size);
+    case kApps:
+      return check_entries<PFW_APP>(list, root, PFW_KIND_APP, problem, size);
+    case kRules:
+      return check_entries<PFW_RULE>(list, root, PFW_KIND_RULE, problem, size);
+    default:
+      snprintf(problem, size, "no such list");
+      return false;
   }
 }
 

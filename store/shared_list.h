@@ -170,8 +170,7 @@ Entry* insert_held(ListId list, void* root, ListLock& lock, IsDuplicate is_dupli
   uint32_t new_key = has_key ? key : r->next_key;
   if (new_key == UINT32_MAX) return nullptr;
   int steps = r->count;
-  for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0;
-       e = (Entry*)entry_at(list, root, e->next)) {
+  for (Entry* e = (Entry*)entry_at(list, root, r->head); e && steps-- > 0; e = (Entry*)entry_at(list, root, e->next)) {
     if (is_duplicate(*e) || (has_key && e->key == key)) return nullptr;
   }
   if (r->count < 0 || (uint32_t)r->count >= lay.slots) return nullptr;  // the slot would end past the mapping
@@ -200,8 +199,7 @@ Entry* insert_held(ListId list, void* root, ListLock& lock, IsDuplicate is_dupli
 
 // One add under one hold: 1 when the entry was linked in front, 0 when refused.
 template <typename Entry, typename IsDuplicate, typename Fill>
-int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, bool has_key, uint32_t key,
-                 bool any) {
+int insert_entry(ListId list, void* root, IsDuplicate is_duplicate, Fill fill, bool has_key, uint32_t key, bool any) {
   if (!root) return 0;
   ListLock lock(list, root);
   if (!lock.held()) return 0;
@@ -248,8 +246,7 @@ int unlink_entry(ListId list, void* root, uint32_t key) {
   RootHead* r = (RootHead*)root;
   uint32_t* link = &r->head;
   int steps = r->count;
-  for (Entry* e = (Entry*)entry_at(list, root, *link); e && steps-- > 0;
-       e = (Entry*)entry_at(list, root, *link)) {
+  for (Entry* e = (Entry*)entry_at(list, root, *link); e && steps-- > 0; e = (Entry*)entry_at(list, root, *link)) {
     if (e->key == key) {
       lock.begin_change(kChangeUnlink, link, sizeof *link);
       *link = e->next;

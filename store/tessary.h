@@ -26,46 +26,46 @@
 // ---------------------------------------------------------------------------
 // Named kernel objects
 // ---------------------------------------------------------------------------
-#define PFW_PROTOCOL_MAP_NAME        "PFW_VirtualProtocolMap"
-#define PFW_ADDRESS_MAP_NAME         "VirtualAddressMap"
-#define PFW_APP_MAP_NAME             "VirtualAppMap"
-#define PFW_RULE_MAP_NAME            "VirtualRuleMap"
-#define PFW_PROTOCOL_SEMAPHORE_NAME  "PFW_ProtocolSemaphore"
-#define PFW_ADDRESS_SEMAPHORE_NAME   "PFW_AddressSemaphore"
-#define PFW_APP_SEMAPHORE_NAME       "PFW_ApplicationSemaphore"
-#define PFW_RULE_SEMAPHORE_NAME      "PFW_RuleSemaphore"
-#define PFW_GLOBAL_MAP_NAME          "PFW_GLOBAL_DATA_MAP"
-#define PFW_GLOBAL_SEMAPHORE_NAME    "PFW_GLOBAL_DATA_SEMAPHORE"
+#define PFW_PROTOCOL_MAP_NAME       "PFW_VirtualProtocolMap"
+#define PFW_ADDRESS_MAP_NAME        "VirtualAddressMap"
+#define PFW_APP_MAP_NAME            "VirtualAppMap"
+#define PFW_RULE_MAP_NAME           "VirtualRuleMap"
+#define PFW_PROTOCOL_SEMAPHORE_NAME "PFW_ProtocolSemaphore"
+#define PFW_ADDRESS_SEMAPHORE_NAME  "PFW_AddressSemaphore"
+#define PFW_APP_SEMAPHORE_NAME      "PFW_ApplicationSemaphore"
+#define PFW_RULE_SEMAPHORE_NAME     "PFW_RuleSemaphore"
+#define PFW_GLOBAL_MAP_NAME         "PFW_GLOBAL_DATA_MAP"
+#define PFW_GLOBAL_SEMAPHORE_NAME   "PFW_GLOBAL_DATA_SEMAPHORE"
 
 // Registered window messages.
-#define PFW_PRIVATE_MESSAGE_NAME     "PFW_PRIVATEWINDOWSMESSAGE"
-#define PFW_TRAY_MESSAGE_NAME        "LWM_SYSTEMTRAY_MESSAGE"
+#define PFW_PRIVATE_MESSAGE_NAME "PFW_PRIVATEWINDOWSMESSAGE"
+#define PFW_TRAY_MESSAGE_NAME    "LWM_SYSTEMTRAY_MESSAGE"
 // Posted by the monitor to the recorded editor window when its prompt has added a rule;
 // wParam is the new rule's key.
-#define PFW_RULE_ADDED_MESSAGE_NAME  "PFW_RULEADDEDMESSAGE"
+#define PFW_RULE_ADDED_MESSAGE_NAME "PFW_RULEADDEDMESSAGE"
 // wParam of PFW_PRIVATEWINDOWSMESSAGE.
-#define PFW_TRAFFIC_NOTIFY           1
-#define PFW_ACTIVITY_NOTIFY          2
-#define PFW_PROMPT_NOTIFY            3   // a prompt request waits in the prompt channel
+#define PFW_TRAFFIC_NOTIFY  1
+#define PFW_ACTIVITY_NOTIFY 2
+#define PFW_PROMPT_NOTIFY   3  // a prompt request waits in the prompt channel
 
 // ---------------------------------------------------------------------------
 // Shared list layout
 // ---------------------------------------------------------------------------
-#define PFW_MAP_BYTES                65535u
-#define PFW_ROOT_OFFSET              8u
-#define PFW_FIRST_SLOT               24u   // protocols, addresses, applications
-#define PFW_RULE_FIRST_SLOT          20u   // rules: their root has no any_key
-#define PFW_PROTOCOL_SLOTS           861u
-#define PFW_ADDRESS_SLOTS            584u
-#define PFW_APP_SLOTS                545u
-#define PFW_RULE_SLOTS               1364u
+#define PFW_MAP_BYTES       65535u
+#define PFW_ROOT_OFFSET     8u
+#define PFW_FIRST_SLOT      24u  // protocols, addresses, applications
+#define PFW_RULE_FIRST_SLOT 20u  // rules: their root has no any_key
+#define PFW_PROTOCOL_SLOTS  861u
+#define PFW_ADDRESS_SLOTS   584u
+#define PFW_APP_SLOTS       545u
+#define PFW_RULE_SLOTS      1364u
 
 // The full rule key text "%d,%d,%d,%d" of four 32-bit numbers fits in this.
-#define PFW_RULE_KEY_TEXT_MAX        48
+#define PFW_RULE_KEY_TEXT_MAX 48
 
-#define PFW_ANY_PROTOCOL_TEXT        "<AnyProtocol>"
-#define PFW_ANY_ADDRESS_TEXT         "<AnyAddress>"
-#define PFW_ANY_APP_TEXT             "<AnyApplication>"
+#define PFW_ANY_PROTOCOL_TEXT "<AnyProtocol>"
+#define PFW_ANY_ADDRESS_TEXT  "<AnyAddress>"
+#define PFW_ANY_APP_TEXT      "<AnyApplication>"
 
 #pragma pack(push, 4)
 
@@ -134,10 +134,10 @@ struct PFW_RULE {  // 48 bytes
 };
 
 // Copies handed to callers stop before the trailing link.
-#define PFW_PROTO_COPY_BYTES  offsetof(PFW_PROTO, next)
-#define PFW_ADR_COPY_BYTES    offsetof(PFW_ADR, next)
-#define PFW_APP_COPY_BYTES    offsetof(PFW_APP, next)
-#define PFW_RULE_COPY_BYTES   offsetof(PFW_RULE, next)
+#define PFW_PROTO_COPY_BYTES offsetof(PFW_PROTO, next)
+#define PFW_ADR_COPY_BYTES   offsetof(PFW_ADR, next)
+#define PFW_APP_COPY_BYTES   offsetof(PFW_APP, next)
+#define PFW_RULE_COPY_BYTES  offsetof(PFW_RULE, next)
 
 // ---------------------------------------------------------------------------
 // Global state block
@@ -158,25 +158,24 @@ struct PFW_GLOBAL_DATA {  // 804 bytes: "PFW_GLOBAL_DATA_MAP"
 // ---------------------------------------------------------------------------
 // Registry records
 // ---------------------------------------------------------------------------
-#define PFW_REGISTRY_BASE   "SOFTWARE\\Velmora\\Tarnwall\\1.0"
-#define PFW_KEY_SOFTWARE    "SOFTWARE"
-#define PFW_KEY_MAKER       "Velmora"
-#define PFW_KEY_PRODUCT     "Tarnwall"
-#define PFW_KEY_VERSION     "1.0"
-#define PFW_KEY_PROTOCOLS   "Protocols"
-#define PFW_KEY_ADDRESSES   "Addresses"
-#define PFW_KEY_APPS        "Applications"
-#define PFW_KEY_RULES       "Rules"
+#define PFW_REGISTRY_BASE         "SOFTWARE\\Velmora\\Tarnwall\\1.0"
+#define PFW_KEY_SOFTWARE          "SOFTWARE"
+#define PFW_KEY_MAKER             "Velmora"
+#define PFW_KEY_PRODUCT           "Tarnwall"
+#define PFW_KEY_VERSION           "1.0"
+#define PFW_KEY_PROTOCOLS         "Protocols"
+#define PFW_KEY_ADDRESSES         "Addresses"
+#define PFW_KEY_APPS              "Applications"
+#define PFW_KEY_RULES             "Rules"
 #define PFW_VALUE_ACTIVE_RULE_SET "ActiveRuleSet"
-#define PFW_VALUE_OPTIONS   "Options"
-#define PFW_VALUE_EDICTOR_PATH "EdictorPath"
-#define PFW_VALUE_LOG_FILE  "LogFile"
-#define PFW_RULE_SET_NAME_SIZE   40
-#define PFW_EDICTOR_PATH_SIZE    255
-#define PFW_LOG_PATH_SIZE        260
+#define PFW_VALUE_OPTIONS         "Options"
+#define PFW_VALUE_EDICTOR_PATH    "EdictorPath"
+#define PFW_VALUE_LOG_FILE        "LogFile"
+#define PFW_RULE_SET_NAME_SIZE    40
+#define PFW_EDICTOR_PATH_SIZE     255
+#define PFW_LOG_PATH_SIZE         260
 
 #pragma pack(pop)
-
 
 // ---------------------------------------------------------------------------
 // Shared lists: create or join, remove, key texts
@@ -207,32 +206,28 @@ PFW_API const char* PFW_CreateRuleKey(int protocol_key, int address_key, int app
 // ---------------------------------------------------------------------------
 // Protocol and address lists
 // ---------------------------------------------------------------------------
-PFW_API int PFW_AddProtocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport,
-                            unsigned port);
-PFW_API int PFW_AddProtocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport,
-                            unsigned port, unsigned key);
-PFW_API int PFW_AddAddress(PFW_ADR_ROOT* root, int any, unsigned long low, unsigned long high,
-                           const char* name, PFW_ADDRESS_TYPE type);
-PFW_API int PFW_AddAddress(PFW_ADR_ROOT* root, int any, unsigned long low, unsigned long high,
-                           const char* name, PFW_ADDRESS_TYPE type, unsigned key);
+PFW_API int PFW_AddProtocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport, unsigned port);
+PFW_API int PFW_AddProtocol(PFW_PROTO_ROOT* root, int any, const char* name, PFW_TRANSPORT transport, unsigned port,
+                            unsigned key);
+PFW_API int PFW_AddAddress(PFW_ADR_ROOT* root, int any, unsigned long low, unsigned long high, const char* name,
+                           PFW_ADDRESS_TYPE type);
+PFW_API int PFW_AddAddress(PFW_ADR_ROOT* root, int any, unsigned long low, unsigned long high, const char* name,
+                           PFW_ADDRESS_TYPE type, unsigned key);
 
 extern "C" {
 PFW_API int PFW_DeleteProtocol(PFW_PROTO_ROOT* root, int key);
-PFW_API PFW_PROTO* PFW_GetProtocolByKey(PFW_PROTO_ROOT* root, const char* key_text, int* out_key,
-                                        PFW_PROTO* out_copy);
-PFW_API PFW_PROTO* PFW_GetProtocolByName(PFW_PROTO_ROOT* root, const char* name, int* out_key,
-                                         PFW_PROTO* out_copy);
+PFW_API PFW_PROTO* PFW_GetProtocolByKey(PFW_PROTO_ROOT* root, const char* key_text, int* out_key, PFW_PROTO* out_copy);
+PFW_API PFW_PROTO* PFW_GetProtocolByName(PFW_PROTO_ROOT* root, const char* name, int* out_key, PFW_PROTO* out_copy);
 PFW_API PFW_PROTO* PFW_GetProtocolByIndex(PFW_PROTO_ROOT* root, int key, PFW_PROTO* out_copy);
 PFW_API PFW_PROTO* PFW_GetProtocolByService(PFW_PROTO_ROOT* root, int transport, unsigned port, int* out_key,
                                             PFW_PROTO* out_copy);
-PFW_API PFW_PROTO* PFW_GetExactProtocolByService(PFW_PROTO_ROOT* root, int transport, unsigned port,
-                                                 int* out_key, PFW_PROTO* out_copy);
+PFW_API PFW_PROTO* PFW_GetExactProtocolByService(PFW_PROTO_ROOT* root, int transport, unsigned port, int* out_key,
+                                                 PFW_PROTO* out_copy);
 
 PFW_API int PFW_DeleteAddress(PFW_ADR_ROOT* root, int key);
 PFW_API int PFW_CompareAddresses(unsigned long a, unsigned long b);
 PFW_API PFW_ADR* PFW_GetAddressByIP(PFW_ADR_ROOT* root, unsigned long address, int* out_key, PFW_ADR* out_copy);
-PFW_API PFW_ADR* PFW_GetExactAddressByIP(PFW_ADR_ROOT* root, unsigned long address, int* out_key,
-                                         PFW_ADR* out_copy);
+PFW_API PFW_ADR* PFW_GetExactAddressByIP(PFW_ADR_ROOT* root, unsigned long address, int* out_key, PFW_ADR* out_copy);
 PFW_API PFW_ADR* PFW_GetExactAddressByRange(PFW_ADR_ROOT* root, unsigned long a, unsigned long b, int* out_key,
                                             PFW_ADR* out_copy);
 PFW_API PFW_ADR* PFW_GetAddressByIndex(PFW_ADR_ROOT* root, int key, PFW_ADR* out_copy);
@@ -250,12 +245,11 @@ extern "C" {
 PFW_API int PFW_DeleteApp(PFW_APP_ROOT* root, int key);
 PFW_API PFW_APP* PFW_GetAppByName(PFW_APP_ROOT* root, const char* name, int* out_key, PFW_APP* out_copy);
 PFW_API PFW_APP* PFW_GetExactAppByName(PFW_APP_ROOT* root, const char* name, int* out_key, PFW_APP* out_copy);
-PFW_API PFW_APP* PFW_GetAppByDescription(PFW_APP_ROOT* root, const char* description, int* out_key,
-                                         PFW_APP* out_copy);
+PFW_API PFW_APP* PFW_GetAppByDescription(PFW_APP_ROOT* root, const char* description, int* out_key, PFW_APP* out_copy);
 PFW_API PFW_APP* PFW_GetAppByIndex(PFW_APP_ROOT* root, int key, PFW_APP* out_copy);
 
-PFW_API int PFW_AddRule(PFW_RULE_ROOT* root, int protocol_key, int address_key, int app_key, int direction,
-                        int action, int log);
+PFW_API int PFW_AddRule(PFW_RULE_ROOT* root, int protocol_key, int address_key, int app_key, int direction, int action,
+                        int log);
 PFW_API int PFW_DeleteRule(PFW_RULE_ROOT* root, int key);
 PFW_API PFW_RULE* PFW_GetRuleByNumbers(PFW_RULE_ROOT* root, int protocol_key, int address_key, int app_key,
                                        int direction, int* out_key, PFW_RULE* out_copy);
@@ -391,29 +385,29 @@ PFW_API int PFW_GetGlobalTraffic(PFW_TRAFFIC* traffic);
 // never shown and its slot is reused; an answered one is kept for its living
 // asker; one taken by a monitor that has since ended is offered again.
 // ---------------------------------------------------------------------------
-#define PFW_PROMPT_MAP_NAME          "PFW_PROMPT_MAP"
-#define PFW_PROMPT_SEMAPHORE_NAME    "PFW_PROMPT_SEMAPHORE"
-#define PFW_PROMPT_EVENT_PREFIX      "PFW_PROMPT_ANSWER_"
-#define PFW_PROMPT_SLOTS             128
-#define PFW_PROMPT_PROGRAM_SIZE      PFW_APP_NAME_SIZE
-#define PFW_PROMPT_PROTOCOL_SIZE     PFW_PROTO_NAME_SIZE
+#define PFW_PROMPT_MAP_NAME       "PFW_PROMPT_MAP"
+#define PFW_PROMPT_SEMAPHORE_NAME "PFW_PROMPT_SEMAPHORE"
+#define PFW_PROMPT_EVENT_PREFIX   "PFW_PROMPT_ANSWER_"
+#define PFW_PROMPT_SLOTS          128
+#define PFW_PROMPT_PROGRAM_SIZE   PFW_APP_NAME_SIZE
+#define PFW_PROMPT_PROTOCOL_SIZE  PFW_PROTO_NAME_SIZE
 // state of a slot
-#define PFW_PROMPT_FREE              0
-#define PFW_PROMPT_WAITING           1   // asked, not yet taken by a monitor
-#define PFW_PROMPT_SHOWN             2   // taken by the monitor named by taker_pid and taker_created
-#define PFW_PROMPT_ANSWERED          3   // answer holds PFW_ALLOW or PFW_DENY
+#define PFW_PROMPT_FREE     0
+#define PFW_PROMPT_WAITING  1  // asked, not yet taken by a monitor
+#define PFW_PROMPT_SHOWN    2  // taken by the monitor named by taker_pid and taker_created
+#define PFW_PROMPT_ANSWERED 3  // answer holds PFW_ALLOW or PFW_DENY
 
 #pragma pack(push, 4)
 struct PFW_PROMPT_REQUEST {  // 108 bytes
-  uint32_t id;         // unique while the channel exists; 0 in a free slot
-  int32_t state;       // written last: the request's commit point
+  uint32_t id;               // unique while the channel exists; 0 in a free slot
+  int32_t state;             // written last: the request's commit point
   uint32_t asker_pid;
   uint32_t taker_pid;
-  uint32_t expires;    // GetTickCount() when the asker stops waiting; a monitor may put it later
-  int32_t direction;   // PFW_INBOUND, PFW_OUTBOUND
-  int32_t transport;   // PFW_TCP, PFW_UDP
+  uint32_t expires;   // GetTickCount() when the asker stops waiting; a monitor may put it later
+  int32_t direction;  // PFW_INBOUND, PFW_OUTBOUND
+  int32_t transport;  // PFW_TCP, PFW_UDP
   uint32_t port;
-  uint32_t address;    // remote address, network byte order
+  uint32_t address;  // remote address, network byte order
   int32_t answer;
   char program[PFW_PROMPT_PROGRAM_SIZE];         // the program's name as the connection gave it
   char protocol_name[PFW_PROMPT_PROTOCOL_SIZE];  // the service's name, or empty when none is known
@@ -530,12 +524,11 @@ static_assert(sizeof(PFW_ADR) == 112 && offsetof(PFW_ADR, key_text) == 8 && offs
               offsetof(PFW_ADR, low) == 64 && offsetof(PFW_ADR, high) == 68 && offsetof(PFW_ADR, name) == 72 &&
               offsetof(PFW_ADR, type) == 104 && offsetof(PFW_ADR, next) == 108);
 static_assert(sizeof(PFW_APP) == 120 && offsetof(PFW_APP, key_text) == 8 && offsetof(PFW_APP, any) == 40 &&
-              offsetof(PFW_APP, name) == 44 && offsetof(PFW_APP, description) == 74 &&
-              offsetof(PFW_APP, next) == 116);
-static_assert(sizeof(PFW_RULE) == 48 && offsetof(PFW_RULE, key_text) == 8 &&
-              offsetof(PFW_RULE, protocol_key) == 20 && offsetof(PFW_RULE, address_key) == 24 &&
-              offsetof(PFW_RULE, app_key) == 28 && offsetof(PFW_RULE, direction) == 32 &&
-              offsetof(PFW_RULE, action) == 36 && offsetof(PFW_RULE, log) == 40 && offsetof(PFW_RULE, next) == 44);
+              offsetof(PFW_APP, name) == 44 && offsetof(PFW_APP, description) == 74 && offsetof(PFW_APP, next) == 116);
+static_assert(sizeof(PFW_RULE) == 48 && offsetof(PFW_RULE, key_text) == 8 && offsetof(PFW_RULE, protocol_key) == 20 &&
+              offsetof(PFW_RULE, address_key) == 24 && offsetof(PFW_RULE, app_key) == 28 &&
+              offsetof(PFW_RULE, direction) == 32 && offsetof(PFW_RULE, action) == 36 &&
+              offsetof(PFW_RULE, log) == 40 && offsetof(PFW_RULE, next) == 44);
 static_assert(PFW_FIRST_SLOT == PFW_ROOT_OFFSET + sizeof(PFW_LIST_ROOT));
 static_assert(PFW_RULE_FIRST_SLOT == PFW_ROOT_OFFSET + sizeof(PFW_RULE_ROOT));
 static_assert(PFW_PROTOCOL_SLOTS == (PFW_MAP_BYTES - PFW_FIRST_SLOT) / sizeof(PFW_PROTO));

@@ -20,17 +20,16 @@ enum PFW_RUN_MODE : int32_t { PFW_MODE_FILTER = 0, PFW_MODE_BLOCK = 1, PFW_MODE_
 enum PFW_KIND : int32_t { PFW_KIND_PROTOCOL = 0, PFW_KIND_ADDRESS = 1, PFW_KIND_APP = 2, PFW_KIND_RULE = 3 };
 
 // Field widths, NUL included; the usable length is one less.
-#define PFW_PROTO_NAME_SIZE          20
-#define PFW_ADR_NAME_SIZE            32
-#define PFW_APP_NAME_SIZE            30
-#define PFW_APP_DESCRIPTION_SIZE     42
-#define PFW_KEY_TEXT_SIZE            32
-#define PFW_ADR_KEY_TEXT_SIZE        52
-#define PFW_RULE_KEY_TEXT_SIZE       12
-#define PFW_PASSWORD_SIZE            60
-#define PFW_LOG_FILE_NAME_SIZE       500
-#define PFW_TRAFFIC_SIZE             200
-
+#define PFW_PROTO_NAME_SIZE      20
+#define PFW_ADR_NAME_SIZE        32
+#define PFW_APP_NAME_SIZE        30
+#define PFW_APP_DESCRIPTION_SIZE 42
+#define PFW_KEY_TEXT_SIZE        32
+#define PFW_ADR_KEY_TEXT_SIZE    52
+#define PFW_RULE_KEY_TEXT_SIZE   12
+#define PFW_PASSWORD_SIZE        60
+#define PFW_LOG_FILE_NAME_SIZE   500
+#define PFW_TRAFFIC_SIZE         200
 
 #pragma pack(push, 4)
 

@@ -40,28 +40,28 @@ void SetText(HWND dialog, int id, const char* text);
 bool Choose(HWND dialog, int boxId, const char* text);
 
 class EditorTest : public PersistTest {
-protected:
-    void SetUp() override;
-    void TearDown() override;
+ protected:
+  void SetUp() override;
+  void TearDown() override;
 
-    // Objects and rules put straight into the shared lists; each returns the new key.
-    int Protocol(const char* name, int transport, unsigned port);
-    int Address(const char* name, const char* low, const char* high = nullptr);
-    int App(const char* name, const char* description);
-    int Rule(int protocol, int address, int app, int direction, int action);
+  // Objects and rules put straight into the shared lists; each returns the new key.
+  int Protocol(const char* name, int transport, unsigned port);
+  int Address(const char* name, const char* low, const char* high = nullptr);
+  int App(const char* name, const char* description);
+  int Rule(int protocol, int address, int app, int direction, int action);
 
-    // Starts an editor in this process on the lists, as edictor.exe does after its claim
-    // (the frame does not post WM_QUIT when it ends).
-    void Open();
-    void Close();
-    edictor::CEdictorApp& app() { return *app_; }
-    edictor::CTreeDialog& view() { return app_->view(); }
-    edictor::CMainFrame& frame() { return app_->frame(); }
-    HWND frameHwnd() { return app_->frame().hwnd(); }
+  // Starts an editor in this process on the lists, as edictor.exe does after its claim
+  // (the frame does not post WM_QUIT when it ends).
+  void Open();
+  void Close();
+  edictor::CEdictorApp& app() { return *app_; }
+  edictor::CTreeDialog& view() { return app_->view(); }
+  edictor::CMainFrame& frame() { return app_->frame(); }
+  HWND frameHwnd() { return app_->frame().hwnd(); }
 
-    // Message boxes shown while the hook is on; each is answered with `answer`.
-    std::vector<winui::MessageBoxCall> boxes;
-    int answer = IDOK;
+  // Message boxes shown while the hook is on; each is answered with `answer`.
+  std::vector<winui::MessageBoxCall> boxes;
+  int answer = IDOK;
 
-    std::unique_ptr<edictor::CEdictorApp> app_;
+  std::unique_ptr<edictor::CEdictorApp> app_;
 };

@@ -56,15 +56,32 @@ class Worker {
   // One operation picked at random; false when something the store promises failed.
   bool step() {
     switch (pick(20)) {
-      case 0: case 1: case 2: return add_protocol();
-      case 3: case 4: return add_address();
-      case 5: case 6: return add_app();
-      case 7: case 8: case 9: case 10: return add_rule();
-      case 11: return delete_rule();
-      case 12: case 13: return set_action();
-      case 14: return rename_protocol();
-      case 15: return rename_app();
-      default: return lookup();
+      case 0:
+      case 1:
+      case 2:
+        return add_protocol();
+      case 3:
+      case 4:
+        return add_address();
+      case 5:
+      case 6:
+        return add_app();
+      case 7:
+      case 8:
+      case 9:
+      case 10:
+        return add_rule();
+      case 11:
+        return delete_rule();
+      case 12:
+      case 13:
+        return set_action();
+      case 14:
+        return rename_protocol();
+      case 15:
+        return rename_app();
+      default:
+        return lookup();
     }
   }
 
@@ -187,8 +204,8 @@ class Worker {
     char name[PFW_APP_NAME_SIZE];
     snprintf(name, sizeof name, "PROG%u.EXE", pick(300));
     unsigned long ip = (unsigned long)(10 | (pick(4) << 8) | (pick(64) << 16) | (1u << 24));
-    PFW_GetRule(l_.rules, l_.addresses, l_.protocols, l_.apps, 1000 + pick(400), (int)pick(2), ip, name,
-                (int)pick(2), &key, &r);
+    PFW_GetRule(l_.rules, l_.addresses, l_.protocols, l_.apps, 1000 + pick(400), (int)pick(2), ip, name, (int)pick(2),
+                &key, &r);
     c_.lookups++;
     return true;
   }
@@ -251,8 +268,8 @@ int keeper() {
       if (!PFW_CheckListStructure(list, roots[list], r.problem, sizeof r.problem)) r.sound = 0;
     int key = -1;
     PFW_RULE rule;
-    PFW_GetRule(l.rules, l.addresses, l.protocols, l.apps, 1001, PFW_TCP, 0x0100000A, "PROG1.EXE", PFW_OUTBOUND,
-                &key, &rule);
+    PFW_GetRule(l.rules, l.addresses, l.protocols, l.apps, 1001, PFW_TCP, 0x0100000A, "PROG1.EXE", PFW_OUTBOUND, &key,
+                &rule);
     r.dead_holders = PFW_GetDeadHolderCount();
     r.undone = PFW_GetUndoneChangeCount();
     r.rule_count = l.rules->count;

@@ -25,8 +25,7 @@ HKEY open_key(const char* path) {
 
 bool create_key(const char* path) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
   RegCloseKey(key);
   return true;
@@ -155,8 +154,8 @@ void make_layout() {
 
 int free_list_semaphores() {
   int free = 0;
-  for (const char* name : {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME,
-                           PFW_RULE_SEMAPHORE_NAME}) {
+  for (const char* name :
+       {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME, PFW_RULE_SEMAPHORE_NAME}) {
     HANDLE s = OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, name);
     if (!s) continue;
     if (WaitForSingleObject(s, 0) == WAIT_OBJECT_0) {

@@ -13,12 +13,12 @@
 
 namespace regtest {
 
-extern const char* const kBase;        // SOFTWARE\<maker>\<product>\1.0
-extern const char* const kProtocols;   // ...\Protocols
-extern const char* const kAddresses;   // ...\Addresses
-extern const char* const kApps;        // ...\Applications
-extern const char* const kRules;       // ...\Rules
-extern const char* const kRuleSet;     // ...\Rules\<active set>
+extern const char* const kBase;       // SOFTWARE\<maker>\<product>\1.0
+extern const char* const kProtocols;  // ...\Protocols
+extern const char* const kAddresses;  // ...\Addresses
+extern const char* const kApps;       // ...\Applications
+extern const char* const kRules;      // ...\Rules
+extern const char* const kRuleSet;    // ...\Rules\<active set>
 extern const char* const kRuleSetName;
 extern const char* const kEdictorPath;
 

@@ -16,8 +16,8 @@ inline void rename_race_text(char* out, size_t size, int round) { snprintf(out, 
 // Every round both sides meet, then rename their own protocol, address and
 // application to one text shared by the round. Returns the renames this side
 // won, or -1 when the other side went missing.
-inline int rename_race(int side, int rounds, PFW_PROTO_ROOT* protocols, PFW_ADR_ROOT* addresses,
-                       PFW_APP_ROOT* apps, RaceBarrier* barrier) {
+inline int rename_race(int side, int rounds, PFW_PROTO_ROOT* protocols, PFW_ADR_ROOT* addresses, PFW_APP_ROOT* apps,
+                       RaceBarrier* barrier) {
   int won = 0;
   for (int i = 0; i < rounds; i++) {
     if (!meet(barrier, 2, i)) return -1;

@@ -52,8 +52,10 @@ int run_helper(const std::string& command_line, DWORD timeout_ms) {
   HANDLE p = start_helper(command_line);
   if (!p) return -1;
   DWORD code = (DWORD)-2;
-  if (WaitForSingleObject(p, timeout_ms) == WAIT_OBJECT_0) GetExitCodeProcess(p, &code);
-  else TerminateProcess(p, 99);
+  if (WaitForSingleObject(p, timeout_ms) == WAIT_OBJECT_0)
+    GetExitCodeProcess(p, &code);
+  else
+    TerminateProcess(p, 99);
   CloseHandle(p);
   return (int)code;
 }

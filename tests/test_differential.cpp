@@ -74,8 +74,7 @@ class RandomRuleSet {
   Connection connection() {
     int choices = crowded_ ? 2 : 6;
     int transport = crowded_ ? chance(20) : pick(2);
-    return Connection{chance(90) ? kPorts[pick(choices)] : 8080u, transport, address(), kNames[pick(choices)],
-                      pick(2)};
+    return Connection{chance(90) ? kPorts[pick(choices)] : 8080u, transport, address(), kNames[pick(choices)], pick(2)};
   }
 
  private:
@@ -192,23 +191,23 @@ TEST_F(DifferentialTest, LookupsWithoutBothOutputsReportNoRuleAndWriteNothing) {
   PFW_RULE copy;
   memset(&copy, 0xAB, sizeof copy);
   unsigned long a = ip("10.0.0.1");
-  EXPECT_EQ(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, &key,
-                                 nullptr));
+  EXPECT_EQ(nullptr,
+            PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, &key, nullptr));
   EXPECT_EQ(77, key);
-  EXPECT_EQ(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, nullptr,
-                                 &copy));
+  EXPECT_EQ(nullptr,
+            PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, nullptr, &copy));
   EXPECT_EQ(0xABu, (unsigned char)((char*)&copy)[0]);
   // With both it answers, and takes at most one hold of each list.
   unsigned long long before = PFW_GetLockHoldCount();
-  EXPECT_NE(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, &key,
-                                 &copy));
+  EXPECT_NE(nullptr,
+            PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, &key, &copy));
   EXPECT_LE(PFW_GetLockHoldCount() - before, 4u);
   EXPECT_EQ(0, key);
   // An empty list answers without taking any hold.
   PFW_DeleteApp(apps, 0);
   before = PFW_GetLockHoldCount();
-  EXPECT_EQ(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, &key,
-                                 &copy));
+  EXPECT_EQ(nullptr,
+            PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, a, "X.EXE", PFW_OUTBOUND, &key, &copy));
   EXPECT_EQ(2u, PFW_GetLockHoldCount() - before);  // protocols and addresses; applications are empty
 }
 
@@ -235,8 +234,8 @@ TEST_F(DifferentialTest, LookupsStaySoundWhileAnotherProcessChangesTheLists) {
     k.app = "CHURN.EXE";
     int key = -1;
     PFW_RULE copy;
-    PFW_RULE* r = PFW_GetRule(rules, addresses, protocols, apps, k.port, k.transport, k.address, k.app, k.direction,
-                              &key, &copy);
+    PFW_RULE* r =
+        PFW_GetRule(rules, addresses, protocols, apps, k.port, k.transport, k.address, k.app, k.direction, &key, &copy);
     lookups++;
     if (!r) continue;
     answered++;
@@ -257,8 +256,8 @@ TEST_F(DifferentialTest, LookupsStaySoundWhileAnotherProcessChangesTheLists) {
   EXPECT_EQ(0u, code);
   printf("concurrency: %d lookups, %d answered with a rule\n", lookups, answered);
   EXPECT_GT(answered, 0);
-  for (const char* name : {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME,
-                           PFW_RULE_SEMAPHORE_NAME})
+  for (const char* name :
+       {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME, PFW_RULE_SEMAPHORE_NAME})
     EXPECT_EQ(1, semaphore_count(name)) << name;
 }
 

@@ -336,8 +336,10 @@ class StoredSettings {
     return s;
   }
   static void restore(HKEY key, const char* value, const Saved& s) {
-    if (s.present) RegSetValueExA(key, value, 0, s.type, s.data.data(), (DWORD)s.data.size());
-    else RegDeleteValueA(key, value);
+    if (s.present)
+      RegSetValueExA(key, value, 0, s.type, s.data.data(), (DWORD)s.data.size());
+    else
+      RegDeleteValueA(key, value);
   }
 
   std::vector<Opened> opened_;

@@ -78,14 +78,13 @@ struct Bytes {
 // Context names are hashed with one weight per character; letters ignore case.
 int32_t context_hash(const char* name) {
   static const unsigned char low[128] = {
-      0x00, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF,
-      0xE0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xEB, 0xEC, 0xED, 0xEE, 0xEF,
-      0xF0, 0x0B, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0x0C, 0xFF,
-      0x0A, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
-      0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F,
-      0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0D,
-      0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F,
-      0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F};
+      0x00, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0xE0, 0xE1, 0xE2,
+      0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xEB, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0x0B, 0xF2, 0xF3, 0xF4, 0xF5,
+      0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0x0C, 0xFF, 0x0A, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,
+      0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B,
+      0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x0B, 0x0C, 0x0D, 0x0E,
+      0x0D, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x21,
+      0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F};
   uint32_t h = 0;
   for (const unsigned char* c = (const unsigned char*)name; *c; c++)
     h = h * 43 + (*c < 128 ? low[*c] : (*c == 0xB4 ? 0x0B : *c - 0x30));
@@ -93,14 +92,14 @@ int32_t context_hash(const char* name) {
 }
 
 struct Paragraph {
-  std::string text;                    // what is shown, jumps included
-  std::vector<int32_t> jumps;          // context hashes, in order
+  std::string text;            // what is shown, jumps included
+  std::vector<int32_t> jumps;  // context hashes, in order
   int font = -1;
 };
 
 struct Topic {
   std::string title;
-  int32_t offset = -1;                 // TOPICOFFSET of its header
+  int32_t offset = -1;  // TOPICOFFSET of its header
   int32_t number = -1;
   std::vector<Paragraph> paragraphs;
 };
@@ -125,12 +124,12 @@ struct HelpFile {
   }
 };
 
-#define FAIL_WITH(...)                                      \
-  do {                                                      \
-    char why_[200];                                         \
-    snprintf(why_, sizeof why_, __VA_ARGS__);               \
-    h.problem = why_;                                       \
-    return h;                                               \
+#define FAIL_WITH(...)                        \
+  do {                                        \
+    char why_[200];                           \
+    snprintf(why_, sizeof why_, __VA_ARGS__); \
+    h.problem = why_;                         \
+    return h;                                 \
   } while (0)
 
 // One internal file's bytes, after its 9-byte header.
@@ -292,9 +291,12 @@ HelpFile read_help(const std::vector<unsigned char>& f) {
         uint32_t cmd = d1.u8();
         if (d1.overrun || d2.overrun) FAIL_WITH("record %d: formatting runs past its data", pos);
         if (cmd == 0xFF) break;
-        if (cmd == 0x80) p.font = d1.i16();
-        else if (cmd == 0xE3) p.jumps.push_back(d1.i32());
-        else if (cmd != 0x89 && cmd != 0x82 && cmd != 0x81) FAIL_WITH("record %d: command %02x", pos, cmd);
+        if (cmd == 0x80)
+          p.font = d1.i16();
+        else if (cmd == 0xE3)
+          p.jumps.push_back(d1.i32());
+        else if (cmd != 0x89 && cmd != 0x82 && cmd != 0x81)
+          FAIL_WITH("record %d: command %02x", pos, cmd);
       }
       if (d2.at != d2.size || d1.at != d1.size) FAIL_WITH("record %d: strings and commands do not pair up", pos);
       if (p.font < 0 || p.font >= h.fonts) FAIL_WITH("record %d: font %d", pos, p.font);
@@ -404,13 +406,12 @@ TEST_F(HelpFileTest, HasAContentsTopicAndOneTopicForEachProgram) {
   }
   // Beside the three programs' topics, one for each of Edictor's windows, dialogs and
   // commands, each reached by its map number.
-  const int editor_ids[] = {IDH_EDICTOR_DEFAULT_RULES,  IDH_EDICTOR_PROTOCOL_TREES,   IDH_EDICTOR_ADDRESS_TREES,
-                            IDH_EDICTOR_APPLICATION_TREES, IDH_EDICTOR_RULE_LIST,    IDH_EDICTOR_CONTEXT_MENU,
-                            IDH_EDICTOR_ADD_RULE,       IDH_EDICTOR_ADD_PROTOCOL,     IDH_EDICTOR_ADD_APPLICATION,
-                            IDH_EDICTOR_ADD_ADDRESS,    IDH_EDICTOR_CMD_EXIT,         IDH_EDICTOR_CMD_ADD_RULE,
-                            IDH_EDICTOR_CMD_DELETE_RULE, IDH_EDICTOR_CMD_LOCK,        IDH_EDICTOR_CMD_TIMER,
-                            IDH_EDICTOR_CMD_CONTENTS,   IDH_EDICTOR_CMD_INDEX,        IDH_EDICTOR_CMD_HELP,
-                            IDH_EDICTOR_CMD_FEEDBACK,   IDH_EDICTOR_CMD_ABOUT};
+  const int editor_ids[] = {
+      IDH_EDICTOR_DEFAULT_RULES,   IDH_EDICTOR_PROTOCOL_TREES, IDH_EDICTOR_ADDRESS_TREES, IDH_EDICTOR_APPLICATION_TREES,
+      IDH_EDICTOR_RULE_LIST,       IDH_EDICTOR_CONTEXT_MENU,   IDH_EDICTOR_ADD_RULE,      IDH_EDICTOR_ADD_PROTOCOL,
+      IDH_EDICTOR_ADD_APPLICATION, IDH_EDICTOR_ADD_ADDRESS,    IDH_EDICTOR_CMD_EXIT,      IDH_EDICTOR_CMD_ADD_RULE,
+      IDH_EDICTOR_CMD_DELETE_RULE, IDH_EDICTOR_CMD_LOCK,       IDH_EDICTOR_CMD_TIMER,     IDH_EDICTOR_CMD_CONTENTS,
+      IDH_EDICTOR_CMD_INDEX,       IDH_EDICTOR_CMD_HELP,       IDH_EDICTOR_CMD_FEEDBACK,  IDH_EDICTOR_CMD_ABOUT};
   std::set<int32_t> offsets;
   for (int id : editor_ids) {
     SCOPED_TRACE(id);
@@ -444,8 +445,11 @@ TEST_F(HelpFileTest, TheIndexLeadsEachKeywordToTheTopicsThatExplainIt) {
   struct Expected {
     const char* word;
     const char* title_starts;
-  } expected[] = {{"Stand By", "Wayguard"}, {"password", "Wayguard"}, {"rule, deleting", "Edictor"},
-                  {"Internet service provider", "Kindler"}, {"Edictor", "Edictor"}};
+  } expected[] = {{"Stand By", "Wayguard"},
+                  {"password", "Wayguard"},
+                  {"rule, deleting", "Edictor"},
+                  {"Internet service provider", "Kindler"},
+                  {"Edictor", "Edictor"}};
   for (const Expected& e : expected) {
     auto it = help.keywords.find(e.word);
     ASSERT_NE(help.keywords.end(), it) << e.word;
@@ -656,27 +660,29 @@ TEST(HelpViewerTest, WinHelpShowsTheContentsEachMapNumbersTopicAJumpsTargetAndTh
   PostMessageA(index_button, BM_CLICK, 0, 0);
   HWND index_list = nullptr;
   HWND index_dialog = nullptr;
-  poll_until([&] {
-    for (HWND w = GetTopWindow(nullptr); w && !index_list; w = GetWindow(w, GW_HWNDNEXT)) {
-      if (w == viewer || !IsWindowVisible(w)) continue;
-      DWORD pid = 0, viewer_pid = 0;
-      GetWindowThreadProcessId(w, &pid);
-      GetWindowThreadProcessId(viewer, &viewer_pid);
-      if (pid != viewer_pid) continue;
-      EnumChildWindows(
-          w,
-          [](HWND c, LPARAM found) {
-            char cls[32] = "";
-            GetClassNameA(c, cls, sizeof cls);
-            if (_stricmp(cls, "ListBox") || !IsWindowVisible(c)) return TRUE;
-            *(HWND*)found = c;
-            return FALSE;
-          },
-          (LPARAM)&index_list);
-      if (index_list) index_dialog = w;
-    }
-    return index_list != nullptr;
-  }, 5000);
+  poll_until(
+      [&] {
+        for (HWND w = GetTopWindow(nullptr); w && !index_list; w = GetWindow(w, GW_HWNDNEXT)) {
+          if (w == viewer || !IsWindowVisible(w)) continue;
+          DWORD pid = 0, viewer_pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          GetWindowThreadProcessId(viewer, &viewer_pid);
+          if (pid != viewer_pid) continue;
+          EnumChildWindows(
+              w,
+              [](HWND c, LPARAM found) {
+                char cls[32] = "";
+                GetClassNameA(c, cls, sizeof cls);
+                if (_stricmp(cls, "ListBox") || !IsWindowVisible(c)) return TRUE;
+                *(HWND*)found = c;
+                return FALSE;
+              },
+              (LPARAM)&index_list);
+          if (index_list) index_dialog = w;
+        }
+        return index_list != nullptr;
+      },
+      5000);
   ASSERT_NE(nullptr, index_list) << "no index list appeared within 5 s";
   for (const char* word : {"Wayguard", "Edictor", "Kindler", "Stand By"})
     EXPECT_NE(LB_ERR, SendMessageA(index_list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)word)) << word;

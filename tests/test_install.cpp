@@ -133,8 +133,10 @@ int run(const std::string& command_line) {
   if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
   CloseHandle(pi.hThread);
   DWORD code = (DWORD)-1;
-  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-  else TerminateProcess(pi.hProcess, 99);
+  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  else
+    TerminateProcess(pi.hProcess, 99);
   CloseHandle(pi.hProcess);
   return (int)code;
 }
@@ -392,13 +394,13 @@ TEST_F(InstalledTest, LoadGivesTheStartingRuleSet) {
   // With only the starting rule set, the defaults govern every connection.
   int key = -1;
   PFW_RULE governing;
-  ASSERT_NE(PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, ipv4(10, 1, 2, 3),
-                        "BROWSER.EXE", PFW_OUTBOUND, &key, &governing),
+  ASSERT_NE(PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, ipv4(10, 1, 2, 3), "BROWSER.EXE", PFW_OUTBOUND,
+                        &key, &governing),
             nullptr);
   EXPECT_EQ(key, 1);
   EXPECT_EQ(governing.action, PFW_ASK);
-  ASSERT_NE(PFW_GetRule(rules, addresses, protocols, apps, 139, PFW_UDP, ipv4(192, 168, 0, 7), "",
-                        PFW_INBOUND, &key, &governing),
+  ASSERT_NE(PFW_GetRule(rules, addresses, protocols, apps, 139, PFW_UDP, ipv4(192, 168, 0, 7), "", PFW_INBOUND, &key,
+                        &governing),
             nullptr);
   EXPECT_EQ(key, 0);
   EXPECT_EQ(governing.action, PFW_DENY);
@@ -535,8 +537,10 @@ int run_wide(const std::wstring& command_line) {
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
   CloseHandle(pi.hThread);
   DWORD code = (DWORD)-1;
-  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-  else TerminateProcess(pi.hProcess, 99);
+  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  else
+    TerminateProcess(pi.hProcess, 99);
   CloseHandle(pi.hProcess);
   return (int)code;
 }
@@ -548,7 +552,8 @@ std::wstring widen(const std::string& text) {
 }
 
 // Polls for a condition for up to `ms`; false if it never held.
-template <typename F> bool wait_for(F condition, DWORD ms = 30000) {
+template <typename F>
+bool wait_for(F condition, DWORD ms = 30000) {
   for (DWORD waited = 0;; waited += 50) {
     if (condition()) return true;
     if (waited >= ms) return false;
@@ -652,7 +657,8 @@ TEST_F(InstallTest, UninstallEndsTheRunningMonitorAndEditor) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::string cmd = "\"" + dir + "\\" + program + "\"";
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return nullptr;
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+      return nullptr;
     CloseHandle(pi.hThread);
     return pi.hProcess;
   };

@@ -41,12 +41,14 @@ TEST(Handoff, DeliversEveryItemOnceInOrderWhateverOrderTheyAreDecidedIn) {
         kDepth, 3,
         [&](Item& item) {
           int now = ++deciding;
-          for (int m = most_at_once.load(); now > m && !most_at_once.compare_exchange_weak(m, now);) {}
+          for (int m = most_at_once.load(); now > m && !most_at_once.compare_exchange_weak(m, now);) {
+          }
           // Every fifth item takes long, so the ones after it overtake it.
           Sleep(item.number % 5 == 0 ? 3 : 0);
           item.decided = true;
           int ahead = ++decided_ahead;
-          for (int m = most_ahead.load(); ahead > m && !most_ahead.compare_exchange_weak(m, ahead);) {}
+          for (int m = most_ahead.load(); ahead > m && !most_ahead.compare_exchange_weak(m, ahead);) {
+          }
           --deciding;
         },
         [&](Item& item) {
@@ -178,8 +180,7 @@ PFW_RULE rule_of(int action, int log) {
 TEST(DecisionTable, RunModeAndRuleActionGiveTheDocumentedVerdict) {
   Switches all;
   all.log_fully_armed = all.log_stand_by = all.log_allow = all.log_deny = 1;
-  PFW_RULE allow = rule_of(PFW_ALLOW, 1), deny = rule_of(PFW_DENY, 1), ask = rule_of(PFW_ASK, 1),
-           odd = rule_of(7, 1);
+  PFW_RULE allow = rule_of(PFW_ALLOW, 1), deny = rule_of(PFW_DENY, 1), ask = rule_of(PFW_ASK, 1), odd = rule_of(7, 1);
   const PFW_RULE* rules[] = {&allow, &deny, &ask, &odd, nullptr};
   for (const PFW_RULE* r : rules) {
     EXPECT_FALSE(decide(PFW_MODE_BLOCK, r, all).allow) << "block lets nothing through";
@@ -381,7 +382,7 @@ TEST_F(ExplainTest, MarksTheWinnerAndComparesWithTheLookup) {
   PFW_AddAddress(addresses, 1, 0, 0, "Any", PFW_SINGLE_ADDRESS, 0);
   PFW_AddApp(apps, 1, "", "Any");
   PFW_AddApp(apps, 0, "IEXPLORE.EXE", "browser");
-  PFW_AddRule(rules, 0, 0, 0, PFW_OUTBOUND, PFW_DENY, 1);  // key 0: score 0
+  PFW_AddRule(rules, 0, 0, 0, PFW_OUTBOUND, PFW_DENY, 1);   // key 0: score 0
   PFW_AddRule(rules, 1, 0, 0, PFW_OUTBOUND, PFW_ALLOW, 0);  // key 1: HTTP, score 4
   Attempt a;
   std::string error;
@@ -419,8 +420,8 @@ class InterceptorTest : public StoreTest {
     PFW_AddProtocol(protocols, 1, "Any Protocol", PFW_TCP, 0, 0);
     PFW_AddAddress(addresses, 1, 0, 0, "Any Address", PFW_SINGLE_ADDRESS, 0);
     PFW_AddApp(apps, 1, "", "Any Application");
-    PFW_AddRule(rules, 0, 0, (int)apps->any_key, PFW_INBOUND, PFW_DENY, 1);   // key 0
-    PFW_AddRule(rules, 0, 0, (int)apps->any_key, PFW_OUTBOUND, PFW_ASK, 1);   // key 1
+    PFW_AddRule(rules, 0, 0, (int)apps->any_key, PFW_INBOUND, PFW_DENY, 1);  // key 0
+    PFW_AddRule(rules, 0, 0, (int)apps->any_key, PFW_OUTBOUND, PFW_ASK, 1);  // key 1
     PFW_AddApp(apps, 0, "GOOD.EXE", "allowed");
     PFW_AddApp(apps, 0, "BAD.EXE", "denied");
     PFW_GetExactAppByName(apps, "GOOD.EXE", &good_app, nullptr);
@@ -533,8 +534,8 @@ TEST_F(InterceptorTest, ALineTheMonitorDoesNotTakeIsTakenBackNotLeftHolding) {
   TrafficConsumer consumer;
   PFW_SetGlobalMonitorHwnd(consumer.hwnd());
   consumer.ready = false;  // as a monitor between recording its window and being ready
-  ProgramRun run = interceptor("--answer-ms 100 \"out tcp 80 10.0.0.1 GOOD.EXE\" \"out tcp 81 10.0.0.1 GOOD.EXE\"",
-                               "", &consumer);
+  ProgramRun run =
+      interceptor("--answer-ms 100 \"out tcp 80 10.0.0.1 GOOD.EXE\" \"out tcp 81 10.0.0.1 GOOD.EXE\"", "", &consumer);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<std::string> printed = lines_of(run.out);
   ASSERT_EQ(printed.size(), 4u) << run.out;
@@ -686,7 +687,8 @@ TEST_F(InterceptorTest, MalformedLinesAreRejectedAndTheRestDecided) {
                                "out tcp 80 10.0.0.1 GOOD.EXE\n"
                                "out tcp 80 10.0.0.300 GOOD.EXE\n"
                                "# a comment\n"
-                               "out tcp 80 10.0.0.2 " + long_name + "\n",
+                               "out tcp 80 10.0.0.2 " +
+                                   long_name + "\n",
                                nullptr);
   EXPECT_EQ(run.exit_code, 3);
   EXPECT_NE(run.err.find("line 2 rejected: address '10.0.0.300'"), std::string::npos) << run.err;
@@ -721,7 +723,8 @@ TEST_F(InterceptorTest, EachInputLineGetsItsOwnVerdictWhateverItsBytes) {
       {"out tcp 80 10.0.0.1 good.exe", "good.exe -> allow [rule, program matched in capitals]", nullptr},
       {"out tcp 80 10.0.0.1 bad.exe", "bad.exe -> deny [rule, program matched in capitals] mode=filter rule=3",
        nullptr},
-      {"out tcp 80 10.0.0.1 other.exe", "other.exe -> ask:deny [ask rule, no monitor to ask] mode=filter rule=1 (out", nullptr},
+      {"out tcp 80 10.0.0.1 other.exe", "other.exe -> ask:deny [ask rule, no monitor to ask] mode=filter rule=1 (out",
+       nullptr},
       {"in udp 53 10.0.0.2 GOOD.EXE", "-> deny [rule] mode=filter rule=0 (in Any Protocol", nullptr},
   };
   std::string input;
@@ -753,16 +756,18 @@ TEST_F(InterceptorTest, EachInputLineGetsItsOwnVerdictWhateverItsBytes) {
 }
 
 TEST_F(InterceptorTest, ExplainSaysWhichFormOfTheProgramNameMatched) {
-  ProgramRun run = interceptor("--explain \"out tcp 80 10.0.0.1 good.exe\" \"out tcp 80 10.0.0.1 GOOD.EXE\" "
-                               "\"out tcp 80 10.0.0.1 new.exe\"",
-                               "", nullptr);
+  ProgramRun run = interceptor(
+      "--explain \"out tcp 80 10.0.0.1 good.exe\" \"out tcp 80 10.0.0.1 GOOD.EXE\" "
+      "\"out tcp 80 10.0.0.1 new.exe\"",
+      "", nullptr);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<std::string> forms;
   for (const std::string& line : lines_of(run.out))
     if (line.find("  program name: ") == 0) forms.push_back(line);
   ASSERT_EQ(forms.size(), 3u) << run.out;
-  EXPECT_EQ(forms[0], "  program name: good.exe found only a rule for any application; in capitals, GOOD.EXE, it "
-                      "matched a rule naming it");
+  EXPECT_EQ(forms[0],
+            "  program name: good.exe found only a rule for any application; in capitals, GOOD.EXE, it "
+            "matched a rule naming it");
   EXPECT_EQ(forms[1], "  program name: GOOD.EXE matched as given");
   EXPECT_EQ(forms[2], "  program name: new.exe found no rule naming it, as given or in capitals (NEW.EXE)");
   // The candidates shown are those of the form that matched.
@@ -801,8 +806,8 @@ TEST_F(InterceptorTest, AnAskRuleAsksTheMonitorAndTheDecisionFollowsTheAnswer) {
     // An answer that comes is waited for however slow the machine; one that never comes
     // is given up on soon.
     const char* ask_ms = c.answer == TrafficConsumer::kIgnore ? "200" : "60000";
-    ProgramRun run = interceptor(std::string("--explain --ask-ms ") + ask_ms + " \"out tcp 8080 10.0.0.9 " + c.program +
-                                 "\"", "", &consumer);
+    ProgramRun run = interceptor(
+        std::string("--explain --ask-ms ") + ask_ms + " \"out tcp 8080 10.0.0.9 " + c.program + "\"", "", &consumer);
     ASSERT_EQ(run.exit_code, 0) << run.err;
     std::string verdict = std::string("-> ") + c.word + " [" + c.why + "] mode=filter rule=1 (out Any Protocol";
     EXPECT_NE(run.out.find(verdict), std::string::npos) << run.out;
@@ -844,7 +849,8 @@ TEST_F(InterceptorTest, AskedAttemptsHoldUpNoOtherAndOneAnswerServesTheSameConne
   // twenty asks wait: none of the others waited for it, and it reaches them all.
   consumer.answer_when = [](const TrafficConsumer& c) { return c.lines.size() >= 19 && c.requests_unanswered() >= 20; };
   std::string input = "out tcp 8080 10.0.0.9 NEW.EXE\n";
-  for (int i = 0; i < 19; i++) input += "out tcp 8080 10.0.0.9 NEW.EXE\nout tcp " + std::to_string(81 + i) + " 10.0.0.1 GOOD.EXE\n";
+  for (int i = 0; i < 19; i++)
+    input += "out tcp 8080 10.0.0.9 NEW.EXE\nout tcp " + std::to_string(81 + i) + " 10.0.0.1 GOOD.EXE\n";
   ProgramRun run = interceptor("", input, &consumer);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<std::string> printed = lines_of(run.out);
@@ -866,9 +872,9 @@ TEST_F(InterceptorTest, ExplainOptionNamesTheSameWinnerAsTheLookup) {
   PFW_AddAddress(addresses, 0, ip("10.0.0.0"), ip("10.0.0.255"), "LAN", PFW_NETWORK_ADDRESS);
   int lan = -1;
   PFW_GetExactAddressByRange(addresses, ip("10.0.0.0"), ip("10.0.0.255"), &lan, nullptr);
-  PFW_AddRule(rules, http, 0, 0, PFW_OUTBOUND, PFW_DENY, 0);          // score 4
-  PFW_AddRule(rules, 0, lan, bad_app, PFW_OUTBOUND, PFW_ALLOW, 0);    // score 6
-  PFW_AddRule(rules, http, lan, 0, PFW_OUTBOUND, PFW_ALLOW, 1);       // score 10
+  PFW_AddRule(rules, http, 0, 0, PFW_OUTBOUND, PFW_DENY, 0);        // score 4
+  PFW_AddRule(rules, 0, lan, bad_app, PFW_OUTBOUND, PFW_ALLOW, 0);  // score 6
+  PFW_AddRule(rules, http, lan, 0, PFW_OUTBOUND, PFW_ALLOW, 1);     // score 10
 
   const char* attempts[] = {"out tcp 80 10.0.0.7 BAD.EXE", "out tcp 80 192.168.0.1 BAD.EXE",
                             "out tcp 21 10.0.0.7 BAD.EXE", "in tcp 80 10.0.0.7 GOOD.EXE"};

@@ -199,8 +199,8 @@ TEST(ListOpen, ACreatorThatDiedHoldingTheNewSemaphoreLeavesTheListToTheNextOpene
         Left* l = (Left*)p;
         l->owner = CreateMutexA(nullptr, FALSE, PFW_RULE_SEMAPHORE_NAME PFW_OWNER_SUFFIX);
         if (!l->owner || WaitForSingleObject(l->owner, 5000) != WAIT_OBJECT_0) return 1;
-        l->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0,
-                                        PFW_MAP_BYTES, PFW_RULE_MAP_NAME);
+        l->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, SEC_RESERVE | PAGE_READWRITE, 0, PFW_MAP_BYTES,
+                                        PFW_RULE_MAP_NAME);
         l->semaphore = CreateSemaphoreA(nullptr, 0, 1, PFW_RULE_SEMAPHORE_NAME);
         return l->mapping && l->semaphore ? 0 : 2;  // ends holding the mutex and the semaphore's count
       },

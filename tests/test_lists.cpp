@@ -129,8 +129,8 @@ TEST_F(ListsTest, OnEmptyListsEveryLookupMissesLeavesOutputsAloneAndDeleteRefuse
     EXPECT_EQ(nullptr, PFW_GetAppByIndex(apps, 0, &x.e));
     EXPECT_EQ(nullptr, PFW_GetRuleByNumbers(rules, 0, 0, 0, PFW_INBOUND, &key, &r.e));
     EXPECT_EQ(nullptr, PFW_GetRuleByIndex(rules, 0, &r.e));
-    EXPECT_EQ(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, gw, "X.EXE", PFW_INBOUND, &key,
-                                   &r.e));
+    EXPECT_EQ(nullptr,
+              PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, gw, "X.EXE", PFW_INBOUND, &key, &r.e));
     EXPECT_EQ(77, key);
     EXPECT_TRUE(p.untouched_from(0) && a.untouched_from(0) && x.untouched_from(0) && r.untouched_from(0));
     EXPECT_EQ(0, PFW_DeleteProtocol(protocols, 0));
@@ -186,7 +186,7 @@ TEST_F(ListsTest, KeyTextsAreTheSignedDecimalsOfTheFieldsOrTheWildcardText) {
 
   // A rule's field keeps what fits of its text; the builder keeps it all.
   ASSERT_EQ(1, PFW_AddRule(rules, 1, 2, 3, PFW_INBOUND, PFW_ALLOW, 0));
-  ASSERT_EQ(1, PFW_AddRule(rules, 100, 20, 30, PFW_OUTBOUND, PFW_ALLOW, 0));   // exactly 11 characters
+  ASSERT_EQ(1, PFW_AddRule(rules, 100, 20, 30, PFW_OUTBOUND, PFW_ALLOW, 0));    // exactly 11 characters
   ASSERT_EQ(1, PFW_AddRule(rules, 100, 200, 300, PFW_OUTBOUND, PFW_ALLOW, 0));  // 13 characters
   EXPECT_EQ((std::vector<std::string>{"100,200,300", "100,20,30,1", "1,2,3,0"}),
             linked_texts(walk_list<PFW_RULE>(rules)));

@@ -10,8 +10,8 @@ class ListsTest : public StoreTest {
  protected:
   // Every operation releases its semaphore on every path.
   void expect_locks_free(const char* after) {
-    for (const char* name : {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME,
-                             PFW_RULE_SEMAPHORE_NAME})
+    for (const char* name :
+         {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME, PFW_RULE_SEMAPHORE_NAME})
       EXPECT_EQ(1, semaphore_count(name)) << name << " after " << after;
   }
 

@@ -101,8 +101,8 @@ TEST_F(RuleLookupTest, SpecificityExamples) {
   int key;
   PFW_RULE copy;
   // (TCP 80, any, IE) scores 12: beats (TCP 80, any, any) at 4 and (any, 10.0.0.1, any) at 1.
-  ASSERT_EQ(1, PFW_AddRule(rules, 0, a, 0, PFW_OUTBOUND, PFW_DENY, 0));   // key 0: 1
-  ASSERT_EQ(1, PFW_AddRule(rules, p, 0, 0, PFW_OUTBOUND, PFW_DENY, 0));   // key 1: 4
+  ASSERT_EQ(1, PFW_AddRule(rules, 0, a, 0, PFW_OUTBOUND, PFW_DENY, 0));  // key 0: 1
+  ASSERT_EQ(1, PFW_AddRule(rules, p, 0, 0, PFW_OUTBOUND, PFW_DENY, 0));  // key 1: 4
   ASSERT_NE(nullptr, lookup(&key, &copy));
   EXPECT_EQ(1, key);
   ASSERT_EQ(1, PFW_AddRule(rules, p, 0, x, PFW_OUTBOUND, PFW_ALLOW, 0));  // key 2: 12
@@ -202,8 +202,8 @@ TEST_F(RuleLookupTest, WithOnlyTheDefaultRulesTheDirectionDecidesAndTheActionCan
       EXPECT_EQ(1, key);
     }
   }
-  EXPECT_NE(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, ip("1.2.3.4"), nullptr,
-                                 PFW_OUTBOUND, &key, &copy));
+  EXPECT_NE(nullptr, PFW_GetRule(rules, addresses, protocols, apps, 80, PFW_TCP, ip("1.2.3.4"), nullptr, PFW_OUTBOUND,
+                                 &key, &copy));
   // The editor changes a policy by writing through the live pointer.
   PFW_RULE* live = PFW_GetRuleByIndex(rules, 0, nullptr);
   ASSERT_NE(nullptr, live);

@@ -45,7 +45,7 @@ struct ListTraits<PFW_RULE> {
 // One list as seen under one hold of its semaphore.
 template <typename Entry>
 struct ListWalk {
-  std::string problem;        // empty when the list is sound
+  std::string problem;  // empty when the list is sound
   uint32_t head = 0, next_key = 0;
   int32_t count = 0;
   std::vector<Entry> linked;  // newest first
@@ -135,8 +135,7 @@ inline std::string describe_lists(PFW_PROTO_ROOT* protocols, PFW_ADR_ROOT* addre
   for (uint32_t k = 0; k < apps->next_key; k++) {
     PFW_APP x;
     if (!PFW_GetAppByIndex(apps, (int)k, &x)) continue;
-    snprintf(line, sizeof line, "X %u any=%d [%s] [%s] [%s]\n", x.key, (int)x.any, x.key_text, x.name,
-             x.description);
+    snprintf(line, sizeof line, "X %u any=%d [%s] [%s] [%s]\n", x.key, (int)x.any, x.key_text, x.name, x.description);
     out += line;
   }
   snprintf(line, sizeof line, "rules next_key=%u\n", rules->next_key);

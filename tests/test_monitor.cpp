@@ -191,7 +191,9 @@ TEST_F(MonitorTest, PopupMenuFollowsModeLockExpandedAndShown) {
     int locked;
     bool expand;
     bool show;
-  } cases[] = {{PFW_MODE_FILTER, 0, false, false}, {PFW_MODE_BLOCK, 1, true, true}, {PFW_MODE_STANDBY, 0, true, false},
+  } cases[] = {{PFW_MODE_FILTER, 0, false, false},
+               {PFW_MODE_BLOCK, 1, true, true},
+               {PFW_MODE_STANDBY, 0, true, false},
                {7, 1, false, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
@@ -402,7 +404,7 @@ TEST_F(MonitorTest, EndOfSessionTakesTheQuitPath) {
   monitor->onQuit = [&] { quit = true; };
   HWND window = hwnd();
   EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), TRUE);
-  EXPECT_TRUE(IsWindow(window));  // asked, not yet ended
+  EXPECT_TRUE(IsWindow(window));                  // asked, not yet ended
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);  // the session goes on
   EXPECT_TRUE(IsWindow(window));
   SendMessageA(window, WM_ENDSESSION, TRUE, 0);
@@ -463,7 +465,6 @@ TEST_F(MonitorTest, F1OpensTheMonitorsTopic) {
   EXPECT_EQ(helps[0].command, (UINT)HELP_CONTEXT);
   EXPECT_EQ(helps[0].data, (ULONG_PTR)IDH_TARNWALL_WAYGUARD);
 }
-
 
 // ---------------------------------------------------------------------------
 // Start-up: the splash on a timer while the message loop runs

@@ -67,10 +67,9 @@ void expect_change_password_fits(HWND dialog) {
 }
 
 const int kLogging[] = {IDC_FILENAME, IDC_LOG_FULLY_ARMED, IDC_FILENAME_LABEL, IDC_LOG_STAND_BY, IDC_BROWSE};
-const int kPassword[] = {IDC_CURRENT_LABEL, IDC_NEW_PASSWORD, IDC_NEW_LABEL, IDC_CURRENT_PASSWORD,
-                         IDC_AGAIN_PASSWORD, IDC_AGAIN_LABEL, IDC_CHANGE_PASSWORD};
-const int kNewPassword[] = {IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD, IDC_NEW_LABEL, IDC_AGAIN_LABEL,
-                            IDC_CHANGE_PASSWORD};
+const int kPassword[] = {IDC_CURRENT_LABEL,  IDC_NEW_PASSWORD, IDC_NEW_LABEL,      IDC_CURRENT_PASSWORD,
+                         IDC_AGAIN_PASSWORD, IDC_AGAIN_LABEL,  IDC_CHANGE_PASSWORD};
+const int kNewPassword[] = {IDC_NEW_PASSWORD, IDC_AGAIN_PASSWORD, IDC_NEW_LABEL, IDC_AGAIN_LABEL, IDC_CHANGE_PASSWORD};
 const int kTimer[] = {IDC_MINUTES, IDC_TIMER_LABEL, IDC_MINUTES_LABEL, IDC_SET_TIMER};
 
 // Exactly one page's controls show.
@@ -263,11 +262,12 @@ TEST_F(OptionsTest, BrowseThenOkStoresTheChosenFullPath) {
   const std::string chosen = std::string(temp) + "chosen.log";
   DialogScript script;
   script.Then("Options", [&](HWND d) { post_click(d, IDC_BROWSE); })
-      .Then("Open", [&](HWND open) {
-        winui::SaveScreenshot(open, "..\\screenshots\\options-browse.bmp");
-        for (int id : {1148, 1152}) SetDlgItemTextA(open, id, chosen.c_str());  // the name box, either style
-        PostMessageA(open, WM_COMMAND, IDOK, 0);
-      })
+      .Then("Open",
+            [&](HWND open) {
+              winui::SaveScreenshot(open, "..\\screenshots\\options-browse.bmp");
+              for (int id : {1148, 1152}) SetDlgItemTextA(open, id, chosen.c_str());  // the name box, either style
+              PostMessageA(open, WM_COMMAND, IDOK, 0);
+            })
       .Then("Options", [&](HWND d) {
         EXPECT_EQ(item_text(d, IDC_FILENAME), chosen);
         EXPECT_EQ(std::string(PFW_GetLogFileName()), log_path);  // nothing stored yet
@@ -295,8 +295,11 @@ TEST_F(OptionsTest, TwoMinutesCountDownToBlock) {
     int tick;
     const char* status;
     uint32_t stored_count;
-  } steps[] = {{1, "Time-out in 2:00", 119}, {2, "Time-out in 1:59", 118}, {61, "Time-out in 1:00", 59},
-               {62, "Time-out in 0:59", 58}, {120, "Time-out in 0:01", 0}};
+  } steps[] = {{1, "Time-out in 2:00", 119},
+               {2, "Time-out in 1:59", 118},
+               {61, "Time-out in 1:00", 59},
+               {62, "Time-out in 0:59", 58},
+               {120, "Time-out in 0:01", 0}};
   int done = 0;
   for (const Step& s : steps) {
     while (done < s.tick) {
@@ -364,14 +367,15 @@ TEST_F(OptionsTest, MinutesThatAreEmptyNotANumberOrTooManyAreRefused) {
   winui::SetMessageBoxHook({});
   DialogScript script;
   script.Then("Options", [&](HWND d) { post_click(d, IDC_SET_TIMER); })
-      .Then("Wayguard", [&](HWND box) {
-        winui::SaveScreenshot(box, "..\\screenshots\\monitor-timer-empty.bmp");
-        char text[128] = "";
-        HWND label = GetDlgItem(box, 0xFFFF);
-        if (label) GetWindowTextA(label, text, sizeof text);
-        EXPECT_STREQ(text, kTimerEmpty);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-      })
+      .Then("Wayguard",
+            [&](HWND box) {
+              winui::SaveScreenshot(box, "..\\screenshots\\monitor-timer-empty.bmp");
+              char text[128] = "";
+              HWND label = GetDlgItem(box, 0xFFFF);
+              if (label) GetWindowTextA(label, text, sizeof text);
+              EXPECT_STREQ(text, kTimerEmpty);
+              PostMessageA(box, WM_COMMAND, IDOK, 0);
+            })
       .Then("Options", [&](HWND d) {
         EXPECT_EQ(item_text(d, IDC_SET_TIMER), "Set Timer");
         press(d, IDCANCEL);

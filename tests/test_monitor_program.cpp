@@ -65,13 +65,15 @@ struct Monitor {
   // The monitor window it recorded, once it has one that exists.
   HWND window(DWORD ms = 15000) const {
     HWND found = nullptr;
-    wait_for([&] {
-      HWND h = PFW_GetGlobalMonitorHwnd();
-      DWORD owner = 0;
-      if (h && IsWindow(h)) GetWindowThreadProcessId(h, &owner);
-      if (owner == pi.dwProcessId) found = h;
-      return found != nullptr;
-    }, ms);
+    wait_for(
+        [&] {
+          HWND h = PFW_GetGlobalMonitorHwnd();
+          DWORD owner = 0;
+          if (h && IsWindow(h)) GetWindowThreadProcessId(h, &owner);
+          if (owner == pi.dwProcessId) found = h;
+          return found != nullptr;
+        },
+        ms);
     return found;
   }
   int end_session() {
@@ -276,7 +278,8 @@ TEST(MonitorProgram, InstalledMonitorLogsTheInterceptorsLinesAndSwitchesItsMode)
   // Stand By logs nothing. Then Block: denied and logged again.
   SendMessageA(window, WM_COMMAND, ID_MODE_STANDBY, 0);
   EXPECT_EQ(PFW_GetRunMode(), PFW_MODE_STANDBY);
-  ProgramRun standby = run_program("\"" + dir + "\\interceptor.exe\" \"in tcp 2000 192.0.2.1 SERVER.EXE\"", "", nullptr);
+  ProgramRun standby =
+      run_program("\"" + dir + "\\interceptor.exe\" \"in tcp 2000 192.0.2.1 SERVER.EXE\"", "", nullptr);
   EXPECT_NE(standby.out.find("allow"), std::string::npos) << standby.out;
   SendMessageA(window, WM_COMMAND, ID_MODE_BLOCK, 0);
   ProgramRun block = run_program("\"" + dir + "\\interceptor.exe\" \"in tcp 2001 192.0.2.1 SERVER.EXE\"", "", nullptr);

@@ -63,8 +63,12 @@ TEST(MonitorRules, LockLooksAndPasswordsCompareExactly) {
   struct Case {
     const char *entered, *stored;
     bool match;
-  } cases[] = {{"Secret", "Secret", true}, {"secret", "Secret", false}, {"Secret ", "Secret", false},
-               {"Secre", "Secret", false},  {"", "", true},              {"x", "", false},
+  } cases[] = {{"Secret", "Secret", true},
+               {"secret", "Secret", false},
+               {"Secret ", "Secret", false},
+               {"Secre", "Secret", false},
+               {"", "", true},
+               {"x", "", false},
                {"", nullptr, false}};
   for (const Case& c : cases) EXPECT_EQ(PasswordMatches(c.entered, c.stored), c.match) << c.entered;
 }
@@ -109,12 +113,17 @@ TEST(MonitorRules, MinutesPasswordsAndLogNamesAreRefusedWithAMessage) {
     uint32_t seconds;
     const char* error_part;
   } minutes[] = {
-      {"0", true, 0, nullptr},         {"2", true, 120, nullptr},        {" 15 ", true, 900, nullptr},
+      {"0", true, 0, nullptr},
+      {"2", true, 120, nullptr},
+      {" 15 ", true, 900, nullptr},
       {"71582788", true, 4294967280u, nullptr},
       {"71582789", false, 0, "at most 71582788 minutes"},
       {"99999999999999999999", false, 0, "at most"},
-      {"", false, 0, "Enter timer value first!"}, {"   ", false, 0, "Enter timer value first!"},
-      {"12abc", false, 0, "whole number"},    {"-5", false, 0, "whole number"}, {"1.5", false, 0, "whole number"},
+      {"", false, 0, "Enter timer value first!"},
+      {"   ", false, 0, "Enter timer value first!"},
+      {"12abc", false, 0, "whole number"},
+      {"-5", false, 0, "whole number"},
+      {"1.5", false, 0, "whole number"},
   };
   for (const Minutes& m : minutes) {
     std::string error;

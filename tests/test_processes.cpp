@@ -138,8 +138,8 @@ TEST_F(ListsProcessTest, ProcessesAddingTheSameEntriesAtOnceLeaveExactlyOneOfEac
   HANDLE done = CreateSemaphoreA(nullptr, 0, kHelpers, "TarnwallRaceDone");
   HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "TarnwallRaceGo");
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "TarnwallRaceRelease");
-  HANDLE meeting =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(RaceBarrier), TARNWALL_RACE_BARRIER_NAME);
+  HANDLE meeting = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(RaceBarrier),
+                                      TARNWALL_RACE_BARRIER_NAME);
   ASSERT_TRUE(ready && done && go && release && meeting);
   auto* barrier = (RaceBarrier*)MapViewOfFile(meeting, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(RaceBarrier));
   ASSERT_NE(nullptr, barrier);

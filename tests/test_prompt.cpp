@@ -223,8 +223,8 @@ struct Holder {
   bool start(bool half) {
     ResetEvent(held);
     ResetEvent(let_go);
-    process = start_helper(std::string("prompt_helper.exe hold TarnwallTestHeld TarnwallTestLetGo") +
-                           (half ? " half" : ""));
+    process =
+        start_helper(std::string("prompt_helper.exe hold TarnwallTestHeld TarnwallTestLetGo") + (half ? " half" : ""));
     return process && WaitForSingleObject(held, 30000) == WAIT_OBJECT_0;
   }
   ~Holder() {

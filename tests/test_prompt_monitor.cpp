@@ -24,7 +24,6 @@ void outbound_default_asks() {
   ASSERT_TRUE(regtest::write_value(regtest::kRuleSet, "0,0,0,1", REG_BINARY, &outbound, sizeof outbound));
 }
 
-
 class MonitorPromptTest : public MonitorTest {
  protected:
   void SetUp() override {
@@ -79,11 +78,12 @@ TEST_F(MonitorPromptTest, EachConnectionIsAskedOnceAndTheButtonsAnswerIt) {
               post_click(prompt, IDOK);
             })
       // The next prompt, not the first one still closing on its posted click.
-      .When("Tarnwall", [](HWND prompt) { return item_text(prompt, IDC_PROMPT_APPLICATION) == "MAIL.EXE"; },
-            [&](HWND prompt) {
-              read(prompt);
-              post_click(prompt, IDC_PROMPT_DENY);
-            });
+      .When(
+          "Tarnwall", [](HWND prompt) { return item_text(prompt, IDC_PROMPT_APPLICATION) == "MAIL.EXE"; },
+          [&](HWND prompt) {
+            read(prompt);
+            post_click(prompt, IDC_PROMPT_DENY);
+          });
   script.Arm();
   EXPECT_EQ(traffic(PFW_PROMPT_NOTIFY), 1);
   EXPECT_TRUE(script.Finished());
@@ -141,25 +141,26 @@ TEST_F(MonitorPromptTest, FifteenMinutesAnswersABurstOnceAndThenAsksAgain) {
   HWND seen = nullptr;
   DialogScript script;
   script
-      .When("Tarnwall",
-            [&](HWND p) {
-              if (!seen) seen = p, shown = GetTickCount();
-              return GetTickCount() - shown > wayguard::kPromptKeyGraceMs + 200;
-            },
-            [&](HWND p) {
-              HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
-              EXPECT_TRUE(IsWindowEnabled(life));
-              EXPECT_EQ(SendMessageA(life, CB_GETCURSEL, 0, 0), 0) << "this connection only by default";
-              PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
-              PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
-            })
-      .When("Tarnwall",
-            [](HWND p) { return SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_GETCURSEL, 0, 0) == 1; },
-            [&](HWND p) {
-              EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "For 15 minutes");
-              screenshot(p, "prompt-remember");
-              post_click(p, IDOK);
-            });
+      .When(
+          "Tarnwall",
+          [&](HWND p) {
+            if (!seen) seen = p, shown = GetTickCount();
+            return GetTickCount() - shown > wayguard::kPromptKeyGraceMs + 200;
+          },
+          [&](HWND p) {
+            HWND life = GetDlgItem(p, IDC_PROMPT_LIFE);
+            EXPECT_TRUE(IsWindowEnabled(life));
+            EXPECT_EQ(SendMessageA(life, CB_GETCURSEL, 0, 0), 0) << "this connection only by default";
+            PostMessageA(life, WM_KEYDOWN, VK_DOWN, 0x00500001);
+            PostMessageA(life, WM_KEYUP, VK_DOWN, 0xC0500001);
+          })
+      .When(
+          "Tarnwall", [](HWND p) { return SendMessageA(GetDlgItem(p, IDC_PROMPT_LIFE), CB_GETCURSEL, 0, 0) == 1; },
+          [&](HWND p) {
+            EXPECT_EQ(item_text(p, IDC_PROMPT_LIFE), "For 15 minutes");
+            screenshot(p, "prompt-remember");
+            post_click(p, IDOK);
+          });
   script.Arm();
   traffic(PFW_PROMPT_NOTIFY);
   EXPECT_TRUE(script.Finished());
@@ -330,24 +331,26 @@ TEST_F(MonitorPromptTest, ThePromptTakesNoKeysMeantForTheUnlockDialogAndKeepsCle
               SetFocus(GetDlgItem(u, IDC_UNLOCK_PASSWORD));
               traffic(PFW_PROMPT_NOTIFY);  // the question comes while the user types
             })
-      .When("Tarnwall", [](HWND h) { return GetDlgItem(h, IDC_PROMPT_DIRECTION) != nullptr; },
-            [&](HWND p) {
-              prompt = p;
-              shown = GetTickCount();
-              EXPECT_EQ(GetFocus(), GetDlgItem(unlock, IDC_UNLOCK_PASSWORD)) << "the prompt took the focus";
-              RECT at, box, both;
-              GetWindowRect(p, &at);
-              GetWindowRect(GetDlgItem(unlock, IDC_UNLOCK_PASSWORD), &box);
-              EXPECT_FALSE(IntersectRect(&both, &at, &box)) << "over the password box";
-              screenshot(p, "prompt-beside-unlock");
-              enter(GetDlgItem(p, IDOK));
-            })
-      .When("Tarnwall", [&](HWND h) { return h == prompt && GetTickCount() - shown > 800; },
-            [&](HWND p) {
-              EXPECT_EQ(PFW_PromptIsWaiting(channel, id), 1) << "an Enter meant for the password answered";
-              EXPECT_EQ(LOWORD(SendMessageA(p, DM_GETDEFID, 0, 0)), IDOK);
-              enter(GetDlgItem(p, IDOK));
-            })
+      .When(
+          "Tarnwall", [](HWND h) { return GetDlgItem(h, IDC_PROMPT_DIRECTION) != nullptr; },
+          [&](HWND p) {
+            prompt = p;
+            shown = GetTickCount();
+            EXPECT_EQ(GetFocus(), GetDlgItem(unlock, IDC_UNLOCK_PASSWORD)) << "the prompt took the focus";
+            RECT at, box, both;
+            GetWindowRect(p, &at);
+            GetWindowRect(GetDlgItem(unlock, IDC_UNLOCK_PASSWORD), &box);
+            EXPECT_FALSE(IntersectRect(&both, &at, &box)) << "over the password box";
+            screenshot(p, "prompt-beside-unlock");
+            enter(GetDlgItem(p, IDOK));
+          })
+      .When(
+          "Tarnwall", [&](HWND h) { return h == prompt && GetTickCount() - shown > 800; },
+          [&](HWND p) {
+            EXPECT_EQ(PFW_PromptIsWaiting(channel, id), 1) << "an Enter meant for the password answered";
+            EXPECT_EQ(LOWORD(SendMessageA(p, DM_GETDEFID, 0, 0)), IDOK);
+            enter(GetDlgItem(p, IDOK));
+          })
       .When("Tarnwall", is_unlock, [&](HWND u) { post_click(u, IDCANCEL); });
   script.Arm();
   click(IDC_LOCK);
@@ -476,10 +479,10 @@ TEST_F(MonitorPromptTest, AddThisAsNewRuleAddsTheChosenRuleAndItsEntries) {
     const char* address;
     int action;
   } expects[] = {
-      {"ANYONE.EXE", 8080, "10.0.0.9", PFW_ALLOW},  // any application
-      {"NEW1.EXE", 21, "10.0.0.9", PFW_DENY},       // any protocol
-      {"NEW2.EXE", 8080, "192.168.7.7", PFW_ALLOW}, // any address
-      {"NEW2.EXE", 21, "10.0.0.9", PFW_ASK},        // none of them: the default asks
+      {"ANYONE.EXE", 8080, "10.0.0.9", PFW_ALLOW},   // any application
+      {"NEW1.EXE", 21, "10.0.0.9", PFW_DENY},        // any protocol
+      {"NEW2.EXE", 8080, "192.168.7.7", PFW_ALLOW},  // any address
+      {"NEW2.EXE", 21, "10.0.0.9", PFW_ASK},         // none of them: the default asks
   };
   for (const Expect& e : expects) {
     PFW_RULE rule;

@@ -102,7 +102,8 @@ class PromptProgramTest : public RegistryTest {
   }
   // interceptor.exe on its own thread, so the test can answer meanwhile.
   std::thread intercept(const std::string& args, const std::string& input, ProgramRun& run) {
-    return std::thread([=, &run] { run = run_program("\"" + program_directory() + "interceptor.exe\" " + args, input, nullptr); });
+    return std::thread(
+        [=, &run] { run = run_program("\"" + program_directory() + "interceptor.exe\" " + args, input, nullptr); });
   }
   // Whether a request of `program` shows in the channel within a bounded wait.
   static bool request_of(const char* program) {
@@ -259,8 +260,8 @@ TEST_F(PromptProgramTest, AFullChannelDecidesAsWithNoMonitorAndSaysSo) {
     if (PFW_AskPrompt(channel, &q, 60000, &id, nullptr)) ids.push_back(id);
   }
   EXPECT_EQ(ids.size(), (size_t)PFW_PROMPT_SLOTS);
-  ProgramRun run = run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 8080 10.0.0.9 NEW.EXE\"", "",
-                               nullptr);
+  ProgramRun run =
+      run_program("\"" + program_directory() + "interceptor.exe\" \"out tcp 8080 10.0.0.9 NEW.EXE\"", "", nullptr);
   EXPECT_NE(run.out.find("-> ask:deny [ask rule, the prompt channel is full]"), std::string::npos) << run.out;
   for (uint32_t id : ids) PFW_WaitPromptAnswer(channel, id, 0, nullptr);
   PFW_ClosePromptChannel(channel);

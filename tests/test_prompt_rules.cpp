@@ -38,8 +38,8 @@ TEST(PromptPlacement, KeepsClearOfTheWindowToAvoidAndInsideTheWorkArea) {
            at.bottom <= work.bottom;
   };
   // The unlock dialog in the middle, near the top, near the bottom, at the left edge.
-  for (RECT avoid : {RECT{387, 300, 637, 420}, RECT{400, 0, 650, 120}, RECT{400, 600, 650, 738},
-                     RECT{0, 200, 250, 600}}) {
+  for (RECT avoid :
+       {RECT{387, 300, 637, 420}, RECT{400, 0, 650, 120}, RECT{400, 600, 650, 738}, RECT{0, 200, 250, 600}}) {
     POINT p = wayguard::PlacePrompt(size, work, &avoid);
     EXPECT_TRUE(clear_of(p, avoid)) << avoid.left << "," << avoid.top << " -> " << p.x << "," << p.y;
   }

@@ -110,7 +110,8 @@ TEST_F(PersistTest, EntriesRoundTripThroughTheRegistryWithTheirKeys) {
 }
 
 TEST_F(PersistTest, LoadsInKeyOrderWhateverTheEnumerationOrder) {
-  PFW_PROTO_RECORD five = {5, 0, "Five", PFW_TCP, 5}, two = {2, 0, "Two", PFW_TCP, 2}, ten = {10, 0, "Ten", PFW_TCP, 10};
+  PFW_PROTO_RECORD five = {5, 0, "Five", PFW_TCP, 5}, two = {2, 0, "Two", PFW_TCP, 2},
+                   ten = {10, 0, "Ten", PFW_TCP, 10};
   // Written 5, 10, 2; some registries list values by name ("10" before "2").
   ASSERT_TRUE(write_value(kProtocols, "5", REG_BINARY, &five, sizeof five));
   ASSERT_TRUE(write_value(kProtocols, "10", REG_BINARY, &ten, sizeof ten));

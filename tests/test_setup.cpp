@@ -218,8 +218,8 @@ TEST_F(SetupTest, ARepeatedRuleChangesOnlyItsActionInListAndRegistry) {
 TEST_F(SetupTest, OverlongAndMissingNamesNeverBreakTheStore) {
   start();
   std::string long_name(40, 'A');
-  ASSERT_EQ(add_rule_(std::string(60, 'd').c_str(), long_name.c_str(), std::string(30, 'p').c_str(), 7000,
-                      PFW_UDP, PFW_INBOUND, PFW_DENY, 0),
+  ASSERT_EQ(add_rule_(std::string(60, 'd').c_str(), long_name.c_str(), std::string(30, 'p').c_str(), 7000, PFW_UDP,
+                      PFW_INBOUND, PFW_DENY, 0),
             1);
   PFW_APP x;
   int app = -1;

@@ -15,8 +15,8 @@ namespace {
 class EditsTest : public PersistTest {
  protected:
   void expect_locks_free(const std::string& after) {
-    for (const char* name : {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME,
-                             PFW_RULE_SEMAPHORE_NAME})
+    for (const char* name :
+         {PFW_PROTOCOL_SEMAPHORE_NAME, PFW_ADDRESS_SEMAPHORE_NAME, PFW_APP_SEMAPHORE_NAME, PFW_RULE_SEMAPHORE_NAME})
       EXPECT_EQ(1, semaphore_count(name)) << name << " after " << after;
   }
   void expect_sound(const std::string& after) {
@@ -283,8 +283,8 @@ TEST_F(EditsTest, TwoProcessesRenamingDifferentEntriesToOneTextAtOnceLeaveOneWin
   for (int k = 1; k <= 2 * kRounds; k++) {
     std::string text = "Entry " + std::to_string(k);
     ASSERT_EQ(1, PFW_AddProtocol(protocols, 0, text.c_str(), PFW_TCP, 1000 + k));
-    ASSERT_EQ(1, PFW_AddAddress(addresses, 0, ip_of(10, 2, 0, k), ip_of(10, 2, 0, k), text.c_str(),
-                                PFW_SINGLE_ADDRESS));
+    ASSERT_EQ(1,
+              PFW_AddAddress(addresses, 0, ip_of(10, 2, 0, k), ip_of(10, 2, 0, k), text.c_str(), PFW_SINGLE_ADDRESS));
     ASSERT_EQ(1, PFW_AddApp(apps, 0, ("P" + std::to_string(k) + ".EXE").c_str(), text.c_str()));
   }
   HANDLE ready = CreateEventA(nullptr, FALSE, FALSE, "TarnwallRenameReady");

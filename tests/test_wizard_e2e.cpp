@@ -68,8 +68,10 @@ HANDLE Start(const std::string& commandLine, const std::string& output = "") {
 }
 int Wait(HANDLE process, DWORD ms = 120000) {
   DWORD code = (DWORD)-1;
-  if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-  else TerminateProcess(process, 99);
+  if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process, &code);
+  else
+    TerminateProcess(process, 99);
   CloseHandle(process);
   return (int)code;
 }
@@ -79,7 +81,8 @@ std::string ReadAll(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
-template <typename F> auto Poll(F find, DWORD ms = 20000) -> decltype(find()) {
+template <typename F>
+auto Poll(F find, DWORD ms = 20000) -> decltype(find()) {
   for (DWORD waited = 0;; waited += 50) {
     auto found = find();
     if (found || waited >= ms) return found;
@@ -131,9 +134,7 @@ class WizardEndToEnd : public ::testing::Test {
     }
     Uninstall();
   }
-  void Press(int id) {
-    SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd_, id));
-  }
+  void Press(int id) { SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(hwnd_, id)); }
   void ChooseOption(int row, int index) {
     SendMessageA(GetDlgItem(GetDlgItem(hwnd_, IDC_PICS(row)), IDC_OPTS(row, index)), BM_CLICK, 0, 0);
   }

@@ -33,9 +33,7 @@ std::string BinDir() {
   return s.substr(0, s.find_last_of("\\/"));
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string Record(const std::string& group, const std::string& app, int port) {
   return group + ",Service of " + app + "," + app + ",Port" + std::to_string(port) + "," + std::to_string(port) +
@@ -119,8 +117,10 @@ class WizardPagesTest : public ::testing::Test {
     regtest::make_layout();
     regtest::install_starting_set();
     registry_ = true;
-    if (edictorPath) ASSERT_TRUE(regtest::write_string(regtest::kRules, "EdictorPath", edictorPath));
-    else regtest::delete_value(regtest::kRules, "EdictorPath");
+    if (edictorPath)
+      ASSERT_TRUE(regtest::write_string(regtest::kRules, "EdictorPath", edictorPath));
+    else
+      regtest::delete_value(regtest::kRules, "EdictorPath");
   }
 
   HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
@@ -186,14 +186,15 @@ TEST_F(WizardPagesTest, ProviderPathShowsEachPage) {
   Next();
   ASSERT_EQ(wizard_->currentPage(), 3);
   EXPECT_FALSE(Visible(Control(IDC_LVWPROVIDERS)));
-  EXPECT_EQ(Text(Control(IDC_LBLPAGE3A)).substr(0, 62), "As a user of Alpha Net and Bravo Online, Tarnwall gives you th");
+  EXPECT_EQ(Text(Control(IDC_LBLPAGE3A)).substr(0, 62),
+            "As a user of Alpha Net and Bravo Online, Tarnwall gives you th");
   Shot("kindler_page3");
   Next();
   ASSERT_EQ(wizard_->currentPage(), 4);
   for (int r = 1; r <= 5; ++r) EXPECT_TRUE(Visible(Row(r))) << r;
   EXPECT_EQ(Text(GetDlgItem(Row(1), IDC_LBLS(1))), "Email");
   EXPECT_TRUE(Checked(1, 1));  // new groups ask
-  Click(Option(2, 0));  // Deny for Web
+  Click(Option(2, 0));         // Deny for Web
   EXPECT_EQ(lists_->Groups()[1].access, kDeny);
   // The row with the focus shows its name in bold.
   LOGFONTA font{};
@@ -470,7 +471,8 @@ TEST_F(WizardPagesTest, StopMessageIsShownWithTheRealQuitPath) {
   EXPECT_FALSE(StartWizard(wizard, lists));
   EXPECT_FALSE(wizard.hwnd());
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].text.substr(0, 78), "Could not load the provider list - wizard cannot continue.  Error code = 105,2");
+  EXPECT_EQ(boxes_[0].text.substr(0, 78),
+            "Could not load the provider list - wizard cannot continue.  Error code = 105,2");
   EXPECT_FALSE(quitPending[0]) << "the message would end before it is seen";
   // The program's end is on its way all the same.
   MSG msg;

@@ -64,10 +64,10 @@ class WizardSaveTest : public ::testing::Test {
 
   std::map<std::string, std::string> files_;
   WizardLists lists_{[this](const std::string& name, std::string& content, kindler::Failure& failure) {
-                       if (!files_.count(name)) return failure = {2, "missing"}, false;
-                       content = files_[name];
-                       return true;
-                     }};
+    if (!files_.count(name)) return failure = {2, "missing"}, false;
+    content = files_[name];
+    return true;
+  }};
   PFW_PROTO_ROOT* protocols = nullptr;
   PFW_ADR_ROOT* addresses = nullptr;
   PFW_APP_ROOT* apps = nullptr;
@@ -100,8 +100,9 @@ TEST_F(WizardSaveTest, EachGroupsAccessBecomesItsRulesAction) {
 }
 
 TEST_F(WizardSaveTest, TheLaterGroupDecidesASharedRuleAndASecondRunUpdates) {
-  load("Browsing,Web browser,iexplore.exe,HTTP,80,TCP,OUT,ALL\r\n"
-       "Everything,Browser again,iexplore.exe,Web,80,TCP,OUT,ALL\r\n");
+  load(
+      "Browsing,Web browser,iexplore.exe,HTTP,80,TCP,OUT,ALL\r\n"
+      "Everything,Browser again,iexplore.exe,Web,80,TCP,OUT,ALL\r\n");
   lists_.SetAccess(0, kindler::kAllow);
   lists_.SetAccess(1, kindler::kDeny);
   RuleStoreLink link;

@@ -18,8 +18,8 @@ std::string temp_file(const char* tag) {
 
 HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
 }
 
 std::string read_all(const std::string& path) {
@@ -53,7 +53,6 @@ TrafficConsumer::~TrafficConsumer() {
   if (hwnd_) DestroyWindow(hwnd_);
   if (channel_) PFW_ClosePromptChannel(channel_);
 }
-
 
 void TrafficConsumer::take_prompt() {
   if (prompt_open_ || prompt_answer == kIgnore) return;
@@ -90,8 +89,10 @@ LRESULT CALLBACK TrafficConsumer::procedure(HWND hwnd, UINT message, WPARAM wpar
     if (wparam == PFW_TRAFFIC_NOTIFY) {
       self->traffic_messages++;
       PFW_TRAFFIC record;
-      if (PFW_GetGlobalTraffic(&record)) self->lines.emplace_back(record.text, strnlen(record.text, sizeof record.text));
-      else self->empty_messages++;
+      if (PFW_GetGlobalTraffic(&record))
+        self->lines.emplace_back(record.text, strnlen(record.text, sizeof record.text));
+      else
+        self->empty_messages++;
       self->answer_if_due();
       return 1;
     }

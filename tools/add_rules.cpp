@@ -22,7 +22,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: add_rules \"<description>;<program>;<protocol>;<port>;<tcp|udp>;<in|out>;<allow|deny|ask>;<all|local>\" ...\n"
+    "usage: add_rules \"<description>;<program>;<protocol>;<port>;<tcp|udp>;<in|out>;<allow|deny|ask>;<all|local>\" "
+    "...\n"
     "  description  at most 41 characters\n"
     "  program      the program's file name as connections give it, at most 29 characters (IEXPLORE.EXE)\n"
     "  protocol     the protocol's name, at most 19 characters\n"
@@ -62,8 +63,10 @@ int choice(const std::string& word, std::initializer_list<const char*> words) {
 std::vector<std::string> split(const char* text) {
   std::vector<std::string> parts(1);
   for (const char* c = text; *c; c++) {
-    if (*c == ';') parts.emplace_back();
-    else parts.back() += *c;
+    if (*c == ';')
+      parts.emplace_back();
+    else
+      parts.back() += *c;
   }
   return parts;
 }
@@ -115,7 +118,6 @@ const char* action_word(int action) {
 
 // The lists the entry points fill, joined to see what a rule replaces.
 struct Lists : tessary::ListSet {
-
   // The action of the rule the entry points would give the new action, or -1
   // when they would add one: the same entries they look up or add.
   int existing_action(const Rule& r) {

@@ -95,15 +95,21 @@ Parsed parse_attempt(std::string_view line, Attempt& out, std::string& error) {
 
   Attempt a;
   std::string_view word = next_word(rest);
-  if (same_letters(word, "in") || same_letters(word, "inbound")) a.direction = PFW_INBOUND;
-  else if (same_letters(word, "out") || same_letters(word, "outbound")) a.direction = PFW_OUTBOUND;
-  else return fail(error, "direction " + quoted(word) + " is not in or out");
+  if (same_letters(word, "in") || same_letters(word, "inbound"))
+    a.direction = PFW_INBOUND;
+  else if (same_letters(word, "out") || same_letters(word, "outbound"))
+    a.direction = PFW_OUTBOUND;
+  else
+    return fail(error, "direction " + quoted(word) + " is not in or out");
 
   word = next_word(rest);
   if (word.empty()) return fail(error, "transport missing (tcp or udp)");
-  if (same_letters(word, "tcp")) a.transport = PFW_TCP;
-  else if (same_letters(word, "udp")) a.transport = PFW_UDP;
-  else return fail(error, "transport " + quoted(word) + " is not tcp or udp");
+  if (same_letters(word, "tcp"))
+    a.transport = PFW_TCP;
+  else if (same_letters(word, "udp"))
+    a.transport = PFW_UDP;
+  else
+    return fail(error, "transport " + quoted(word) + " is not tcp or udp");
 
   word = next_word(rest);
   if (word.empty()) return fail(error, "port missing");

@@ -75,8 +75,10 @@ bool Asker::ask(const Attempt& a, const std::string& protocol_name, Question& q)
 
 int Asker::collect(Question& q) {
   int answer = kNoAnswer, remembered = 0;
-  if (!PFW_WaitPromptAnswerFrom(channel_, q.id, 0, &answer, &remembered)) answer = kNoAnswer;
-  else if (remembered) answer |= kRememberedAnswer;
+  if (!PFW_WaitPromptAnswerFrom(channel_, q.id, 0, &answer, &remembered))
+    answer = kNoAnswer;
+  else if (remembered)
+    answer |= kRememberedAnswer;
   if (q.answered) CloseHandle(q.answered);
   q.answered = nullptr;
   return answer;
@@ -92,8 +94,7 @@ bool Asker::extended(Question& q) {
 int Asker::wait(Question& q) {
   for (;;) {
     DWORD now = GetTickCount();
-    if (q.answered && !past(q.deadline, now) &&
-        WaitForSingleObject(q.answered, q.deadline - now) == WAIT_OBJECT_0)
+    if (q.answered && !past(q.deadline, now) && WaitForSingleObject(q.answered, q.deadline - now) == WAIT_OBJECT_0)
       break;
     if (!q.answered || !extended(q)) break;
   }
@@ -106,8 +107,10 @@ void Asker::wait_async(Question q, std::function<void(int)> done) {
   bool threaded = waiter_ != nullptr;
   if (threaded) pending_.push_back(Pending{q, std::move(done)});
   ReleaseSRWLockExclusive(&lock_);
-  if (threaded) SetEvent(wake_);
-  else done(wait(q));  // no thread to be had: wait here
+  if (threaded)
+    SetEvent(wake_);
+  else
+    done(wait(q));  // no thread to be had: wait here
 }
 
 void Asker::finish() {
@@ -154,8 +157,10 @@ void Asker::wait_loop() {
       }
       DWORD left = p.question.deadline - now;
       sleep_ms = std::min(sleep_ms, std::min(left, kMonitorCheckMs));
-      if (watched.size() <= kMaxWatched) watched.push_back(p.question.answered);
-      else sleep_ms = std::min(sleep_ms, kPollMs);
+      if (watched.size() <= kMaxWatched)
+        watched.push_back(p.question.answered);
+      else
+        sleep_ms = std::min(sleep_ms, kPollMs);
       i++;
     }
     bool waiting = !pending_.empty();

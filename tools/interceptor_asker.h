@@ -38,8 +38,8 @@ class Asker {
 
   struct Question {
     uint32_t id = 0;
-    HANDLE answered = nullptr;  // set when the answer is in
-    DWORD deadline = 0;         // GetTickCount() when waiting stops, unless the channel says later
+    HANDLE answered = nullptr;      // set when the answer is in
+    DWORD deadline = 0;             // GetTickCount() when waiting stops, unless the channel says later
     const char* refused = nullptr;  // when nobody could be asked because of the channel, why
   };
   // Puts the question; false when nobody can be asked. protocol_name: the

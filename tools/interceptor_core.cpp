@@ -82,10 +82,14 @@ Decision answered(const PFW_RULE& rule, int answer, const Switches& s) {
 
 std::string mode_word(int run_mode) {
   switch (run_mode) {
-    case PFW_MODE_FILTER: return "filter";
-    case PFW_MODE_BLOCK: return "block";
-    case PFW_MODE_STANDBY: return "standby";
-    default: return std::to_string(run_mode);
+    case PFW_MODE_FILTER:
+      return "filter";
+    case PFW_MODE_BLOCK:
+      return "block";
+    case PFW_MODE_STANDBY:
+      return "standby";
+    default:
+      return std::to_string(run_mode);
   }
 }
 
@@ -116,8 +120,10 @@ std::string traffic_line(const SYSTEMTIME& when, const Attempt& a, const Decisio
   size_t room = PFW_TRAFFIC_SIZE - 1;
   size_t fixed = strlen(head) + strlen(tail);
   std::string program = printable(a.program);
-  if (fixed >= room) program.clear();  // cannot happen with these fields, but never overflow
-  else if (program.size() > room - fixed) program.resize(room - fixed);
+  if (fixed >= room)
+    program.clear();  // cannot happen with these fields, but never overflow
+  else if (program.size() > room - fixed)
+    program.resize(room - fixed);
   std::string line = std::string(head) + program + tail;
   if (line.size() > room) line.resize(room);
   return line;

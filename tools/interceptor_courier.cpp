@@ -21,10 +21,14 @@ constexpr DWORD kAliveCheckMs = 250;
 
 const char* delivery_word(Delivery d) {
   switch (d) {
-    case Delivery::kNotLogged: return "not logged";
-    case Delivery::kNoMonitor: return "no monitor";
-    case Delivery::kSent: return "sent";
-    case Delivery::kDropped: return "dropped, the monitor could not be told";
+    case Delivery::kNotLogged:
+      return "not logged";
+    case Delivery::kNoMonitor:
+      return "no monitor";
+    case Delivery::kSent:
+      return "sent";
+    case Delivery::kDropped:
+      return "dropped, the monitor could not be told";
   }
   return "?";
 }

@@ -40,24 +40,32 @@ std::vector<Entry> matching(Root* root, ByIndex by_index, Test test, bool& trunc
 
 const char* action_word(int action) {
   switch (action) {
-    case PFW_ALLOW: return "allow";
-    case PFW_DENY: return "deny";
-    case PFW_ASK: return "ask";
-    default: return "?";
+    case PFW_ALLOW:
+      return "allow";
+    case PFW_DENY:
+      return "deny";
+    case PFW_ASK:
+      return "ask";
+    default:
+      return "?";
   }
 }
 
 std::string protocol_text(const PFW_PROTO& p) {
   char text[80];
-  if (p.any) snprintf(text, sizeof text, "%u any (%.19s)", p.key, p.name);
-  else snprintf(text, sizeof text, "%u %.19s %s/%u", p.key, p.name, p.transport == PFW_UDP ? "UDP" : "TCP", p.port);
+  if (p.any)
+    snprintf(text, sizeof text, "%u any (%.19s)", p.key, p.name);
+  else
+    snprintf(text, sizeof text, "%u %.19s %s/%u", p.key, p.name, p.transport == PFW_UDP ? "UDP" : "TCP", p.port);
   return text;
 }
 
 std::string address_text(const PFW_ADR& a) {
   char text[96];
-  if (a.any == 1) snprintf(text, sizeof text, "%u any (%.31s)", a.key, a.name);
-  else if (a.low == a.high) snprintf(text, sizeof text, "%u %.31s %s", a.key, a.name, dotted(a.low).c_str());
+  if (a.any == 1)
+    snprintf(text, sizeof text, "%u any (%.31s)", a.key, a.name);
+  else if (a.low == a.high)
+    snprintf(text, sizeof text, "%u %.31s %s", a.key, a.name, dotted(a.low).c_str());
   else
     snprintf(text, sizeof text, "%u %.31s %s-%s", a.key, a.name, dotted(a.low).c_str(), dotted(a.high).c_str());
   return text;
@@ -65,8 +73,10 @@ std::string address_text(const PFW_ADR& a) {
 
 std::string app_text(const PFW_APP& x) {
   char text[64];
-  if (x.any) snprintf(text, sizeof text, "%u any (%.29s)", x.key, x.name);
-  else snprintf(text, sizeof text, "%u %.29s", x.key, x.name);
+  if (x.any)
+    snprintf(text, sizeof text, "%u any (%.29s)", x.key, x.name);
+  else
+    snprintf(text, sizeof text, "%u %.29s", x.key, x.name);
   return text;
 }
 
@@ -88,9 +98,7 @@ Explanation explain(const Roots& roots, const Attempt& attempt) {
   Explanation e;
   std::vector<PFW_PROTO> protocols = matching<PFW_PROTO>(
       roots.protocols, PFW_GetProtocolByIndex,
-      [&](const PFW_PROTO& p) {
-        return (p.transport == attempt.transport && p.port == attempt.port) || p.any != 0;
-      },
+      [&](const PFW_PROTO& p) { return (p.transport == attempt.transport && p.port == attempt.port) || p.any != 0; },
       e.truncated);
   std::vector<PFW_ADR> addresses = matching<PFW_ADR>(
       roots.addresses, PFW_GetAddressByIndex,
@@ -116,8 +124,8 @@ Explanation explain(const Roots& roots, const Attempt& attempt) {
         c.app = x;
         memset(&c.rule, 0, sizeof c.rule);
         int key = -1;
-        if (roots.rules && PFW_GetRuleByNumbers(roots.rules, (int)p.key, (int)a.key, (int)x.key, attempt.direction,
-                                                &key, &c.rule)) {
+        if (roots.rules &&
+            PFW_GetRuleByNumbers(roots.rules, (int)p.key, (int)a.key, (int)x.key, attempt.direction, &key, &c.rule)) {
           c.has_rule = true;
           c.rule_key = key;
           c.score = PFW_RuleScore(p.any == 0, x.any == 0, a.any == 0);
@@ -135,9 +143,8 @@ Explanation explain(const Roots& roots, const Attempt& attempt) {
 std::string format_explanation(const Explanation& e, const Attempt& attempt, int lookup_key) {
   std::string out = "explain " + describe(attempt) + "\n";
   char counts[160];
-  snprintf(counts, sizeof counts,
-           "  matching entries: %d protocol, %d address, %d application; %zu combination%s\n", e.protocols,
-           e.addresses, e.apps, e.candidates.size(), e.candidates.size() == 1 ? "" : "s");
+  snprintf(counts, sizeof counts, "  matching entries: %d protocol, %d address, %d application; %zu combination%s\n",
+           e.protocols, e.addresses, e.apps, e.candidates.size(), e.candidates.size() == 1 ? "" : "s");
   out += counts;
   if (e.truncated) out += "  (a list's keys were too many to scan them all; entries may be missing)\n";
   if (!e.candidates.empty())
@@ -145,9 +152,8 @@ std::string format_explanation(const Explanation& e, const Attempt& attempt, int
   for (size_t i = 0; i < e.candidates.size(); i++) {
     const Candidate& c = e.candidates[i];
     std::string score = c.has_rule ? std::to_string(c.score) : "-";
-    out += "  " + pad(protocol_text(c.protocol), 36) + pad(address_text(c.address), 52) +
-           pad(app_text(c.app), 36) + pad(rule_text(c), 20) + score + ((int)i == e.winner ? "  <= winner" : "") +
-           "\n";
+    out += "  " + pad(protocol_text(c.protocol), 36) + pad(address_text(c.address), 52) + pad(app_text(c.app), 36) +
+           pad(rule_text(c), 20) + score + ((int)i == e.winner ? "  <= winner" : "") + "\n";
   }
   std::string winner = e.winner >= 0 ? "rule " + std::to_string(e.winner_key()) : "none";
   std::string lookup = lookup_key >= 0 ? "rule " + std::to_string(lookup_key) : "none";

@@ -36,9 +36,9 @@ struct Candidate {
 
 struct Explanation {
   int protocols = 0, addresses = 0, apps = 0;  // matching entries of each list
-  std::vector<Candidate> candidates;            // in the lookup's order
-  int winner = -1;                              // index into candidates, -1 for none
-  bool truncated = false;                       // a list's keys were too many to scan
+  std::vector<Candidate> candidates;           // in the lookup's order
+  int winner = -1;                             // index into candidates, -1 for none
+  bool truncated = false;                      // a list's keys were too many to scan
   int winner_key() const { return winner >= 0 ? candidates[winner].rule_key : -1; }
 };
 

@@ -56,8 +56,10 @@ class Ordered {
     s.item = std::move(item);
     s.state = needs_deciding ? Slot::kWaiting : Slot::kDecided;
     taken_++;
-    if (needs_deciding) wake(&to_decide_, sleeping_deciders_, false);
-    else wake(&decided_, sleeping_deliverer_, false);
+    if (needs_deciding)
+      wake(&to_decide_, sleeping_deciders_, false);
+    else
+      wake(&decided_, sleeping_deliverer_, false);
     ReleaseSRWLockExclusive(&lock_);
   }
 
@@ -95,8 +97,10 @@ class Ordered {
   }
   void wake(CONDITION_VARIABLE* cv, int sleeping, bool all) {
     if (!sleeping) return;
-    if (all) WakeAllConditionVariable(cv);
-    else WakeConditionVariable(cv);
+    if (all)
+      WakeAllConditionVariable(cv);
+    else
+      WakeConditionVariable(cv);
   }
 
   void decide_loop() {

@@ -104,7 +104,7 @@ struct Work {
   bool rejected = false;
   Attempt attempt;
   Outcome outcome;
-  std::string text;  // the explanation, if asked for; or why the line was rejected
+  std::string text;    // the explanation, if asked for; or why the line was rejected
   bool asked = false;  // the user is being asked through the monitor
   Asker::Question question;
 };
@@ -116,8 +116,10 @@ int main(int argc, char** argv) {
   DWORD answer_ms = Courier::kDefaultAnswerMs, ask_ms = Asker::kDefaultTimeoutMs;
   std::vector<std::string> attempts;
   for (int i = 1; i < argc; i++) {
-    if (!strcmp(argv[i], "--explain")) explain_each = true;
-    else if (!strcmp(argv[i], "--rules")) list_rules = true;
+    if (!strcmp(argv[i], "--explain"))
+      explain_each = true;
+    else if (!strcmp(argv[i], "--rules"))
+      list_rules = true;
     else if ((!strcmp(argv[i], "--answer-ms") || !strcmp(argv[i], "--ask-ms")) && i + 1 < argc) {
       const char* option = argv[i];
       char* end = nullptr;
@@ -127,14 +129,14 @@ int main(int argc, char** argv) {
         return 1;
       }
       (!strcmp(option, "--ask-ms") ? ask_ms : answer_ms) = (DWORD)ms;
-    }
-    else if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h") || !strcmp(argv[i], "/?")) {
+    } else if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h") || !strcmp(argv[i], "/?")) {
       fputs(kUsage, stdout);
       return 0;
     } else if (argv[i][0] == '-' && argv[i][1] == '-') {
       fprintf(stderr, "interceptor: unknown option %s\n%s", argv[i], kUsage);
       return 1;
-    } else attempts.push_back(argv[i]);
+    } else
+      attempts.push_back(argv[i]);
   }
   bool from_arguments = !attempts.empty();
 

@@ -30,8 +30,10 @@ void Session::close() {
 Outcome Session::handle(const Attempt& a) {
   Outcome o = decide(a);
   Asker::Question q;
-  if (o.decision.ask && ask(a, q)) answer(a, o, asker_->wait(q));
-  else if (q.refused) o.decision.why = q.refused;
+  if (o.decision.ask && ask(a, q))
+    answer(a, o, asker_->wait(q));
+  else if (q.refused)
+    o.decision.why = q.refused;
   deliver(o);
   return o;
 }
@@ -55,9 +57,8 @@ void Session::answer(const Attempt& a, Outcome& o, int answer) const {
 Session::Found Session::lookup(const Attempt& a, const std::string& program) const {
   Found f;
   // The rule's entries come with it, copied under the lookup's own holds.
-  f.found = PFW_GetRuleWithEntries(roots_.rules, roots_.addresses, roots_.protocols, roots_.apps, a.port,
-                                   a.transport, a.address, program.c_str(), a.direction, &f.key, &f.rule,
-                                   &f.entries) != nullptr;
+  f.found = PFW_GetRuleWithEntries(roots_.rules, roots_.addresses, roots_.protocols, roots_.apps, a.port, a.transport,
+                                   a.address, program.c_str(), a.direction, &f.key, &f.rule, &f.entries) != nullptr;
   return f;
 }
 
@@ -84,9 +85,11 @@ std::string Session::names_from(const PFW_RULE& rule, const PFW_PROTO* p, const 
   std::string app;
   if (!x) app = "application " + std::to_string(rule.app_key) + " (gone)";
   // The wildcard is known to the user by its description; its name may be "*".
-  else if (x->any) app = x->description[0] ? std::string(x->description, strnlen(x->description, sizeof x->description))
-                                           : "Any Application";
-  else app = std::string(x->name, strnlen(x->name, sizeof x->name));
+  else if (x->any)
+    app = x->description[0] ? std::string(x->description, strnlen(x->description, sizeof x->description))
+                            : "Any Application";
+  else
+    app = std::string(x->name, strnlen(x->name, sizeof x->name));
   return std::string(rule.direction == PFW_INBOUND ? "in " : "out ") + excerpt(protocol) + ", " + excerpt(address) +
          ", " + excerpt(app);
 }
@@ -97,7 +100,10 @@ std::string Session::rule_set() const {
   for (uint32_t key = 0; key < end; key++) {
     PFW_RULE r;
     if (!PFW_GetRuleByIndex(roots_.rules, (int)key, &r)) continue;
-    const char* action = r.action == PFW_ALLOW ? "allow" : r.action == PFW_DENY ? "deny" : r.action == PFW_ASK ? "ask" : "?";
+    const char* action = r.action == PFW_ALLOW  ? "allow"
+                         : r.action == PFW_DENY ? "deny"
+                         : r.action == PFW_ASK  ? "ask"
+                                                : "?";
     out += "rule " + std::to_string(key) + ": " + names_of(r) + " -> " + action + (r.log ? ", logged" : "") + "\n";
   }
   return out;
@@ -140,8 +146,8 @@ std::string Session::summary(const Attempt& a, const Outcome& o) {
   std::string rule = o.rule_key >= 0 ? std::to_string(o.rule_key) + " (" + o.rule_names + ")" : "none";
   std::string why = o.decision.why;
   if (o.in_capitals) why += ", program matched in capitals";
-  return describe(a) + " -> " + o.decision.word + " [" + why + "] mode=" + mode_word(o.run_mode) +
-         " rule=" + rule + "; log: " + delivery_word(o.delivery);
+  return describe(a) + " -> " + o.decision.word + " [" + why + "] mode=" + mode_word(o.run_mode) + " rule=" + rule +
+         "; log: " + delivery_word(o.delivery);
 }
 
 Attempt Session::looked_up(const Attempt& a, const Outcome& o) {
@@ -157,8 +163,7 @@ std::string Session::program_form(const Attempt& a, const Outcome& o) {
            ", it matched a rule naming it\n";
   if (o.names_application) return "  program name: " + given + " matched as given\n";
   if (upper != a.program)
-    return "  program name: " + given + " found no rule naming it, as given or in capitals (" + excerpt(upper) +
-           ")\n";
+    return "  program name: " + given + " found no rule naming it, as given or in capitals (" + excerpt(upper) + ")\n";
   return "  program name: " + given + " found no rule naming it\n";
 }
 

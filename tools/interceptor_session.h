@@ -28,7 +28,7 @@ struct Outcome {
   // naming an application, in capitals it did.
   bool in_capitals = false;
   bool names_application = false;  // the governing rule is for one application, not any
-  std::string line;   // the traffic line, also when it was not sent
+  std::string line;                // the traffic line, also when it was not sent
   Delivery delivery = Delivery::kNotLogged;
   bool lamp = false;  // a lamp message was posted (lamps are throttled)
 };
@@ -39,8 +39,7 @@ class Session {
   // lists from the registry (a filled list loads nothing). False when a list
   // cannot be had, with error saying so.
   // answer_ms: see Courier. ask_ms: how long an asked attempt waits for the user.
-  bool open(std::string& error, DWORD answer_ms = Courier::kDefaultAnswerMs,
-            DWORD ask_ms = Asker::kDefaultTimeoutMs);
+  bool open(std::string& error, DWORD answer_ms = Courier::kDefaultAnswerMs, DWORD ask_ms = Asker::kDefaultTimeoutMs);
   // Lets go of the four lists.
   void close();
   ~Session() { close(); }

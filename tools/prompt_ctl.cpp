@@ -85,23 +85,30 @@ int main(int argc, char** argv) {
   bool bad = false;
   int life = 0;  // Down presses: 1 "For 15 minutes", 2 "Until Wayguard ends"
   for (int i = 1; i < argc; i++) {
-    if (!strcmp(argv[i], "--timeout") && i + 1 < argc) timeout = strtoul(argv[++i], nullptr, 10);
-    else if (!strcmp(argv[i], "--shot") && i + 1 < argc) picture = argv[++i];
-    else if (!strcmp(argv[i], "--rule-shot") && i + 1 < argc) rule_picture = argv[++i];
-    else if (!strcmp(argv[i], "--add-rule")) add_rule = true;
+    if (!strcmp(argv[i], "--timeout") && i + 1 < argc)
+      timeout = strtoul(argv[++i], nullptr, 10);
+    else if (!strcmp(argv[i], "--shot") && i + 1 < argc)
+      picture = argv[++i];
+    else if (!strcmp(argv[i], "--rule-shot") && i + 1 < argc)
+      rule_picture = argv[++i];
+    else if (!strcmp(argv[i], "--add-rule"))
+      add_rule = true;
     else if (!strcmp(argv[i], "--for") && i + 1 < argc) {
       i++;
       life = !strcmp(argv[i], "15min") ? 1 : !strcmp(argv[i], "end") ? 2 : -1;
       bad = bad || life < 0;
-    }
-    else if (!strcmp(argv[i], "allow")) answer = IDOK;
-    else if (!strcmp(argv[i], "deny")) answer = kDeny;
-    else answer = -2;
+    } else if (!strcmp(argv[i], "allow"))
+      answer = IDOK;
+    else if (!strcmp(argv[i], "deny"))
+      answer = kDeny;
+    else
+      answer = -2;
   }
   if (answer < 0 || bad) {
-    fputs("usage: prompt_ctl [--timeout MS] [--shot FILE.bmp] [--rule-shot FILE.bmp] [--for 15min|end] <allow|deny> "
-          "[--add-rule]\n",
-          stderr);
+    fputs(
+        "usage: prompt_ctl [--timeout MS] [--shot FILE.bmp] [--rule-shot FILE.bmp] [--for 15min|end] <allow|deny> "
+        "[--add-rule]\n",
+        stderr);
     return 1;
   }
   HWND prompt = wait_for("Tarnwall", kDirection, timeout);

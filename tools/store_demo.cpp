@@ -15,9 +15,7 @@ unsigned long dotted(const char* text) {
   return a.s_addr;  // network byte order, as the address list keeps it
 }
 
-const char* action_name(int action) {
-  return action == PFW_ALLOW ? "Allow" : action == PFW_DENY ? "Deny" : "Ask";
-}
+const char* action_name(int action) { return action == PFW_ALLOW ? "Allow" : action == PFW_DENY ? "Deny" : "Ask"; }
 
 using Lists = tessary::ListSet;
 

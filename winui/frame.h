@@ -15,36 +15,36 @@
 namespace winui {
 
 class FrameWindow : public Window {
-public:
-    // Creates the frame with `menuId` (0 for none) and `acceleratorsId` (0 for none),
-    // `icon` a resource id (0 for none). The form is made by AttachForm.
-    bool CreateFrame(const char* className, const char* title, UINT menuId, UINT acceleratorsId,
-                     UINT iconId, int width, int height, bool withStatusBar);
-    // Makes `form` (not owned) as the child form; sized to the client area.
-    bool AttachForm(Dialog* form);
+ public:
+  // Creates the frame with `menuId` (0 for none) and `acceleratorsId` (0 for none),
+  // `icon` a resource id (0 for none). The form is made by AttachForm.
+  bool CreateFrame(const char* className, const char* title, UINT menuId, UINT acceleratorsId, UINT iconId, int width,
+                   int height, bool withStatusBar);
+  // Makes `form` (not owned) as the child form; sized to the client area.
+  bool AttachForm(Dialog* form);
 
-    Dialog* form() const { return form_; }
-    HWND statusBar() const { return statusBar_; }
-    HACCEL accelerators() const { return accelerators_; }
-    void SetStatusText(const char* text) const;
-    // Client area left for the form once status bar and other bars take their room.
-    virtual RECT FormArea() const;
-    void LayoutForm() const;
+  Dialog* form() const { return form_; }
+  HWND statusBar() const { return statusBar_; }
+  HACCEL accelerators() const { return accelerators_; }
+  void SetStatusText(const char* text) const;
+  // Client area left for the form once status bar and other bars take their room.
+  virtual RECT FormArea() const;
+  void LayoutForm() const;
 
-protected:
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    // Return true when the command was handled here.
-    virtual bool OnCommand(int id, int code, HWND control) { return false; }
-    virtual LRESULT OnNotify(NMHDR* header) { return 0; }
-    virtual void OnMenuSelect(UINT id, UINT flags, HMENU menu) {}
-    virtual void OnInitMenuPopup(HMENU menu, UINT index, bool systemMenu) {}
-    // Close box or Exit; the default destroys the frame and posts WM_QUIT.
-    virtual void OnClose();
-    virtual void OnDestroy() {}
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // Return true when the command was handled here.
+  virtual bool OnCommand(int id, int code, HWND control) { return false; }
+  virtual LRESULT OnNotify(NMHDR* header) { return 0; }
+  virtual void OnMenuSelect(UINT id, UINT flags, HMENU menu) {}
+  virtual void OnInitMenuPopup(HMENU menu, UINT index, bool systemMenu) {}
+  // Close box or Exit; the default destroys the frame and posts WM_QUIT.
+  virtual void OnClose();
+  virtual void OnDestroy() {}
 
-    Dialog* form_ = nullptr;
-    HWND statusBar_ = nullptr;
-    HACCEL accelerators_ = nullptr;
+  Dialog* form_ = nullptr;
+  HWND statusBar_ = nullptr;
+  HACCEL accelerators_ = nullptr;
 };
 
 // Runs the message loop until WM_QUIT, giving `accelerators` (may be null) to `frame`
@@ -54,14 +54,15 @@ int RunMessageLoop(HWND frame, HACCEL accelerators);
 // Processes the messages now waiting, without blocking (for tests and waits).
 void PumpMessages();
 // Pumps messages for about `ms` milliseconds, or until `done` returns true.
-template <typename Done> bool PumpUntil(Done done, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        PumpMessages();
-        if (done()) return true;
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+template <typename Done>
+bool PumpUntil(Done done, DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    PumpMessages();
+    if (done()) return true;
+    if (GetTickCount() - start >= ms) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
 }
 
 }  // namespace winui

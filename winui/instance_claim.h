@@ -9,16 +9,16 @@
 namespace winui {
 
 class InstanceClaim {
-public:
-    explicit InstanceClaim(const char* name);
-    ~InstanceClaim();
-    InstanceClaim(const InstanceClaim&) = delete;
-    InstanceClaim& operator=(const InstanceClaim&) = delete;
-    bool owned() const { return owned_; }
+ public:
+  explicit InstanceClaim(const char* name);
+  ~InstanceClaim();
+  InstanceClaim(const InstanceClaim&) = delete;
+  InstanceClaim& operator=(const InstanceClaim&) = delete;
+  bool owned() const { return owned_; }
 
-private:
-    HANDLE mutex_ = nullptr;
-    bool owned_ = false;
+ private:
+  HANDLE mutex_ = nullptr;
+  bool owned_ = false;
 };
 
 }  // namespace winui

@@ -12,10 +12,10 @@
 namespace winui {
 
 struct MessageBoxCall {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT flags;
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT flags;
 };
 
 // With no hook, shows a real message box. A hook returns the button pressed (IDOK, IDYES, ...).
@@ -31,10 +31,10 @@ using NotifyIconHook = std::function<BOOL(DWORD, const NOTIFYICONDATAA&)>;
 NotifyIconHook SetNotifyIconHook(NotifyIconHook hook);
 
 struct HelpCall {
-    HWND owner;
-    std::string path;
-    UINT command;  // HELP_CONTEXT, HELP_CONTENTS, HELP_FINDER, ...
-    ULONG_PTR data;  // the topic's map number for HELP_CONTEXT
+  HWND owner;
+  std::string path;
+  UINT command;    // HELP_CONTEXT, HELP_CONTENTS, HELP_FINDER, ...
+  ULONG_PTR data;  // the topic's map number for HELP_CONTEXT
 };
 // The help file every program opens: the Windows directory, then "\" and the file's
 // name; just "\" and the name when the directory cannot be read or is too long.

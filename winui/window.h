@@ -9,34 +9,33 @@
 namespace winui {
 
 class Window {
-public:
-    Window() = default;
-    virtual ~Window();
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
+ public:
+  Window() = default;
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
 
-    // Registers `className` once per process (later calls reuse it) and creates the window.
-    // Returns false, with no window, when creation fails.
-    bool Create(const char* className, const char* title, DWORD style, DWORD exStyle,
-                int x, int y, int width, int height, HWND parent, HMENU menu,
-                HICON icon = nullptr, HBRUSH background = nullptr);
-    void Destroy();
+  // Registers `className` once per process (later calls reuse it) and creates the window.
+  // Returns false, with no window, when creation fails.
+  bool Create(const char* className, const char* title, DWORD style, DWORD exStyle, int x, int y, int width, int height,
+              HWND parent, HMENU menu, HICON icon = nullptr, HBRUSH background = nullptr);
+  void Destroy();
 
-    HWND hwnd() const { return hwnd_; }
-    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+  HWND hwnd() const { return hwnd_; }
+  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
 
-    // The Window object behind a window made by this class, or null.
-    static Window* FromHandle(HWND hwnd);
+  // The Window object behind a window made by this class, or null.
+  static Window* FromHandle(HWND hwnd);
 
-protected:
-    virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    // Called after the window is gone; the object may be deleted from here.
-    virtual void OnFinalDestroy() {}
+ protected:
+  virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Called after the window is gone; the object may be deleted from here.
+  virtual void OnFinalDestroy() {}
 
-    HWND hwnd_ = nullptr;
+  HWND hwnd_ = nullptr;
 
-private:
-    static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+ private:
+  static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
 // The instance handle of the running module (the program, or the test program).

@@ -22,19 +22,19 @@ constexpr int kOtherTag = -1;
 // Where the wizard stands: the page shown (1 to 6), which five groups page 4 shows, how
 // many such pages the chosen providers' groups fill, and whether "Other" alone was chosen.
 struct PageState {
-    int16_t page = 1;
-    int16_t groupPage = 0;
-    int16_t groupPageCount = 0;
-    bool otherOnly = false;
+  int16_t page = 1;
+  int16_t groupPage = 0;
+  int16_t groupPageCount = 0;
+  bool otherOnly = false;
 
-    bool operator==(const PageState&) const = default;
+  bool operator==(const PageState&) const = default;
 };
 
 // Next from `from`: the page it leads to, or Finish on page 6 (the page stays). On page 2
 // the state must be the one AcceptProviders left.
 struct NextStep {
-    PageState to;
-    bool finish = false;
+  PageState to;
+  bool finish = false;
 };
 NextStep NextFrom(const PageState& from);
 // Back from `from`; on page 1 nothing changes.
@@ -42,9 +42,9 @@ PageState BackFrom(const PageState& from);
 
 // How the buttons stand on a page reached by Next or by Back.
 struct ButtonLook {
-    bool backEnabled = true;
-    const char* nextCaption = "&Next >";
-    bool focusOnNext = true;  // else the focus goes to Back
+  bool backEnabled = true;
+  const char* nextCaption = "&Next >";
+  bool focusOnNext = true;  // else the focus goes to Back
 };
 ButtonLook ButtonsAfterNext(int page);
 ButtonLook ButtonsAfterBack(int page);
@@ -55,8 +55,8 @@ ButtonLook ButtonsAfterBack(int page);
 // told the user through the lists' reporter, and the page stays). Accepted, `state` says
 // whether "Other" was alone and how many group-row pages there are.
 struct Acceptance {
-    bool accepted = false;
-    const char* refusal = nullptr;  // for a message box titled kConfigurationTitle
+  bool accepted = false;
+  const char* refusal = nullptr;  // for a message box titled kConfigurationTitle
 };
 Acceptance AcceptProviders(const std::vector<int>& chosenTags, WizardLists& lists, PageState& state);
 
@@ -71,10 +71,10 @@ std::string PageThreeText(const std::string& pageTemplate, const std::vector<int
 // Group row `row` (1 to 5) of page 4: the group it stands for, whether it shows, its name
 // and which of its options (0 Deny, 1 Ask, 2 Allow) is set.
 struct GroupRowLook {
-    int group = 0;
-    bool shown = false;
-    std::string name;
-    int option = 1;
+  int group = 0;
+  bool shown = false;
+  std::string name;
+  int option = 1;
 };
 GroupRowLook RowLook(const PageState& state, int row, const WizardLists& lists);
 int GroupOfRow(const PageState& state, int row);
@@ -88,9 +88,9 @@ bool ShowsNoServicesNote(const PageState& state, int groupCount);
 
 // Who asks the window to close.
 enum class CloseOrigin {
-    kUser,     // the close box or the system menu
-    kProgram,  // Cancel, or Finish once saved
-    kOther,    // the system shutting down, the task list
+  kUser,     // the close box or the system menu
+  kProgram,  // Cancel, or Finish once saved
+  kOther,    // the system shutting down, the task list
 };
 // Whether the exit question comes first: for the user's close, and for the program's when
 // Cancel asked for it.

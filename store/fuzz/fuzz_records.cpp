@@ -70,11 +70,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* value = data + 5;
   size_t value_size = size - 5;
   switch (data[0] % 5) {
-    case 0: decode_texts<PFW_PROTO_RECORD>(type, value, value_size); break;
-    case 1: decode_texts<PFW_ADR_RECORD>(type, value, value_size); break;
-    case 2: decode_texts<PFW_APP_RECORD>(type, value, value_size); break;
-    case 3: decode_texts<PFW_RULE_RECORD>(type, value, value_size); break;
-    default: options(type, value, value_size); break;
+    case 0:
+      decode_texts<PFW_PROTO_RECORD>(type, value, value_size);
+      break;
+    case 1:
+      decode_texts<PFW_ADR_RECORD>(type, value, value_size);
+      break;
+    case 2:
+      decode_texts<PFW_APP_RECORD>(type, value, value_size);
+      break;
+    case 3:
+      decode_texts<PFW_RULE_RECORD>(type, value, value_size);
+      break;
+    default:
+      options(type, value, value_size);
+      break;
   }
   // A value's name as the enumeration hands it over: cut to its buffer and ended.
   char name[48];

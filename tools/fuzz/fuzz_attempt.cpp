@@ -21,12 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   interceptor::Attempt a;
   std::string error;
   switch (interceptor::parse_attempt(line, a, error)) {
-    case interceptor::Parsed::kSkip: return 0;
+    case interceptor::Parsed::kSkip:
+      return 0;
     case interceptor::Parsed::kError:
       // Quoting at most an excerpt of the words: never the whole of a long line.
       check(!error.empty() && error.size() < 200);
       return 0;
-    case interceptor::Parsed::kAttempt: break;
+    case interceptor::Parsed::kAttempt:
+      break;
   }
   check(a.direction == PFW_INBOUND || a.direction == PFW_OUTBOUND);
   check(a.transport == PFW_TCP || a.transport == PFW_UDP);
