@@ -186,8 +186,9 @@ void CTreeDialog::InsertIntoTree(int tab, const RuleView& view, bool update) {
   std::vector<HTREEITEM>& items = items_[t];
   RuleTree::Insertion done = model.Insert(TreePath(view, tab), update);
   if (done.duplicate) {
+    // One caption for all six trees, as the message has always been shown.
     winui::ShowMessageBox(hwnd_, "Something's terribly wrong!\nThis rule's already in the tree!!!!",
-                          TreeName(tab, direction).c_str(), MB_OK);
+                          "Inbound Address Tree", MB_OK);
   }
   for (const RuleTree::Placed& placed : done.levels) {
     const RuleTree::TreeNode& node = model.at(placed.node);

@@ -100,6 +100,13 @@ POINT NodePoint(HWND tree, HTREEITEM item) {
   return point;
 }
 
+void NotifyNodeClick(HWND view, HWND tree, HTREEITEM item, UINT code) {
+  POINT point = NodePoint(tree, item);
+  SetCursorPos(point.x, point.y);
+  NMHDR click{tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), code};
+  SendMessageA(view, WM_NOTIFY, click.idFrom, reinterpret_cast<LPARAM>(&click));
+}
+
 void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 void SetText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }

@@ -32,6 +32,9 @@ bool PumpFrameUntil(edictor::CMainFrame& frame, const std::function<bool()>& don
 void PressKey(edictor::CMainFrame& frame, HWND to, UINT key, bool shift = false, bool system = false);
 // The screen point at the middle of a tree node's label.
 POINT NodePoint(HWND tree, HTREEITEM item);
+// A click of `code` (NM_CLICK, NM_RCLICK, NM_DBLCLK) on a node, told to the view as its
+// tree tells it, with the cursor on the node.
+void NotifyNodeClick(HWND view, HWND tree, HTREEITEM item, UINT code);
 
 // Common dialog actions.
 void Click(HWND dialog, int id);

@@ -65,15 +65,7 @@ class CommandTest : public EditorTest {
   }
   // A right (or left) click on a node, where the cursor is.
   void ClickNode(HTREEITEM item, UINT code, int tab = kTabProtocol) {
-    winui::TreeCtrl tree = view().Tree(tab, PFW_OUTBOUND);
-    RECT rect{};
-    memcpy(&rect, &item, sizeof item);
-    SendMessageA(tree.hwnd(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
-    POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    ClientToScreen(tree.hwnd(), &point);
-    SetCursorPos(point.x, point.y);
-    NMHDR click{tree.hwnd(), static_cast<UINT_PTR>(GetDlgCtrlID(tree.hwnd())), code};
-    SendMessageA(view().hwnd(), WM_NOTIFY, click.idFrom, reinterpret_cast<LPARAM>(&click));
+    NotifyNodeClick(view().hwnd(), view().Tree(tab, PFW_OUTBOUND).hwnd(), item, code);
   }
   void Key(UINT key, bool shift = false) {
     BYTE keys[256] = {};

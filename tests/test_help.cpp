@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "wait_until.h"
 #include "screenshot.h"
 #include "tarnwall_help.h"
 
@@ -494,20 +495,9 @@ std::string full_path(const char* name) {
   return path;
 }
 
-// Polls `done` every 25 ms until it holds or `ms` have passed; whether it held.
-template <typename Done>
-bool poll_until(Done done, DWORD ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (done()) return true;
-    if (GetTickCount() - start >= ms) return false;
-    Sleep(25);
-  }
-}
-
 HWND wait_for_viewer(DWORD ms) {
   HWND w = nullptr;
-  poll_until(
+  WaitUntil(
       [&] {
         w = FindWindowA("MS_WINHELP", nullptr);
         return w && IsWindowVisible(w);
@@ -564,7 +554,7 @@ int title_pixels(HWND w) {
 int wait_for_title(HWND w, int before = -1) {
   int last = -1, found = 0;
   DWORD since = 0;
-  poll_until(
+  WaitUntil(
       [&] {
         int now = title_pixels(w);
         if (now != last) since = GetTickCount();
@@ -590,7 +580,7 @@ bool first_jump(HWND w, POINT* at) {
 }
 
 bool wait_for_caption(HWND w, const char* text) {
-  return poll_until(
+  return WaitUntil(
       [&] {
         char caption[100] = "";
         GetWindowTextA(w, caption, sizeof caption);
@@ -660,7 +650,7 @@ TEST(HelpViewerTest, WinHelpShowsTheContentsEachMapNumbersTopicAJumpsTargetAndTh
   PostMessageA(index_button, BM_CLICK, 0, 0);
   HWND index_list = nullptr;
   HWND index_dialog = nullptr;
-  poll_until(
+  WaitUntil(
       [&] {
         for (HWND w = GetTopWindow(nullptr); w && !index_list; w = GetWindow(w, GW_HWNDNEXT)) {
           if (w == viewer || !IsWindowVisible(w)) continue;
@@ -688,10 +678,10 @@ TEST(HelpViewerTest, WinHelpShowsTheContentsEachMapNumbersTopicAJumpsTargetAndTh
     EXPECT_NE(LB_ERR, SendMessageA(index_list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)word)) << word;
   EXPECT_TRUE(winui::SaveScreenshot(index_dialog, "..\\screenshots\\help_index.bmp"));
   PostMessageA(index_dialog, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_TRUE(poll_until([&] { return !IsWindowVisible(index_dialog); }, 5000)) << "the index stayed open 5 s";
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(index_dialog); }, 5000)) << "the index stayed open 5 s";
 
   WinHelpA(owner, path.c_str(), HELP_QUIT, 0);
-  EXPECT_TRUE(poll_until([] { return !FindWindowA("MS_WINHELP", nullptr); }, 5000))
+  EXPECT_TRUE(WaitUntil([] { return !FindWindowA("MS_WINHELP", nullptr); }, 5000))
       << "HELP_QUIT left the viewer open 5 s";
   DestroyWindow(owner);
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "wait_until.h"
 #include "starting_values.h"
 #include "tessary.h"
 
@@ -124,13 +125,20 @@ std::vector<std::string> value_names(const std::string& key_path) {
   return names;
 }
 
-// Runs a program to its end; the exit code, or -1 when it could not start or hung.
-int run(const std::string& command_line) {
-  STARTUPINFOA si = {};
+std::wstring widen(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), wide.data(), (int)wide.size()));
+  return wide;
+}
+
+// Runs a program to its end; the exit code, or -1 when it could not start or hung. The
+// command line is UTF-16, for folder names outside the ANSI code page.
+int run_wide(const std::wstring& command_line) {
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  std::string cmd = command_line;
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  std::wstring cmd = command_line;
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
   CloseHandle(pi.hThread);
   DWORD code = (DWORD)-1;
   if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
@@ -140,6 +148,8 @@ int run(const std::string& command_line) {
   CloseHandle(pi.hProcess);
   return (int)code;
 }
+
+int run(const std::string& command_line) { return run_wide(widen(command_line)); }
 
 // A quoted program path and its arguments.
 std::string command(const std::string& program, const std::string& arguments) {
@@ -528,39 +538,6 @@ TEST_F(InstallTest, UninstallKeepsTheConnectionLog) {
 
 // --- The install folder and what the uninstaller removes ------------------------------
 
-// Runs a command line given in UTF-16, for folder names outside the ANSI code page.
-int run_wide(const std::wstring& command_line) {
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::wstring cmd = command_line;
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-  CloseHandle(pi.hThread);
-  DWORD code = (DWORD)-1;
-  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(pi.hProcess, &code);
-  else
-    TerminateProcess(pi.hProcess, 99);
-  CloseHandle(pi.hProcess);
-  return (int)code;
-}
-
-std::wstring widen(const std::string& text) {
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), wide.data(), (int)wide.size()));
-  return wide;
-}
-
-// Polls for a condition for up to `ms`; false if it never held.
-template <typename F>
-bool wait_for(F condition, DWORD ms = 30000) {
-  for (DWORD waited = 0;; waited += 50) {
-    if (condition()) return true;
-    if (waited >= ms) return false;
-    Sleep(50);
-  }
-}
-
 // A folder under Program Files whose Edictor path has exactly `length` characters.
 std::string folder_with_edictor_path(size_t length) {
   std::string base = folder(CSIDL_PROGRAM_FILES) + "\\TwTest\\";
@@ -641,7 +618,7 @@ TEST_F(InstallFolderTest, UninstallRemovesOnlyTheFoldersItsInstallationMade) {
     ASSERT_EQ(install(), 0);
     // Run as a user would: it copies itself away, so its end is the install folder's.
     ASSERT_EQ(run(command(dir + "\\" + sv::k_UNINSTALLER, "/S")), 0);
-    ASSERT_TRUE(wait_for([&] { return !exists(dir) && !uninstaller_copy_running(); }))
+    ASSERT_TRUE(WaitUntil([&] { return !exists(dir) && !uninstaller_copy_running(); }, 30000))
         << "waited 30 s for " << dir << " to go and the uninstaller's copy to end";
     EXPECT_EQ(exists(parent), parent_was_there);
     wipe();
@@ -665,9 +642,9 @@ TEST_F(InstallTest, UninstallEndsTheRunningMonitorAndEditor) {
   HANDLE monitor = start("wayguard.exe");
   HANDLE editor = start("edictor.exe");
   ASSERT_TRUE(monitor && editor);
-  EXPECT_TRUE(wait_for([] { return FindWindowA("#32770", "Tarnwall Wayguard") != nullptr; }))
+  EXPECT_TRUE(WaitUntil([] { return FindWindowA("#32770", "Tarnwall Wayguard") != nullptr; }, 30000))
       << "waited 30 s for the monitor's window";
-  EXPECT_TRUE(wait_for([] { return FindWindowA("TarnwallEdictorFrame", nullptr) != nullptr; }))
+  EXPECT_TRUE(WaitUntil([] { return FindWindowA("TarnwallEdictorFrame", nullptr) != nullptr; }, 30000))
       << "waited 30 s for the editor's window";
 
   EXPECT_EQ(uninstall(), 0);

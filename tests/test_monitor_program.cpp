@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "wait_until.h"
 #include "store_fixture.h"
 #include "tessary.h"
 #include "traffic_consumer.h"
@@ -41,16 +42,6 @@ bool shows_window(DWORD process, const char* title) {
   return seen.found;
 }
 
-template <typename Done>
-bool wait_for(Done done, DWORD ms) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > ms) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
 // A running wayguard.exe, ended by the end of the session (or killed) when the test is done.
 struct Monitor {
   PROCESS_INFORMATION pi{};
@@ -65,7 +56,7 @@ struct Monitor {
   // The monitor window it recorded, once it has one that exists.
   HWND window(DWORD ms = 15000) const {
     HWND found = nullptr;
-    wait_for(
+    WaitUntil(
         [&] {
           HWND h = PFW_GetGlobalMonitorHwnd();
           DWORD owner = 0;
@@ -227,7 +218,7 @@ TEST(MonitorProgram, AKilledMonitorDoesNotLockOutTheNext) {
   Monitor next;
   ASSERT_TRUE(next.start(built("wayguard.exe")));
   // The splash shows while the monitor window is made; the window is there before it goes.
-  EXPECT_TRUE(wait_for([&] { return shows_window(next.pi.dwProcessId, "About Tarnwall"); }, 15000))
+  EXPECT_TRUE(WaitUntil([&] { return shows_window(next.pi.dwProcessId, "About Tarnwall"); }, 15000))
       << "no splash within 15 s";
   HWND window = next.window();
   ASSERT_NE(window, nullptr);
@@ -266,7 +257,7 @@ TEST(MonitorProgram, InstalledMonitorLogsTheInterceptorsLinesAndSwitchesItsMode)
   ProgramRun filter = run_program("\"" + dir + "\\interceptor.exe\"", attempts, nullptr);
   EXPECT_EQ(filter.exit_code, 0) << filter.err;
   std::vector<std::string> logged;
-  EXPECT_TRUE(wait_for([&] { return (int)(logged = lines_of(read_file(log))).size() >= kCount; }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return (int)(logged = lines_of(read_file(log))).size() >= kCount; }, 10000));
   ASSERT_EQ((int)logged.size(), kCount);
   for (int i = 0; i < kCount; i++) {
     EXPECT_NE(logged[i].find("/" + std::to_string(1000 + i) + " "), std::string::npos) << logged[i];
@@ -284,7 +275,7 @@ TEST(MonitorProgram, InstalledMonitorLogsTheInterceptorsLinesAndSwitchesItsMode)
   SendMessageA(window, WM_COMMAND, ID_MODE_BLOCK, 0);
   ProgramRun block = run_program("\"" + dir + "\\interceptor.exe\" \"in tcp 2001 192.0.2.1 SERVER.EXE\"", "", nullptr);
   EXPECT_NE(block.out.find("deny"), std::string::npos) << block.out;
-  EXPECT_TRUE(wait_for([&] { return (int)(logged = lines_of(read_file(log))).size() == kCount + 1; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return (int)(logged = lines_of(read_file(log))).size() == kCount + 1; }, 5000));
   EXPECT_NE(logged.back().find("/2001 "), std::string::npos);
 
   // Killed, and a new one starts at once.
